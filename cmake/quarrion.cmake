@@ -1,0 +1,59 @@
+# Shared build settings: warnings, floating point and the test helpers.
+
+set(QUARRION_SANITIZE "" CACHE STRING "address, thread or empty")
+
+# Our own targets only: third-party code (googletest) keeps its own warnings.
+function(quarrion_settings target)
+  target_compile_options(${target} PRIVATE -Wall -Wextra -Wpedantic -Wshadow -Werror)
+  # The two passes of a worker must round identically: no contraction into FMA,
+  # and SSE2 arithmetic on i686 so x87 excess precision never differs between them.
+  target_compile_options(${target} PRIVATE -ffp-contract=off)
+  if(WIN32)
+    target_compile_options(${target} PRIVATE -msse2 -mfpmath=sse)
+  endif()
+  target_include_directories(${target} PRIVATE ${PROJECT_SOURCE_DIR})
+endfunction()
+
+if(QUARRION_SANITIZE STREQUAL "address")
+  add_compile_options(-fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=address,undefined)
+elseif(QUARRION_SANITIZE STREQUAL "thread")
+  add_compile_options(-fsanitize=thread)
+  add_link_options(-fsanitize=thread)
+endif()
+
+if(WIN32)
+  add_link_options(-static -static-libgcc -static-libstdc++)
+endif()
+
+macro(quarrion_find_gtest)
+  if(WIN32 AND CMAKE_CROSSCOMPILING)
+    # Debian ships the googletest sources; build them with the cross compiler.
+    set(gtest_force_shared_crt OFF CACHE BOOL "" FORCE)
+    set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+    add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+    # googletest 1.12 defines the GTest:: aliases itself.
+  else()
+    find_package(GTest REQUIRED)
+  endif()
+endmacro()
+
+# One ctest test per executable. Under Wine every test needs the prefix and the
+# shared wineserver that the wine fixture sets up and shuts down.
+function(quarrion_add_test name)
+  cmake_parse_arguments(T "" "TIMEOUT" "SOURCES;LIBS" ${ARGN})
+  add_executable(${name} ${T_SOURCES})
+  quarrion_settings(${name})
+  target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main)
+  if(WIN32)
+    target_link_options(${name} PRIVATE -mconsole)
+  endif()
+  add_test(NAME ${name} COMMAND ${name})
+  if(NOT T_TIMEOUT)
+    set(T_TIMEOUT 300)
+  endif()
+  set_tests_properties(${name} PROPERTIES TIMEOUT ${T_TIMEOUT})
+  if(WIN32 AND CMAKE_CROSSCOMPILING)
+    set_tests_properties(${name} PROPERTIES FIXTURES_REQUIRED wine)
+  endif()
+endfunction()
