@@ -1,0 +1,42 @@
+// The memory worker routine over its private block.
+#include "engine/memory.h"
+
+#include <cstring>
+
+#include "engine/private_block.h"
+#include "engine/run_state.h"
+#include "engine/worker.h"
+
+namespace {
+
+std::atomic<MemoryCycleObserver> g_cycleObserver{nullptr};
+
+// Tells the optimiser the block is read here, so neither fill is merged or dropped.
+inline void KeepStores(unsigned char* block) { asm volatile("" : : "r"(block) : "memory"); }
+
+}  // namespace
+
+void SetMemoryCycleObserver(MemoryCycleObserver observer) {
+    g_cycleObserver.store(observer, std::memory_order_relaxed);
+}
+
+unsigned long RunMemoryFills(unsigned char* block, std::size_t size,
+                             const std::atomic<bool>& stopRequested,
+                             MemoryCycleObserver observer) {
+    return RunUntilStopped(stopRequested, [&] {
+        std::memset(block, 97, size);
+        KeepStores(block);
+        std::memset(block, 0, size);
+        KeepStores(block);
+        if (observer) observer(block, size);
+    });
+}
+
+unsigned MemoryWorker(void*) {
+    PrivateBlock block(kMemoryBlockSize);
+    if (block.data()) {
+        RunMemoryFills(block.data(), block.size(), TestRunState.stopRequested,
+                       g_cycleObserver.load(std::memory_order_relaxed));
+    }
+    return 0;
+}

@@ -1,0 +1,4 @@
+// Storage of the process-wide run state.
+#include "engine/run_state.h"
+
+TestRunStateRecord TestRunState;

@@ -1,0 +1,19 @@
+// What each platform supplies to the launcher: start one thread that applies the
+// priority, then calls RunLaunchedWorker with the request it was given.
+#pragma once
+
+#include <memory>
+
+#include "engine/worker.h"
+
+struct LaunchRequest {
+    WorkerRoutine routine;
+    void* parameter;
+    int priority;
+};
+
+// Runs the routine and accounts for its end; the platform's thread entry calls it.
+unsigned RunLaunchedWorker(std::unique_ptr<LaunchRequest> request);
+
+// Owns the request from here on; answers false (and frees it) when no thread started.
+bool StartPlatformThread(std::unique_ptr<LaunchRequest> request);
