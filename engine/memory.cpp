@@ -20,14 +20,18 @@ void SetMemoryCycleObserver(MemoryCycleObserver observer) {
     g_cycleObserver.store(observer, std::memory_order_relaxed);
 }
 
+void MemoryCycle(unsigned char* block, std::size_t size) {
+    std::memset(block, 97, size);
+    KeepStores(block);
+    std::memset(block, 0, size);
+    KeepStores(block);
+}
+
 unsigned long RunMemoryFills(unsigned char* block, std::size_t size,
                              const std::atomic<bool>& stopRequested,
                              MemoryCycleObserver observer) {
     return RunUntilStopped(stopRequested, [&] {
-        std::memset(block, 97, size);
-        KeepStores(block);
-        std::memset(block, 0, size);
-        KeepStores(block);
+        MemoryCycle(block, size);
         if (observer) observer(block, size);
     });
 }

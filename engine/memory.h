@@ -12,6 +12,9 @@ constexpr std::size_t kMemoryBlockSize = 1048576;
 using MemoryCycleObserver = void (*)(const unsigned char* block, std::size_t size);
 void SetMemoryCycleObserver(MemoryCycleObserver observer);
 
+// One cycle: the whole block filled with 97, then with zero; real stores both.
+void MemoryCycle(unsigned char* block, std::size_t size);
+
 // Fills the block until stopRequested is seen after the zero fill; a stop
 // already requested at entry writes nothing. Returns the cycles run.
 unsigned long RunMemoryFills(unsigned char* block, std::size_t size,

@@ -1,0 +1,240 @@
+// Headless runs end to end, in-process: statuses, reports, stalls, pinning.
+#include "tools/stress/runner.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <sstream>
+#include <thread>
+
+#include "engine/verification.h"
+#include "tools/stress/platform.h"
+#include "tools/stress/report.h"
+#include "tools/stress/self_test.h"
+
+namespace {
+
+RunSetup MakeSetup(unsigned seconds) {
+    RunSetup setup;
+    setup.options.seconds = seconds;
+    setup.options.extraMatrix = 0;
+    setup.processorName = "AMD Athlon";
+    setup.clockText = "1000.00   MHZ   estimate ";
+    setup.processors = UsableProcessors();
+    return setup;
+}
+
+// Short ticks and stall limits keep these runs quick.
+RunSeams Quick() {
+    RunSeams seams;
+    seams.tick = std::chrono::milliseconds(20);
+    return seams;
+}
+
+const std::atomic<bool> kNoInterrupt{false};
+
+void WaitForWorkers(const RunResult& r) {
+    for (const auto& w : r.workers)
+        while (!w->finished) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+}
+
+TEST(StressPlan, TheTableFollowsTheProcessorsUnitsUnlessToldOtherwise) {
+    RunSetup s = MakeSetup(1);
+    s.options.extraMatrix = -1;
+    s.hasMmx = true;
+    s.hasSse = true;
+    auto plan = PlanWorkers(s);
+    ASSERT_EQ(plan.size(), 5u);
+    EXPECT_EQ(plan[0].first, WorkerKind::Matrix);
+    EXPECT_EQ(plan[1].first, WorkerKind::Memory);
+    EXPECT_EQ(plan[2].first, WorkerKind::ComplexMath);
+    EXPECT_EQ(plan[4].first, WorkerKind::Matrix);
+    s.hasSse = false;
+    EXPECT_EQ(PlanWorkers(s).size(), 4u);
+    s.options.extraMatrix = 7;
+    EXPECT_EQ(PlanWorkers(s).size(), 10u);
+
+    s.processors = {0, 2, 5};
+    s.options.placement = Placement::AllCpus;
+    plan = PlanWorkers(s);
+    ASSERT_EQ(plan.size(), 5u);
+    EXPECT_EQ(plan[1], std::make_pair(WorkerKind::Matrix, 2));
+    EXPECT_EQ(plan[3].first, WorkerKind::Memory);
+    s.options.placement = Placement::CycleCores;
+    EXPECT_EQ(PlanWorkers(s), (std::vector<std::pair<WorkerKind, int>>{{WorkerKind::Matrix, 0}}));
+}
+
+TEST(StressRun, ACleanRunPassesAndCountsEveryWorkersCycles) {
+    const RunSetup setup = MakeSetup(1);
+    std::ostringstream live;
+    const RunResult r = RunStress(setup, live, true, kNoInterrupt, Quick());
+    EXPECT_EQ(r.status, kExitClean);
+    EXPECT_FALSE(r.interrupted);
+    ASSERT_EQ(r.workers.size(), 3u);
+    for (const auto& w : r.workers) {
+        EXPECT_GT(w->cycles.load(), 0u) << RoutineName(w->kind);
+        EXPECT_EQ(w->errorCycles.load(), 0u);
+        EXPECT_TRUE(w->finished && !w->stalled);
+    }
+    EXPECT_GE(r.elapsedSeconds, 1.0);
+    EXPECT_NE(live.str().find("No Error(s) detected yet!"), std::string::npos);
+    EXPECT_NE(live.str().find('\r'), std::string::npos) << "the live line rewrites itself";
+
+    std::ostringstream summary;
+    PrintSummary(summary, setup, r);
+    const std::string text = summary.str();
+    EXPECT_NE(text.find("Result: PASS"), std::string::npos) << text;
+    EXPECT_NE(text.find(std::to_string(r.workers[1]->cycles.load())), std::string::npos);
+}
+
+TEST(StressRun, WithoutALiveLineNothingIsWrittenDuringTheRun) {
+    std::ostringstream out;
+    RunStress(MakeSetup(1), out, false, kNoInterrupt, Quick());
+    EXPECT_TRUE(out.str().empty()) << out.str();
+}
+
+TEST(StressRun, AnInterruptStopsAfterTheCurrentCycle) {
+    std::atomic<bool> interrupt{false};
+    std::thread press([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        interrupt = true;
+    });
+    std::ostringstream out;
+    const RunResult r = RunStress(MakeSetup(60), out, false, interrupt, Quick());
+    press.join();
+    EXPECT_EQ(r.status, kExitInterrupted);
+    EXPECT_TRUE(r.interrupted);
+    EXPECT_LT(r.elapsedSeconds, 10.0);
+    for (const auto& w : r.workers) EXPECT_TRUE(w->finished.load());
+
+    RunSetup endless = MakeSetup(0);
+    interrupt = true;  // without a limit, the interrupt is the requested end
+    EXPECT_EQ(RunStress(endless, out, false, interrupt, Quick()).status, kExitClean);
+}
+
+void SpoilComplexY(double* const* second, std::size_t) { second[1][2999] = -second[1][2999]; }
+void SpoilMatrixD(double* const* second, std::size_t) { second[3][1] = 0.0; }  // a NaN turned number
+
+TEST(StressRun, AnErrorIsReportedWithWorkerElementValuesAndMask) {
+    RunSeams seams = Quick();
+    seams.corrupt = SpoilComplexY;
+    seams.corruptWorker = 2;
+    seams.corruptCycle = 3;
+    const RunSetup setup = MakeSetup(1);
+    std::ostringstream out;
+    const RunResult r = RunStress(setup, out, false, kNoInterrupt, seams);
+    EXPECT_EQ(r.status, kExitErrors);
+    EXPECT_EQ(ErrorLine(r), " Error in Complex Math");
+    const WorkerState& complex = *r.workers[2];
+    ASSERT_EQ(complex.errors.size(), 1u);
+    const ErrorRecord& e = complex.errors[0];
+    EXPECT_EQ(e.cycle, 3u);
+    EXPECT_EQ(e.first.array, 1);
+    EXPECT_EQ(e.first.element, 2999u);
+    EXPECT_EQ(e.first.second, -e.first.first);
+    EXPECT_EQ(e.first.xorMask, 0x8000000000000000ull);
+
+    const nlohmann::ordered_json report = nlohmann::ordered_json::parse(BuildReport(setup, r).dump());
+    EXPECT_EQ(report["exit_status"], 1);
+    EXPECT_EQ(report["processor"], "AMD Athlon");
+    EXPECT_EQ(report["clock"], "1000.00   MHZ   estimate ");
+    EXPECT_EQ(report["error_line"], " Error in Complex Math");
+    ASSERT_EQ(report["workers"].size(), 3u);
+    const auto& worker = report["workers"][2];
+    EXPECT_EQ(worker["routine"], "ComplexMathWorker");
+    EXPECT_EQ(worker["cycles"].get<std::uint64_t>(), complex.cycles.load());
+    const auto& error = worker["errors"][0];
+    EXPECT_EQ(error["cycle"], 3);
+    EXPECT_EQ(error["array"], "Y");
+    EXPECT_EQ(error["element"], 2999);
+    EXPECT_EQ(error["xor_mask"], "0x8000000000000000");
+    EXPECT_EQ(std::stod(error["first"].get<std::string>()), e.first.first) << "values round-trip";
+    EXPECT_EQ(error["first_bits"], Hex64(DoubleBits(e.first.first)));
+    EXPECT_TRUE(report["workers"][0]["errors"].empty());
+    EXPECT_FALSE(report["start"].get<std::string>().empty());
+
+    // The matrix outranks complex math in the error line, as in the dialog.
+    seams.corrupt = SpoilMatrixD;
+    seams.corruptWorker = 0;
+    seams.corruptCycle = 1;
+    RunSetup both = setup;
+    both.options.stopOnError = true;
+    const RunResult m = RunStress(both, out, false, kNoInterrupt, seams);
+    EXPECT_EQ(ErrorLine(m), " Error in Matrix");
+    EXPECT_EQ(ErrorLine(1, 1), " Error in Matrix");
+    ASSERT_EQ(m.workers[0]->errors.size(), 1u);
+    EXPECT_TRUE(std::isnan(m.workers[0]->errors[0].first.first));
+    EXPECT_EQ(m.workers[0]->errors[0].first.second, 0.0);
+}
+
+TEST(StressRun, StopOnErrorEndsTheRunAtTheFirstError) {
+    RunSeams seams = Quick();
+    seams.corrupt = SpoilMatrixD;
+    seams.corruptCycle = 2;
+    RunSetup setup = MakeSetup(60);
+    setup.options.stopOnError = true;
+    std::ostringstream out;
+    const RunResult r = RunStress(setup, out, false, kNoInterrupt, seams);
+    EXPECT_EQ(r.status, kExitErrors);
+    EXPECT_LT(r.elapsedSeconds, 30.0);
+}
+
+TEST(StressRun, AWorkerThatFinishesNoCycleInTimeIsReportedStalled) {
+    std::atomic<bool> release{false};
+    RunSeams seams = Quick();
+    seams.stallAfter = std::chrono::milliseconds(400);
+    seams.beforeCycle = [&](std::size_t worker, std::uint64_t cycle) {
+        if (worker == 1 && cycle == 3)
+            while (!release) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    };
+    const RunSetup setup = MakeSetup(2);
+    std::ostringstream out;
+    const RunResult r = RunStress(setup, out, false, kNoInterrupt, seams);
+    EXPECT_EQ(r.status, kExitErrors);
+    EXPECT_TRUE(r.workers[1]->stalled.load());
+    EXPECT_FALSE(r.workers[0]->stalled.load());
+    EXPECT_FALSE(r.workers[2]->stalled.load());
+    std::ostringstream summary;
+    PrintSummary(summary, setup, r);
+    EXPECT_NE(summary.str().find("Worker 2 (MemoryWorker"), std::string::npos) << summary.str();
+    EXPECT_NE(summary.str().find("stalled"), std::string::npos);
+    release = true;
+    WaitForWorkers(r);
+}
+
+TEST(StressRun, AllCpusPinsOneMatrixWorkerToEachProcessor) {
+    RunSetup setup = MakeSetup(1);
+    setup.options.placement = Placement::AllCpus;
+    std::ostringstream out;
+    const RunResult r = RunStress(setup, out, false, kNoInterrupt, Quick());
+    EXPECT_EQ(r.status, kExitClean);
+    ASSERT_EQ(r.workers.size(), setup.processors.size() + 2);
+    for (std::size_t i = 0; i < setup.processors.size(); ++i) {
+        EXPECT_EQ(r.workers[i]->pinnedProcessor, setup.processors[i]);
+#ifdef __linux__
+        EXPECT_EQ(r.workers[i]->processor.load(), setup.processors[i]) << "ran where pinned";
+#endif
+    }
+}
+
+TEST(StressRun, CycleCoresMovesTheMatrixWorkerAlong) {
+    RunSetup setup = MakeSetup(3);
+    setup.options.placement = Placement::CycleCores;
+    setup.options.cycleSeconds = 1;
+    std::ostringstream out;
+    const RunResult r = RunStress(setup, out, false, kNoInterrupt, Quick());
+    EXPECT_EQ(r.status, kExitClean);
+    ASSERT_EQ(r.workers.size(), 1u);
+    const std::size_t n = setup.processors.size();
+    // Moved at 1 s and 2 s: the third processor in the list, wrapping.
+    EXPECT_EQ(r.workers[0]->pinnedProcessor, setup.processors[2 % n]);
+}
+
+TEST(StressSelfTest, DetectsAndReportsTheInjectedFault) {
+    std::ostringstream out;
+    EXPECT_TRUE(RunSelfTest(MakeSetup(1), out)) << out.str();
+    EXPECT_NE(out.str().find("PASS"), std::string::npos);
+    EXPECT_NE(out.str().find("0x0000000000000001"), std::string::npos) << out.str();
+}
+
+}  // namespace

@@ -1,0 +1,96 @@
+// Parsing is strict: every bad argument is named, nothing falls back to a default.
+#include "tools/stress/options.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <optional>
+
+const char* const kUsage =
+    "usage: quarrion-stress [--seconds N] [--extra-matrix N | --all-cpus | --cycle-cores S]\n"
+    "                       [--stop-on-error] [--json FILE] [--quiet]\n"
+    "       quarrion-stress --self-test | --version | --help\n"
+    "\n"
+    "  --seconds N        run for N seconds (default 60; 0 runs until interrupted)\n"
+    "  --extra-matrix N   N extra matrix workers, 0 to 64 (default: one per MMX/SSE unit)\n"
+    "  --all-cpus         one matrix worker pinned to each logical processor, beside the\n"
+    "                     memory and complex-math workers\n"
+    "  --cycle-cores S    one matrix worker, moved to the next logical processor every S seconds\n"
+    "  --stop-on-error    end the run at the first error\n"
+    "  --json FILE        write a machine-readable report to FILE\n"
+    "  --quiet            no banner and no live line; only the result\n"
+    "  --self-test        check that an injected fault is detected and reported\n"
+    "\n"
+    "exit status: 0 no error, 1 errors or a stalled worker, 2 bad usage,\n"
+    "             3 interrupted before the requested time, 4 could not run\n";
+
+namespace {
+
+std::optional<unsigned long> ParseWhole(const std::string& text, unsigned long max) {
+    if (text.empty() || text.find_first_not_of("0123456789") != std::string::npos) return {};
+    errno = 0;
+    const unsigned long value = std::strtoul(text.c_str(), nullptr, 10);
+    if (errno == ERANGE || value > max) return {};
+    return value;
+}
+
+}  // namespace
+
+std::variant<StressOptions, UsageError> ParseArguments(const std::vector<std::string>& args) {
+    StressOptions options;
+    bool sawPlacement = false;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        auto value = [&]() -> std::optional<std::string> {
+            if (i + 1 >= args.size()) return {};
+            return args[++i];
+        };
+        auto placement = [&](Placement p) -> std::optional<UsageError> {
+            if (sawPlacement)
+                return UsageError{"--extra-matrix, --all-cpus and --cycle-cores exclude each other"};
+            sawPlacement = true;
+            options.placement = p;
+            return {};
+        };
+        if (arg == "--seconds") {
+            auto v = value();
+            if (!v) return UsageError{"--seconds needs a number of seconds"};
+            auto n = ParseWhole(*v, 31536000);
+            if (!n) return UsageError{"--seconds: '" + *v + "' is not a whole number of seconds"};
+            options.seconds = static_cast<unsigned>(*n);
+        } else if (arg == "--extra-matrix") {
+            auto v = value();
+            if (!v) return UsageError{"--extra-matrix needs a number from 0 to 64"};
+            auto n = ParseWhole(*v, 64);
+            if (!n) return UsageError{"--extra-matrix: '" + *v + "' is not a number from 0 to 64"};
+            if (auto e = placement(Placement::Table)) return *e;
+            options.extraMatrix = static_cast<int>(*n);
+        } else if (arg == "--all-cpus") {
+            if (auto e = placement(Placement::AllCpus)) return *e;
+        } else if (arg == "--cycle-cores") {
+            auto v = value();
+            if (!v) return UsageError{"--cycle-cores needs a number of seconds"};
+            auto n = ParseWhole(*v, 86400);
+            if (!n || *n == 0)
+                return UsageError{"--cycle-cores: '" + *v + "' is not a number of seconds from 1"};
+            if (auto e = placement(Placement::CycleCores)) return *e;
+            options.cycleSeconds = static_cast<unsigned>(*n);
+        } else if (arg == "--stop-on-error") {
+            options.stopOnError = true;
+        } else if (arg == "--json") {
+            auto v = value();
+            if (!v || v->empty()) return UsageError{"--json needs a file name"};
+            options.jsonPath = *v;
+        } else if (arg == "--quiet") {
+            options.quiet = true;
+        } else if (arg == "--self-test") {
+            options.selfTest = true;
+        } else if (arg == "--version") {
+            options.showVersion = true;
+        } else if (arg == "--help" || arg == "-h") {
+            options.showHelp = true;
+        } else {
+            return UsageError{"unknown argument '" + arg + "'"};
+        }
+    }
+    return options;
+}

@@ -1,0 +1,33 @@
+// Command line of quarrion-stress.
+#pragma once
+
+#include <string>
+#include <variant>
+#include <vector>
+
+enum class Placement {
+    Table,      // the dialog's worker table
+    AllCpus,    // one pinned matrix worker per logical processor, plus memory and complex math
+    CycleCores  // one matrix worker, moved to the next logical processor every few seconds
+};
+
+struct StressOptions {
+    unsigned seconds = 60;          // 0: until interrupted
+    int extraMatrix = -1;           // -1: one per unit (MMX, SSE) the processor has
+    Placement placement = Placement::Table;
+    unsigned cycleSeconds = 0;      // with CycleCores
+    bool stopOnError = false;
+    std::string jsonPath;           // empty: no report
+    bool quiet = false;
+    bool selfTest = false;
+    bool showVersion = false;
+    bool showHelp = false;
+};
+
+struct UsageError {
+    std::string message;  // one line naming the bad argument
+};
+
+std::variant<StressOptions, UsageError> ParseArguments(const std::vector<std::string>& args);
+
+extern const char* const kUsage;
