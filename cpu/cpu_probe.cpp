@@ -1,4 +1,4 @@
-// The CPUID probes, the questions built on them and the naming rule of Part 2.1.
+// The CPUID probes, the questions built on them and the naming rule.
 // Every call asks the source afresh; a question reads the flags once and tests all its bits on it.
 #include "cpu/cpu_probe.h"
 

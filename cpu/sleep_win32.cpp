@@ -1,4 +1,4 @@
-// The estimate's one-second wait on Windows: the kernel's Sleep, as the spec asks.
+// The estimate's one-second wait on Windows: the kernel's Sleep.
 #include "cpu/tsc_stopwatch.h"
 
 #include <windows.h>

@@ -1,4 +1,4 @@
-// The time-stamp-counter stopwatch and the one-second clock estimate of Part 2.2.
+// The time-stamp-counter stopwatch and the one-second clock estimate.
 // Counter arithmetic wraps modulo 2^64, so a counter that jumps still gives a well-formed text.
 #include "cpu/tsc_stopwatch.h"
 
@@ -35,8 +35,8 @@ std::string ClockText(std::uint64_t ticksPerSecond) {
 }
 
 std::optional<std::string> EstimateClock(TickReader read, Sleeper sleep) {
-    // The spec reads the counter unconditionally; RDTSC without a counter would
-    // fault, so a processor without one gets no estimate.
+    // RDTSC on a processor without a counter would fault, so such a processor
+    // gets no estimate and the field keeps its "Not Detected!".
     if (!CCpuProbe().HasTimeStampCounter()) return std::nullopt;
     CTscStopwatch stopwatch(read);
     stopwatch.Restart();

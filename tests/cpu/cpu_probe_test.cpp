@@ -1,4 +1,4 @@
-// The CPUID probes, questions and naming rule of Part 2.1, on table-made
+// The CPUID probes, questions and naming rule, on table-made
 // processors and once on this machine's own.
 #include "cpu/cpu_probe.h"
 
