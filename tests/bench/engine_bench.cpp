@@ -14,6 +14,7 @@
 #include "engine/complex_math.h"
 #include "engine/matrix.h"
 #include "engine/memory.h"
+#include "tools/stress/platform.h"
 
 namespace {
 
@@ -141,6 +142,23 @@ std::map<std::string, double> FullTableRates(double seconds) {
             {"memory", memory / seconds}};
 }
 
+// Matrix cycles per second of one worker pinned to each listed processor, all at once.
+double PinnedMatrixRate(const std::vector<int>& processors, double seconds) {
+    TestRunStateRecord state;
+    std::atomic<unsigned long> cycles{0};
+    std::vector<std::thread> threads;
+    for (int cpu : processors)
+        threads.emplace_back([&, cpu] {
+            PinCurrentThread(cpu);
+            auto m = std::make_unique<MatrixArrays>();
+            cycles += RunMatrix(*m, state);
+        });
+    std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
+    state.stopRequested = true;
+    for (auto& t : threads) t.join();
+    return cycles / seconds;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -162,5 +180,9 @@ int main(int argc, char** argv) {
     std::printf("memory_cycles_per_second_single %.1f\n", 1.0 / t["memory_cycle"]);
     for (const auto& [name, rate] : FullTableRates(3.0))
         std::printf("%s_cycles_per_second_full_table %.1f\n", name.c_str(), rate);
+    const std::vector<int> processors = UsableProcessors();
+    const double lone = PinnedMatrixRate({processors.front()}, 3.0);
+    const double all = PinnedMatrixRate(processors, 3.0);
+    std::printf("matrix_all_cpus_scaling %.3f\n", all / (lone * processors.size()));
     return 0;
 }

@@ -100,16 +100,21 @@ void PrintSummary(std::ostream& out, const RunSetup&, const RunResult& r) {
                 << Hex64(e.first.xorMask) << " (" << e.mismatchingPairs << " pair(s) differed)\n";
         }
     }
+    out << ResultLine(r) << "\n" << std::flush;
+}
+
+std::string ResultLine(const RunResult& r) {
     std::uint64_t cycles = 0;
     for (const auto& w : r.workers) cycles += w->cycles;
-    out << "Result: ";
-    if (r.status == kExitClean || r.status == kExitInterrupted)
-        out << "PASS, no errors in " << cycles << " cycles";
-    else if (r.status == kExitCouldNotRun)
-        out << "COULD NOT RUN, no worker started";
-    else
-        out << "FAIL," << ErrorLine(r) << (r.anyStalled() ? ", a worker stalled" : "");
-    out << "\n" << std::flush;
+    switch (r.status) {
+        case kExitClean:
+        case kExitInterrupted:
+            return "Result: PASS, no errors in " + std::to_string(cycles) + " cycles";
+        case kExitCouldNotRun:
+            return "Result: COULD NOT RUN, no worker started";
+        default:
+            return "Result: FAIL," + ErrorLine(r) + (r.anyStalled() ? ", a worker stalled" : "");
+    }
 }
 
 nlohmann::ordered_json BuildReport(const RunSetup& setup, const RunResult& r) {

@@ -13,6 +13,9 @@ extern const char* const kStressVersion;
 void PrintBanner(std::ostream& out, const RunSetup& setup);
 void PrintSummary(std::ostream& out, const RunSetup& setup, const RunResult& result);
 
+// "Result: PASS, ...", "Result: FAIL, Error in ...", or "Result: COULD NOT RUN, ...".
+std::string ResultLine(const RunResult& result);
+
 nlohmann::ordered_json BuildReport(const RunSetup& setup, const RunResult& result);
 
 // "0x" and sixteen hex digits.

@@ -1,0 +1,144 @@
+// The quarrion-stress program as a script sees it: exit statuses, output, signals.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+namespace {
+
+struct Outcome {
+    int status = -1;
+    std::string out, err;
+};
+
+std::string ReadAll(int fd) {
+    std::string text;
+    char buffer[4096];
+    ssize_t n;
+    while ((n = read(fd, buffer, sizeof buffer)) > 0) text.append(buffer, static_cast<size_t>(n));
+    return text;
+}
+
+// Runs the program with stdout and stderr on pipes (never a terminal). When
+// interruptAfter is set, sends SIGINT after that long.
+Outcome RunProgram(std::vector<std::string> args, std::chrono::milliseconds interruptAfter = {}) {
+    int out[2], err[2];
+    EXPECT_EQ(pipe(out), 0);
+    EXPECT_EQ(pipe(err), 0);
+    const pid_t child = fork();
+    if (child == 0) {
+        dup2(out[1], 1);
+        dup2(err[1], 2);
+        close(out[0]);
+        close(err[0]);
+        std::vector<char*> argv{const_cast<char*>(QUARRION_STRESS)};
+        for (auto& a : args) argv.push_back(a.data());
+        argv.push_back(nullptr);
+        execv(QUARRION_STRESS, argv.data());
+        _exit(127);
+    }
+    close(out[1]);
+    close(err[1]);
+    std::thread interrupter;
+    if (interruptAfter.count() > 0) {
+        interrupter = std::thread([=] {
+            std::this_thread::sleep_for(interruptAfter);
+            kill(child, SIGINT);
+        });
+    }
+    Outcome o;
+    std::thread readErr([&] { o.err = ReadAll(err[0]); });
+    o.out = ReadAll(out[0]);
+    readErr.join();
+    int status = 0;
+    waitpid(child, &status, 0);
+    if (interrupter.joinable()) interrupter.join();
+    close(out[0]);
+    close(err[0]);
+    o.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return o;
+}
+
+TEST(StressProgram, BadUsageExitsTwoWithOneLineNamingTheArgument) {
+    const Outcome o = RunProgram({"--seconds", "soon"});
+    EXPECT_EQ(o.status, 2);
+    EXPECT_EQ(o.err.rfind("quarrion-stress: --seconds: 'soon'", 0), 0u) << o.err;
+    EXPECT_NE(o.err.find("usage:"), std::string::npos);
+    EXPECT_TRUE(o.out.empty());
+    EXPECT_EQ(RunProgram({"--frobnicate"}).status, 2);
+}
+
+TEST(StressProgram, VersionAndHelpExitZero) {
+    EXPECT_EQ(RunProgram({"--version"}).out, "quarrion-stress 0.92\n");
+    const Outcome help = RunProgram({"--help"});
+    EXPECT_EQ(help.status, 0);
+    EXPECT_NE(help.out.find("--cycle-cores"), std::string::npos);
+}
+
+TEST(StressProgram, ACleanRunToAPipeHasNoLiveLineAndExitsZero) {
+    const Outcome o = RunProgram({"--seconds", "1"});
+    EXPECT_EQ(o.status, 0) << o.out << o.err;
+    EXPECT_EQ(o.out.find('\r'), std::string::npos) << "no live line without a terminal";
+    EXPECT_NE(o.out.find("Processor: "), std::string::npos);
+    EXPECT_NE(o.out.find("   MHZ   estimate "), std::string::npos);
+    EXPECT_NE(o.out.find("MatrixWorker"), std::string::npos);
+    EXPECT_NE(o.out.find("Result: PASS"), std::string::npos);
+
+    const Outcome quiet = RunProgram({"--seconds", "1", "--quiet"});
+    EXPECT_EQ(quiet.status, 0);
+    EXPECT_EQ(quiet.out.rfind("Result: PASS", 0), 0u) << quiet.out;
+}
+
+TEST(StressProgram, CtrlCStopsLikeTheDialogsStopAndExitsThree) {
+    const Outcome o = RunProgram({"--seconds", "60"}, std::chrono::milliseconds(2500));
+    EXPECT_EQ(o.status, 3) << o.out << o.err;
+    EXPECT_NE(o.out.find("interrupted"), std::string::npos);
+    EXPECT_NE(o.out.find("Result: PASS"), std::string::npos) << "the summary still prints";
+}
+
+TEST(StressProgram, TheJsonReportParsesBack) {
+    char path[] = "/tmp/quarrion-report-XXXXXX";
+    const int fd = mkstemp(path);
+    ASSERT_GE(fd, 0);
+    close(fd);
+    const Outcome o = RunProgram({"--seconds", "1", "--extra-matrix", "1", "--json", path});
+    EXPECT_EQ(o.status, 0) << o.err;
+    std::ifstream in(path);
+    const nlohmann::json report = nlohmann::json::parse(in);
+    unlink(path);
+    EXPECT_EQ(report["exit_status"], 0);
+    EXPECT_EQ(report["options"]["extra_matrix"], 1);
+    ASSERT_EQ(report["workers"].size(), 4u);
+    for (const auto& w : report["workers"]) {
+        EXPECT_GT(w["cycles"].get<int>(), 0);
+        EXPECT_TRUE(w["errors"].empty());
+    }
+    EXPECT_EQ(report["workers"][3]["routine"], "MatrixWorker");
+}
+
+TEST(StressProgram, AnUnwritableReportExitsFourBeforeRunning) {
+    const Outcome o = RunProgram({"--json", "/nonexistent-dir/report.json"});
+    EXPECT_EQ(o.status, 4);
+    EXPECT_NE(o.err.find("/nonexistent-dir/report.json"), std::string::npos);
+    EXPECT_EQ(o.out.find("Result:"), std::string::npos) << "nothing ran";
+}
+
+TEST(StressProgram, SelfTestPasses) {
+    const Outcome o = RunProgram({"--self-test"});
+    EXPECT_EQ(o.status, 0) << o.out;
+    EXPECT_NE(o.out.find("PASS"), std::string::npos);
+}
+
+}  // namespace
