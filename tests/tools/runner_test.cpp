@@ -210,11 +210,15 @@ TEST(StressRun, AllCpusPinsOneMatrixWorkerToEachProcessor) {
     EXPECT_EQ(r.status, kExitClean);
     ASSERT_EQ(r.workers.size(), setup.processors.size() + 2);
     for (std::size_t i = 0; i < setup.processors.size(); ++i) {
-        EXPECT_EQ(r.workers[i]->pinnedProcessor, setup.processors[i]);
+        EXPECT_EQ(r.workers[i]->pinnedProcessor.load(), setup.processors[i]);
 #ifdef __linux__
         EXPECT_EQ(r.workers[i]->processor.load(), setup.processors[i]) << "ran where pinned";
 #endif
     }
+    const auto report = BuildReport(setup, r);
+    EXPECT_EQ(report["options"]["placement"], "all-cpus");
+    EXPECT_EQ(report["workers"][0]["processor"], setup.processors[0]);
+    EXPECT_TRUE(report["workers"].back()["processor"].is_null()) << "complex math is not pinned";
 }
 
 TEST(StressRun, CycleCoresMovesTheMatrixWorkerAlong) {
@@ -227,7 +231,7 @@ TEST(StressRun, CycleCoresMovesTheMatrixWorkerAlong) {
     ASSERT_EQ(r.workers.size(), 1u);
     const std::size_t n = setup.processors.size();
     // Moved at 1 s and 2 s: the third processor in the list, wrapping.
-    EXPECT_EQ(r.workers[0]->pinnedProcessor, setup.processors[2 % n]);
+    EXPECT_EQ(r.workers[0]->pinnedProcessor.load(), setup.processors[2 % n]);
 }
 
 TEST(StressSelfTest, DetectsAndReportsTheInjectedFault) {

@@ -154,8 +154,10 @@ nlohmann::ordered_json BuildReport(const RunSetup& setup, const RunResult& r) {
             }
         }
         workers.push_back({{"routine", RoutineName(w->kind)},
-                           {"processor", w->pinnedProcessor >= 0 ? ordered_json(w->pinnedProcessor)
+                           {"processor", w->pinnedProcessor >= 0 ? ordered_json(w->pinnedProcessor.load())
                                                                  : ordered_json()},
+                           {"last_processor", w->processor >= 0 ? ordered_json(w->processor.load())
+                                                                : ordered_json()},
                            {"cycles", w->cycles.load()},
                            {"error_cycles", w->errorCycles.load()},
                            {"stalled", w->stalled.load()},

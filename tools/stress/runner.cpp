@@ -32,7 +32,7 @@ void FollowTarget(WorkerState& w) {
         if (PinCurrentThread(target)) w.pinnedProcessor = target;
     }
     const int now = CurrentProcessor();
-    w.processor.store(now >= 0 ? now : w.pinnedProcessor, std::memory_order_relaxed);
+    w.processor.store(now >= 0 ? now : w.pinnedProcessor.load(), std::memory_order_relaxed);
 }
 
 void NoteVerdict(WorkerState& w, std::uint64_t cycle, const CycleVerdict& verdict) {

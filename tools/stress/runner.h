@@ -30,7 +30,7 @@ struct ErrorRecord {
 // the rest once the thread has ended.
 struct WorkerState {
     WorkerKind kind = WorkerKind::Matrix;
-    int pinnedProcessor = -1;  // -1: wherever the system schedules it
+    std::atomic<int> pinnedProcessor{-1};  // -1: wherever the system schedules it
     std::atomic<int> targetProcessor{-1};
     std::atomic<int> processor{-1};  // where it last ran, when known
     std::atomic<std::uint64_t> cycles{0};
