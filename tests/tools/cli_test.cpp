@@ -135,10 +135,23 @@ TEST(StressProgram, AnUnwritableReportExitsFourBeforeRunning) {
     EXPECT_EQ(o.out.find("Result:"), std::string::npos) << "nothing ran";
 }
 
-TEST(StressProgram, SelfTestPasses) {
-    const Outcome o = RunProgram({"--self-test"});
+TEST(StressProgram, SelfTestPassesAndReportsTheInjectedFault) {
+    char path[] = "/tmp/quarrion-selftest-XXXXXX";
+    const int fd = mkstemp(path);
+    ASSERT_GE(fd, 0);
+    close(fd);
+    const Outcome o = RunProgram({"--self-test", "--json", path});
     EXPECT_EQ(o.status, 0) << o.out;
     EXPECT_NE(o.out.find("PASS"), std::string::npos);
+    std::ifstream in(path);
+    const nlohmann::json report = nlohmann::json::parse(in);
+    unlink(path);
+    EXPECT_EQ(report["options"]["self_test"], true);
+    EXPECT_EQ(report["exit_status"], 1) << "the faulty run itself fails";
+    const auto& error = report["workers"][0]["errors"].at(0);
+    EXPECT_EQ(error["element"], 7);
+    EXPECT_EQ(error["array"], "B");
+    EXPECT_EQ(error["xor_mask"], "0x0000000000000001");
 }
 
 }  // namespace

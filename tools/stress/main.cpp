@@ -53,8 +53,6 @@ int main(int argc, char** argv) {
         std::cout << "quarrion-stress " << kStressVersion << "\n";
         return kExitClean;
     }
-    if (options.selfTest) return RunSelfTest(DescribeMachine(options, false), std::cout) ? 0 : 1;
-
     // Open the report first: an unwritable path should fail now, not after the run.
     std::ofstream json;
     if (!options.jsonPath.empty()) {
@@ -63,6 +61,13 @@ int main(int argc, char** argv) {
             std::cerr << "quarrion-stress: cannot write the report '" << options.jsonPath << "'\n";
             return kExitCouldNotRun;
         }
+    }
+    if (options.selfTest) {
+        const RunSetup setup = DescribeMachine(options, false);
+        RunResult run;
+        const bool pass = RunSelfTest(setup, std::cout, &run);
+        if (json.is_open()) json << BuildReport(SelfTestSetup(setup), run).dump(2) << "\n";
+        return pass ? kExitClean : kExitErrors;
     }
 
     const RunSetup setup = DescribeMachine(options, true);

@@ -129,7 +129,8 @@ nlohmann::ordered_json BuildReport(const RunSetup& setup, const RunResult& r) {
                          {"placement", PlacementName(o.placement)},
                          {"extra_matrix", o.extraMatrix},
                          {"cycle_seconds", o.cycleSeconds},
-                         {"stop_on_error", o.stopOnError}};
+                         {"stop_on_error", o.stopOnError},
+                         {"self_test", o.selfTest}};
     report["start"] = IsoTime(r.startTime);
     report["end"] = IsoTime(r.endTime);
     report["elapsed_seconds"] = r.elapsedSeconds;

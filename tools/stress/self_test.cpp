@@ -19,18 +19,24 @@ void FlipLowestBit(double* const* secondPass, std::size_t arrays) {
 
 }  // namespace
 
-bool RunSelfTest(const RunSetup& base, std::ostream& out) {
-    RunSetup setup = base;
+RunSetup SelfTestSetup(const RunSetup& machine) {
+    RunSetup setup = machine;
     setup.options = StressOptions{};
     setup.options.seconds = 30;  // an upper bound: the run stops at the error
     setup.options.extraMatrix = 0;
     setup.options.stopOnError = true;
+    setup.options.selfTest = true;
+    return setup;
+}
+
+bool RunSelfTest(const RunSetup& machine, std::ostream& out, RunResult* run) {
+    const RunSetup setup = SelfTestSetup(machine);
     RunSeams seams;
     seams.corrupt = FlipLowestBit;
     seams.corruptWorker = 0;
     seams.corruptCycle = kSelfTestCycle;
     const std::atomic<bool> never{false};
-    const RunResult result = RunStress(setup, out, false, never, seams);
+    RunResult result = RunStress(setup, out, false, never, seams);
 
     const WorkerState& matrix = *result.workers.at(0);
     bool found = false;
@@ -47,5 +53,6 @@ bool RunSelfTest(const RunSetup& base, std::ostream& out) {
         << " with xor mask " << (found ? Hex64(1) : std::string("-")) << ", exit status "
         << result.status << ".\n"
         << (pass ? "PASS" : "FAIL") << "\n";
+    if (run) *run = std::move(result);
     return pass;
 }

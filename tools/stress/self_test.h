@@ -11,5 +11,9 @@ constexpr std::size_t kSelfTestElement = 7;
 constexpr int kSelfTestArray = 1;
 constexpr std::uint64_t kSelfTestCycle = 2;
 
-// Runs the short faulty run and checks its verdict; prints PASS or FAIL.
-bool RunSelfTest(const RunSetup& setup, std::ostream& out);
+// The self-test's own run: the dialog's three base workers, stopping at the error.
+RunSetup SelfTestSetup(const RunSetup& machine);
+
+// Runs the short faulty run and checks its verdict; prints PASS or FAIL. The
+// run itself is handed back for a report when `run` is given.
+bool RunSelfTest(const RunSetup& setup, std::ostream& out, RunResult* run = nullptr);
