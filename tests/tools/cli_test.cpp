@@ -71,6 +71,27 @@ Outcome RunProgram(std::vector<std::string> args, std::chrono::milliseconds inte
     return o;
 }
 
+// A fresh file name under /tmp, removed again when the test ends.
+class TempFile {
+public:
+    TempFile() {
+        const int fd = mkstemp(path_);
+        EXPECT_GE(fd, 0);
+        if (fd >= 0) close(fd);
+    }
+    ~TempFile() { unlink(path_); }
+    TempFile(const TempFile&) = delete;
+    TempFile& operator=(const TempFile&) = delete;
+    const char* path() const { return path_; }
+    nlohmann::json Parse() const {
+        std::ifstream in(path_);
+        return nlohmann::json::parse(in);
+    }
+
+private:
+    char path_[32] = "/tmp/quarrion-report-XXXXXX";
+};
+
 TEST(StressProgram, BadUsageExitsTwoWithOneLineNamingTheArgument) {
     const Outcome o = RunProgram({"--seconds", "soon"});
     EXPECT_EQ(o.status, 2);
@@ -109,15 +130,10 @@ TEST(StressProgram, CtrlCStopsLikeTheDialogsStopAndExitsThree) {
 }
 
 TEST(StressProgram, TheJsonReportParsesBack) {
-    char path[] = "/tmp/quarrion-report-XXXXXX";
-    const int fd = mkstemp(path);
-    ASSERT_GE(fd, 0);
-    close(fd);
-    const Outcome o = RunProgram({"--seconds", "1", "--extra-matrix", "1", "--json", path});
+    const TempFile file;
+    const Outcome o = RunProgram({"--seconds", "1", "--extra-matrix", "1", "--json", file.path()});
     EXPECT_EQ(o.status, 0) << o.err;
-    std::ifstream in(path);
-    const nlohmann::json report = nlohmann::json::parse(in);
-    unlink(path);
+    const nlohmann::json report = file.Parse();
     EXPECT_EQ(report["exit_status"], 0);
     EXPECT_EQ(report["options"]["extra_matrix"], 1);
     ASSERT_EQ(report["workers"].size(), 4u);
@@ -136,16 +152,11 @@ TEST(StressProgram, AnUnwritableReportExitsFourBeforeRunning) {
 }
 
 TEST(StressProgram, SelfTestPassesAndReportsTheInjectedFault) {
-    char path[] = "/tmp/quarrion-selftest-XXXXXX";
-    const int fd = mkstemp(path);
-    ASSERT_GE(fd, 0);
-    close(fd);
-    const Outcome o = RunProgram({"--self-test", "--json", path});
+    const TempFile file;
+    const Outcome o = RunProgram({"--self-test", "--json", file.path()});
     EXPECT_EQ(o.status, 0) << o.out;
     EXPECT_NE(o.out.find("PASS"), std::string::npos);
-    std::ifstream in(path);
-    const nlohmann::json report = nlohmann::json::parse(in);
-    unlink(path);
+    const nlohmann::json report = file.Parse();
     EXPECT_EQ(report["options"]["self_test"], true);
     EXPECT_EQ(report["exit_status"], 1) << "the faulty run itself fails";
     const auto& error = report["workers"][0]["errors"].at(0);
