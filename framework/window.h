@@ -39,3 +39,18 @@ public:
     int SetStep(int step) const { return static_cast<int>(SendMessage(PBM_SETSTEP, step)); }
     int StepIt() const { return static_cast<int>(SendMessage(PBM_STEPIT)); }
 };
+
+// BeginPaint and EndPaint as one owner, for WM_PAINT handlers.
+class CPaintDC {
+public:
+    explicit CPaintDC(HWND hwnd) : m_hDC(::BeginPaint(hwnd, &m_ps)), m_hWnd(hwnd) {}
+    ~CPaintDC() { ::EndPaint(m_hWnd, &m_ps); }
+    CPaintDC(const CPaintDC&) = delete;
+    CPaintDC& operator=(const CPaintDC&) = delete;
+
+    PAINTSTRUCT m_ps{};
+    HDC m_hDC;
+
+private:
+    HWND m_hWnd;  // not owned
+};
