@@ -1,9 +1,13 @@
-// The main dialog's creation, initialisation, system menu and minimized icon.
+// The main dialog: creation, initialisation, run control (Start/Stop and the
+// 100 ms refresh), the system menu and the minimized icon.
 #include "app/main_dialog.h"
 
 #include "app/about_dialog.h"
 #include "cpu/cpu_probe.h"
 #include "cpu/tsc_stopwatch.h"
+#include "engine/run_state.h"
+#include "engine/thread_launcher.h"
+#include "engine/worker_table.h"
 #include "framework/app.h"
 
 namespace {
@@ -130,7 +134,61 @@ void CMainDialog::OnPaint() {
 
 HCURSOR CMainDialog::OnQueryDragIcon() { return static_cast<HCURSOR>(m_appIcon); }
 
-// Run control comes with the workers.
-void CMainDialog::OnStartStop() {}
+void CMainDialog::OnStartStop() {
+    if (IsRaised(TestRunState.idle)) {
+        StartRun();
+    } else {
+        StopRun();
+    }
+}
 
-void CMainDialog::OnTimer(UINT_PTR timerId) { CDialog::OnTimer(timerId); }
+void CMainDialog::StartRun() {
+    Lower(TestRunState.idle);
+    m_mmxCheck.EnableWindow(FALSE);
+    m_sseCheck.EnableWindow(FALSE);
+    m_startStopButton.SetWindowText("&Stop");
+    m_errorText = "No Error(s) detected yet!";  // shown by the first refresh
+    m_useMmx = m_mmxCheck.GetCheck() == BST_CHECKED;
+    m_useSse = m_sseCheck.GetCheck() == BST_CHECKED;
+    // No worker of the last run may go on beside this one and land a verdict
+    // in it: they were told to stop, and each ends after its current cycle.
+    WaitForEarlierWorkers();
+    ClearRunFlags();
+    ::SetTimer(m_hWnd, kRefreshTimer, kRefreshPeriodMs, nullptr);
+    LaunchWorkerTable(RunOptions{m_useMmx, m_useSse}, this);
+}
+
+// Nobody waits for the workers here: each ends after the cycle it is in.
+void CMainDialog::StopRun() {
+    RequestStop();
+    ::KillTimer(m_hWnd, kRefreshTimer);
+    m_barComplexMatrix.SetPos(0);
+    m_barChipsetMemory.SetPos(0);
+    m_barCpuChipset.SetPos(0);
+    m_barFibonacci.SetPos(0);
+    m_barPi.SetPos(0);
+    m_barPrime.SetPos(0);
+    m_startStopButton.EnableWindow(TRUE);
+    m_startStopButton.SetWindowText("&Start Test");
+    if (m_hasMmx) m_mmxCheck.EnableWindow(TRUE);
+    if (m_hasSse) m_sseCheck.EnableWindow(TRUE);
+    Raise(TestRunState.idle);
+    UpdateData(TRUE);
+}
+
+// Every 100 ms of a run: the last raised flag in this order names the error,
+// and the bars step as activity indicators only.
+void CMainDialog::OnTimer(UINT_PTR timerId) {
+    if (IsRaised(TestRunState.complexMathError)) m_errorText = " Error in Complex Math";
+    if (IsRaised(TestRunState.integerMathError)) m_errorText = " Error in Integer Math";
+    if (IsRaised(TestRunState.matrixError)) m_errorText = " Error in Matrix";
+    if (IsRaised(TestRunState.chipsetError)) m_errorText = " Error in Chipsets";
+    m_barComplexMatrix.StepIt();
+    m_barChipsetMemory.StepIt();
+    m_barCpuChipset.StepIt();
+    m_barFibonacci.StepIt();
+    m_barPi.StepIt();
+    m_barPrime.StepIt();
+    UpdateData(FALSE);
+    CDialog::OnTimer(timerId);
+}

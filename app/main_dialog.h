@@ -54,7 +54,12 @@ protected:
     void OnStartStop();
 
 private:
+    static constexpr UINT_PTR kRefreshTimer = 1;
+    static constexpr UINT kRefreshPeriodMs = 100;
+
     void AddAboutEntry();
+    void StartRun();
+    void StopRun();
 
     ClockEstimator m_estimateClock;
 };
