@@ -35,7 +35,9 @@ POINT MinimizedIconOrigin(const RECT& client, int iconWidth, int iconHeight) {
     return POINT{(width - iconWidth + 1) / 2, (height - iconHeight + 1) / 2};
 }
 
-std::optional<std::string> CMainDialog::EstimateClockOverOneSecond() { return EstimateClock(); }
+std::optional<std::string> CMainDialog::EstimateClockOverOneSecond() {
+    return EstimateClock();
+}
 
 CMainDialog::CMainDialog(HWND parent, ClockEstimator estimateClock)
     : CDialog(IDD_QUARRION_DIALOG, parent),
@@ -93,7 +95,9 @@ BOOL CMainDialog::OnInitDialog() {
     return TRUE;
 }
 
-void CMainDialog::OnOK() { CDialog::OnOK(); }
+void CMainDialog::OnOK() {
+    CDialog::OnOK();
+}
 
 void CMainDialog::AddAboutEntry() {
     const HMENU systemMenu = ::GetSystemMenu(m_hWnd, FALSE);
@@ -127,12 +131,14 @@ void CMainDialog::OnPaint() {
     SendMessage(WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc.m_hDC), 0);
     RECT client{};
     ::GetClientRect(m_hWnd, &client);
-    const POINT at = MinimizedIconOrigin(client, ::GetSystemMetrics(SM_CXICON),
-                                         ::GetSystemMetrics(SM_CYICON));
+    const POINT at =
+        MinimizedIconOrigin(client, ::GetSystemMetrics(SM_CXICON), ::GetSystemMetrics(SM_CYICON));
     ::DrawIcon(dc.m_hDC, at.x, at.y, m_appIcon);
 }
 
-HCURSOR CMainDialog::OnQueryDragIcon() { return static_cast<HCURSOR>(m_appIcon); }
+HCURSOR CMainDialog::OnQueryDragIcon() {
+    return static_cast<HCURSOR>(m_appIcon);
+}
 
 void CMainDialog::OnStartStop() {
     if (IsRaised(TestRunState.idle)) {

@@ -9,7 +9,9 @@ CWinApp* g_app = nullptr;
 
 }  // namespace
 
-CWinApp::CWinApp() : m_hInstance(::GetModuleHandleA(nullptr)) { g_app = this; }
+CWinApp::CWinApp() : m_hInstance(::GetModuleHandleA(nullptr)) {
+    g_app = this;
+}
 
 CWinApp::~CWinApp() {
     if (g_app == this) g_app = nullptr;
@@ -20,6 +22,10 @@ void CWinApp::EnableControlContainer() {
     ::InitCommonControlsEx(&classes);
 }
 
-HICON CWinApp::LoadIcon(UINT id) const { return ::LoadIconA(m_hInstance, MAKEINTRESOURCEA(id)); }
+HICON CWinApp::LoadIcon(UINT id) const {
+    return ::LoadIconA(m_hInstance, MAKEINTRESOURCEA(id));
+}
 
-CWinApp* AfxGetApp() { return g_app; }
+CWinApp* AfxGetApp() {
+    return g_app;
+}

@@ -22,7 +22,9 @@ bool IsDialogWindow(HWND hwnd) {
 
 // Every message goes to the subclass first; what it passes on reaches the
 // dialog manager, which finds nothing more to do here.
-INT_PTR CALLBACK PassOn(HWND, UINT, WPARAM, LPARAM) { return FALSE; }
+INT_PTR CALLBACK PassOn(HWND, UINT, WPARAM, LPARAM) {
+    return FALSE;
+}
 
 }  // namespace
 
@@ -57,9 +59,8 @@ INT_PTR CDialog::DoModal() {
         owner = app->m_pMainWnd->m_hWnd;
     }
 
-    DialogAttacher attacher{
-        this, HookHandle(::SetWindowsHookExA(WH_CBT, &DialogAttacher::CbtProc, nullptr,
-                                             ::GetCurrentThreadId()))};
+    DialogAttacher attacher{this, HookHandle(::SetWindowsHookExA(WH_CBT, &DialogAttacher::CbtProc,
+                                                                 nullptr, ::GetCurrentThreadId()))};
     if (!attacher.hook) return -1;
     DialogAttacher* const outer = std::exchange(DialogAttacher::pending, &attacher);
     const INT_PTR result = ::DialogBoxParamA(::GetModuleHandleA(nullptr),
@@ -83,9 +84,13 @@ void CDialog::OnOK() {
     if (UpdateData(true)) EndDialog(IDOK);
 }
 
-void CDialog::OnCancel() { EndDialog(IDCANCEL); }
+void CDialog::OnCancel() {
+    EndDialog(IDCANCEL);
+}
 
-int CDialog::OnCreate(CREATESTRUCTA*) { return static_cast<int>(Default()); }
+int CDialog::OnCreate(CREATESTRUCTA*) {
+    return static_cast<int>(Default());
+}
 
 void CDialog::OnCommand(UINT id, UINT code, HWND) {
     if (code == BN_CLICKED && id == IDOK) return OnOK();
@@ -93,13 +98,21 @@ void CDialog::OnCommand(UINT id, UINT code, HWND) {
     Default();
 }
 
-void CDialog::OnSysCommand(UINT, LPARAM) { Default(); }
+void CDialog::OnSysCommand(UINT, LPARAM) {
+    Default();
+}
 
-void CDialog::OnPaint() { Default(); }
+void CDialog::OnPaint() {
+    Default();
+}
 
-HCURSOR CDialog::OnQueryDragIcon() { return reinterpret_cast<HCURSOR>(Default()); }
+HCURSOR CDialog::OnQueryDragIcon() {
+    return reinterpret_cast<HCURSOR>(Default());
+}
 
-void CDialog::OnTimer(UINT_PTR) { Default(); }
+void CDialog::OnTimer(UINT_PTR) {
+    Default();
+}
 
 LRESULT CDialog::Default() {
     return ::CallWindowProcA(m_previousProc, m_hWnd, m_current.msg, m_current.wp, m_current.lp);
@@ -108,8 +121,8 @@ LRESULT CDialog::Default() {
 void CDialog::Attach(HWND hwnd) {
     m_hWnd = hwnd;
     ::SetPropA(hwnd, kObjectProperty, this);
-    m_previousProc = reinterpret_cast<WNDPROC>(::SetWindowLongPtrA(
-        hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&CDialog::WindowProc)));
+    m_previousProc = reinterpret_cast<WNDPROC>(
+        ::SetWindowLongPtrA(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&CDialog::WindowProc)));
 }
 
 LRESULT CDialog::OnMessage(UINT msg, WPARAM wp, LPARAM lp) {

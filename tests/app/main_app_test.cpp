@@ -84,8 +84,8 @@ void CheckAboutBox(HWND about, HWND mainDialog) {
             EXPECT_EQ(text.find('\n'), std::string::npos);
             // One line that fits its box.
             const HDC dc = GetDC(items[i]);
-            const HGDIOBJ old = SelectObject(dc, reinterpret_cast<HGDIOBJ>(
-                                                     SendMessageA(items[i], WM_GETFONT, 0, 0)));
+            const HGDIOBJ old = SelectObject(
+                dc, reinterpret_cast<HGDIOBJ>(SendMessageA(items[i], WM_GETFONT, 0, 0)));
             SIZE extent{};
             GetTextExtentPoint32A(dc, text.c_str(), static_cast<int>(text.size()), &extent);
             SelectObject(dc, old);

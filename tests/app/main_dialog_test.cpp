@@ -147,9 +147,12 @@ void CheckBarRanges(HWND dialog) {
     const struct {
         int id;
         int upper;
-    } bars[] = {{IDC_BAR_COMPLEX_MATRIX, 90}, {IDC_BAR_CHIPSET_MEMORY, 50},
-                {IDC_BAR_CPU_CHIPSET, 45},    {IDC_BAR_FIBONACCI, 60},
-                {IDC_BAR_PI, 75},             {IDC_BAR_PRIME, 70}};
+    } bars[] = {{IDC_BAR_COMPLEX_MATRIX, 90},
+                {IDC_BAR_CHIPSET_MEMORY, 50},
+                {IDC_BAR_CPU_CHIPSET, 45},
+                {IDC_BAR_FIBONACCI, 60},
+                {IDC_BAR_PI, 75},
+                {IDC_BAR_PRIME, 70}};
     for (const auto& bar : bars) {
         PBRANGE range{};
         SendDlgItemMessageA(dialog, bar.id, PBM_GETRANGE, FALSE, reinterpret_cast<LPARAM>(&range));
@@ -242,7 +245,8 @@ TEST_F(MainDialogTest, OffersOnlyTheUnitsTheProcessorReports) {
             CheckOption(hwnd, IDC_USE_SSE, false);
             EXPECT_FALSE(dialog.m_hasMmx);
             EXPECT_FALSE(dialog.m_hasSse);
-            EXPECT_EQ(WindowText(GetDlgItem(hwnd, IDC_CPU_NAME)), "") << "no name, not the template's";
+            EXPECT_EQ(WindowText(GetDlgItem(hwnd, IDC_CPU_NAME)), "")
+                << "no name, not the template's";
             EXPECT_EQ(WindowText(GetDlgItem(hwnd, IDC_CLOCK_TEXT)), "Not Detected!");
             dialog.EndDialog(IDCANCEL);
         })});

@@ -85,12 +85,13 @@ TEST(Program, StartsRunsAndEndsWithItsWorkersOnClose) {
     Program program{Handle(info.hProcess), Handle(info.hThread), info.dwProcessId};
 
     HWND dialog = nullptr;
-    ASSERT_TRUE(WaitUntil([&] { return (dialog = FindProgramDialog(program.id)) != nullptr; },
-                          30000));
+    ASSERT_TRUE(
+        WaitUntil([&] { return (dialog = FindProgramDialog(program.id)) != nullptr; }, 30000));
     // The texts are in place once the dialog has initialised; wait for the bars' ranges.
     ASSERT_TRUE(WaitUntil(
         [&] {
-            return SendDlgItemMessageA(dialog, IDC_BAR_COMPLEX_MATRIX, PBM_GETRANGE, FALSE, 0) == 90;
+            return SendDlgItemMessageA(dialog, IDC_BAR_COMPLEX_MATRIX, PBM_GETRANGE, FALSE, 0) ==
+                   90;
         },
         10000));
     const char* name = CCpuProbe().NameProcessor();

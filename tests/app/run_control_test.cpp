@@ -30,9 +30,12 @@ namespace {
 using Step = ModalScript::Step;
 
 // The bars in the order the refresh steps them and Stop resets them.
-constexpr std::array<int, 6> kBarOrder{IDC_BAR_COMPLEX_MATRIX, IDC_BAR_CHIPSET_MEMORY,
-                                       IDC_BAR_CPU_CHIPSET,    IDC_BAR_FIBONACCI,
-                                       IDC_BAR_PI,             IDC_BAR_PRIME};
+constexpr std::array<int, 6> kBarOrder{IDC_BAR_COMPLEX_MATRIX,
+                                       IDC_BAR_CHIPSET_MEMORY,
+                                       IDC_BAR_CPU_CHIPSET,
+                                       IDC_BAR_FIBONACCI,
+                                       IDC_BAR_PI,
+                                       IDC_BAR_PRIME};
 constexpr std::array<int, 6> kBarUpper{90, 50, 45, 60, 75, 70};
 
 void PressStartStop(HWND dialog) {
@@ -40,7 +43,9 @@ void PressStartStop(HWND dialog) {
                  reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDC_START_STOP)));
 }
 
-std::string ErrorLine(HWND dialog) { return WindowText(GetDlgItem(dialog, IDC_ERROR_TEXT)); }
+std::string ErrorLine(HWND dialog) {
+    return WindowText(GetDlgItem(dialog, IDC_ERROR_TEXT));
+}
 
 bool AnyErrorRaised() {
     return IsRaised(TestRunState.chipsetError) || IsRaised(TestRunState.matrixError) ||
@@ -50,7 +55,8 @@ bool AnyErrorRaised() {
 std::array<int, 6> BarPositions(HWND dialog) {
     std::array<int, 6> positions{};
     for (std::size_t i = 0; i < kBarOrder.size(); ++i) {
-        positions[i] = static_cast<int>(SendDlgItemMessageA(dialog, kBarOrder[i], PBM_GETPOS, 0, 0));
+        positions[i] =
+            static_cast<int>(SendDlgItemMessageA(dialog, kBarOrder[i], PBM_GETPOS, 0, 0));
     }
     return positions;
 }

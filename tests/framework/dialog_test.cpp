@@ -163,9 +163,8 @@ TEST_F(DialogTest, ExchangesTextsAndAttachesControls) {
 
 TEST_F(DialogTest, CancelEndsWithTwo) {
     CancelDialog dialog;
-    ModalScript script({ModalScript::Do([&] {
-        SendMessageA(dialog.m_hWnd, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
-    })});
+    ModalScript script({ModalScript::Do(
+        [&] { SendMessageA(dialog.m_hWnd, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0); })});
     EXPECT_EQ(script.Run([&] { return dialog.DoModal(); }), IDCANCEL);
     EXPECT_FALSE(script.TimedOut());
 }
