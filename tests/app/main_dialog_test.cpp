@@ -169,6 +169,31 @@ void CheckOption(HWND dialog, int id, bool unitPresent) {
 
 class MainDialogTest : public AppFixture {};
 
+struct TemplateTexts {
+    std::string cpu, error, clock;
+};
+
+INT_PTR CALLBACK ReadTemplateTexts(HWND hwnd, UINT msg, WPARAM, LPARAM lp) {
+    if (msg != WM_INITDIALOG) return FALSE;
+    auto* texts = reinterpret_cast<TemplateTexts*>(lp);
+    texts->cpu = WindowText(GetDlgItem(hwnd, IDC_CPU_NAME));
+    texts->error = WindowText(GetDlgItem(hwnd, IDC_ERROR_TEXT));
+    texts->clock = WindowText(GetDlgItem(hwnd, IDC_CLOCK_TEXT));
+    EndDialog(hwnd, IDOK);
+    return TRUE;
+}
+
+// The texts that data exchange replaces, as the template itself has them.
+TEST_F(MainDialogTest, TemplateHoldsTheTextsThatInitialisationReplaces) {
+    TemplateTexts texts;
+    EXPECT_EQ(DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_QUARRION_DIALOG),
+                              nullptr, ReadTemplateTexts, reinterpret_cast<LPARAM>(&texts)),
+              IDOK);
+    EXPECT_EQ(texts.cpu, "Not Detected!");
+    EXPECT_EQ(texts.error, "No error(s) detected yet!");
+    EXPECT_EQ(texts.clock, "Not Detected!");
+}
+
 TEST_F(MainDialogTest, ShowsTheTemplateNamesTheProcessorAndInitialisesInOrder) {
     ObservedMainDialog dialog;  // the real one-second clock estimate
     const CCpuProbe probe;
