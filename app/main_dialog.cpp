@@ -39,10 +39,11 @@ std::optional<std::string> CMainDialog::EstimateClockOverOneSecond() {
     return EstimateClock();
 }
 
-CMainDialog::CMainDialog(HWND parent, ClockEstimator estimateClock)
+CMainDialog::CMainDialog(HWND parent, ClockEstimator estimateClock, WorkerLauncher launchWorker)
     : CDialog(IDD_QUARRION_DIALOG, parent),
       m_appIcon(LoadAppIcon()),
-      m_estimateClock(estimateClock) {}
+      m_estimateClock(estimateClock),
+      m_launchWorker(launchWorker) {}
 
 void CMainDialog::DoDataExchange(CDataExchange& dx) {
     DDX_Control(dx, IDC_BAR_PRIME, m_barPrime);
@@ -161,7 +162,7 @@ void CMainDialog::StartRun() {
     WaitForEarlierWorkers();
     ClearRunFlags();
     ::SetTimer(m_hWnd, kRefreshTimer, kRefreshPeriodMs, nullptr);
-    LaunchWorkerTable(RunOptions{m_useMmx, m_useSse}, this);
+    LaunchWorkerTable(RunOptions{m_useMmx, m_useSse}, this, m_launchWorker);
 }
 
 // Nobody waits for the workers here: each ends after the cycle it is in.

@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 
+#include "engine/thread_launcher.h"
 #include "framework/dialog.h"
 #include "res/resource.h"
 
@@ -18,8 +19,10 @@ public:
     using ClockEstimator = std::optional<std::string> (*)();
     static std::optional<std::string> EstimateClockOverOneSecond();
 
+    // The launcher is the engine's seam through which tests watch the launches.
     explicit CMainDialog(HWND parent = nullptr,
-                         ClockEstimator estimateClock = &EstimateClockOverOneSecond);
+                         ClockEstimator estimateClock = &EstimateClockOverOneSecond,
+                         WorkerLauncher launchWorker = &LaunchWorkerThread);
 
     CProgressCtrl m_barPrime;
     CProgressCtrl m_barPi;
@@ -62,4 +65,5 @@ private:
     void StopRun();
 
     ClockEstimator m_estimateClock;
+    WorkerLauncher m_launchWorker;
 };

@@ -140,6 +140,93 @@ TEST_F(RunControlTest, StartLaunchesThreeToFiveWorkersAndStopRestoresTheWindow) 
     EXPECT_FALSE(AnyErrorRaised());
 }
 
+// What each launch was asked for, and what the run state was at that moment.
+struct Launch {
+    WorkerRoutine routine;
+    void* parameter;
+    int priority;
+    bool flagsClear;
+    bool idle;
+};
+std::vector<Launch> g_launches;
+
+bool RecordingLauncher(WorkerRoutine routine, void* parameter, int priority) {
+    g_launches.push_back({routine, parameter, priority,
+                          !AnyErrorRaised() && !IsRaised(TestRunState.stopRequested),
+                          IsRaised(TestRunState.idle)});
+    return LaunchWorkerThread(routine, parameter, priority);
+}
+
+TEST_F(RunControlTest, StartLaunchesTheTableInOrderWithTheDialogAsParameter) {
+    CMainDialog dialog(nullptr, &NoSleepClock, &RecordingLauncher);
+    std::vector<Launch> both, sseOnly;
+    auto run = [&](bool mmx, bool sse, std::vector<Launch>& launches) {
+        return std::vector<Step>{
+            ModalScript::Do([&, mmx, sse] {
+                CheckDlgButton(dialog.m_hWnd, IDC_USE_MMX, mmx ? BST_CHECKED : BST_UNCHECKED);
+                CheckDlgButton(dialog.m_hWnd, IDC_USE_SSE, sse ? BST_CHECKED : BST_UNCHECKED);
+                // Left over from an earlier run: Start must clear them before any launch.
+                Raise(TestRunState.matrixError);
+                Raise(TestRunState.chipsetError);
+                g_launches.clear();
+                PressStartStop(dialog.m_hWnd);
+                launches = g_launches;
+            }),
+            ModalScript::Do([&] { PressStartStop(dialog.m_hWnd); }),
+        };
+    };
+    std::vector<Step> steps = run(true, true, both);
+    for (Step& step : run(false, true, sseOnly)) steps.push_back(std::move(step));
+    steps.push_back(ModalScript::Do([&] { dialog.EndDialog(IDCANCEL); }));
+    ModalScript script(std::move(steps));
+    EXPECT_EQ(script.Run([&] { return dialog.DoModal(); }), IDCANCEL);
+    EXPECT_FALSE(script.TimedOut());
+
+    ASSERT_EQ(both.size(), 5u);
+    for (std::size_t i = 0; i < both.size(); ++i) {
+        SCOPED_TRACE("launch " + std::to_string(i + 1));
+        EXPECT_EQ(both[i].routine, kWorkerTable[i].routine);
+        EXPECT_EQ(both[i].priority, kWorkerTable[i].priority);
+        EXPECT_EQ(both[i].parameter, static_cast<void*>(&dialog));
+        EXPECT_TRUE(both[i].flagsClear);
+        EXPECT_FALSE(both[i].idle);
+    }
+    EXPECT_EQ(both[0].priority, THREAD_PRIORITY_HIGHEST);
+    EXPECT_EQ(both[3].priority, THREAD_PRIORITY_ABOVE_NORMAL);
+    ASSERT_EQ(sseOnly.size(), 4u);
+    EXPECT_EQ(sseOnly[3].routine, kWorkerTable[4].routine);
+    EXPECT_EQ(sseOnly[3].priority, THREAD_PRIORITY_ABOVE_NORMAL);
+}
+
+TEST_F(RunControlTest, TheRunGoesOnWhileTheAboutBoxIsOpen) {
+    ObservedMainDialog dialog;
+    TestApp().m_pMainWnd = &dialog;
+    std::size_t ticksAtOpen = 0, ticksAtClose = 0;
+    ModalScript script({
+        ModalScript::Do([&] { PressStartStop(dialog.m_hWnd); }),
+        ModalScript::Do([&] { SendMessageA(dialog.m_hWnd, WM_SYSCOMMAND, IDM_ABOUTBOX, 0); }),
+        ModalScript::WaitFor([&] {
+            ticksAtOpen = dialog.ticks.size();
+            return FindThreadDialog("About Quarrion") != nullptr;
+        }),
+        ModalScript::WaitFor([&] { return dialog.ticks.size() >= ticksAtOpen + 3; }),
+        ModalScript::Do([&] {
+            ticksAtClose = dialog.ticks.size();
+            SendMessageA(GetDlgItem(FindThreadDialog("About Quarrion"), IDOK), BM_CLICK, 0, 0);
+        }),
+        ModalScript::WaitFor([] { return FindThreadDialog("About Quarrion") == nullptr; }),
+        ModalScript::Do([&] {
+            PressStartStop(dialog.m_hWnd);
+            dialog.EndDialog(IDCANCEL);
+        }),
+    });
+    EXPECT_EQ(script.Run([&] { return dialog.DoModal(); }), IDCANCEL);
+    TestApp().m_pMainWnd = nullptr;
+    EXPECT_FALSE(script.TimedOut());
+    EXPECT_TRUE(script.Finished());
+    EXPECT_GE(ticksAtClose, ticksAtOpen + 3) << "the About box's loop dispatches the refresh";
+}
+
 // Waits on the script's ticks until the error line reads `text`; records how long
 // after `since` that was.
 Step ErrorLineBecomes(CMainDialog& dialog, std::string text, const DWORD& since, DWORD& took) {
