@@ -63,3 +63,16 @@ inline HWND FindThreadDialog(const char* title) {
     EnumThreadWindows(GetCurrentThreadId(), MatchDialogTitle, reinterpret_cast<LPARAM>(&search));
     return search.found;
 }
+
+// The three ways a user ends the dialog, with the result each gives.
+struct WayToEnd {
+    const char* how;
+    INT_PTR result;
+    void (*press)(HWND dialog);
+};
+
+inline const WayToEnd kWaysToEnd[] = {
+    {"E&xit", IDOK, [](HWND d) { SendMessageA(GetDlgItem(d, IDOK), BM_CLICK, 0, 0); }},
+    {"Escape", IDCANCEL, [](HWND) { PostMessageA(GetFocus(), WM_KEYDOWN, VK_ESCAPE, 0); }},
+    {"Close", IDCANCEL, [](HWND d) { PostMessageA(d, WM_SYSCOMMAND, SC_CLOSE, 0); }},
+};

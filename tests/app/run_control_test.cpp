@@ -422,16 +422,7 @@ TEST_F(RunControlTest, BothCaptionsCarryTheMnemonicS) {
 }
 
 TEST_F(RunControlTest, ExitEscapeAndCloseDuringARunEndTheDialogAtOnce) {
-    const struct {
-        const char* how;
-        INT_PTR result;
-        void (*press)(HWND dialog);
-    } ways[] = {
-        {"E&xit", IDOK, [](HWND d) { SendMessageA(GetDlgItem(d, IDOK), BM_CLICK, 0, 0); }},
-        {"Escape", IDCANCEL, [](HWND) { PostMessageA(GetFocus(), WM_KEYDOWN, VK_ESCAPE, 0); }},
-        {"Close", IDCANCEL, [](HWND d) { PostMessageA(d, WM_SYSCOMMAND, SC_CLOSE, 0); }},
-    };
-    for (const auto& way : ways) {
+    for (const WayToEnd& way : kWaysToEnd) {
         SCOPED_TRACE(way.how);
         CMainDialog dialog(nullptr, &NoSleepClock);
         DWORD pressed = 0;

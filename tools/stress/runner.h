@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/inspection.h"
+#include "engine/cycle_verdict.h"
 #include "tools/stress/options.h"
 
 enum ExitStatus { kExitClean = 0, kExitErrors = 1, kExitUsage = 2, kExitInterrupted = 3, kExitCouldNotRun = 4 };

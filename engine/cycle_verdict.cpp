@@ -1,5 +1,5 @@
 // Inspected cycles: the same passes as the workers, a comparison that reports.
-#include "engine/inspection.h"
+#include "engine/cycle_verdict.h"
 
 #include "engine/verification.h"
 
