@@ -1,6 +1,7 @@
 // The headless run: worker threads over the engine's passes, and the monitor.
 #include "tools/stress/runner.h"
 
+#include <cmath>
 #include <cstdio>
 #include <thread>
 
@@ -111,10 +112,11 @@ std::string LiveLine(const RunResult& r, const RunSetup& setup, double elapsed) 
     }
     const unsigned total = setup.options.seconds;
     char text[256];
-    std::snprintf(text, sizeof text, "%s elapsed, %s left | matrix %.1f/s memory %.1f/s complex %.1f/s |",
-                  Duration(elapsed).c_str(),
-                  total ? Duration(total > elapsed ? total - elapsed : 0).c_str() : "--:--:--",
-                  rate[0], rate[1], rate[2]);
+    // Remaining time rounds up, so the line never reads 0 while the run goes on.
+    const double left = total > elapsed ? std::ceil(total - elapsed) : 0;
+    std::snprintf(text, sizeof text, "%s elapsed, %s left | matrix %.1f/s memory %.1f/s complex %.1f/s | ",
+                  Duration(elapsed).c_str(), total ? Duration(left).c_str() : "--:--:--", rate[0],
+                  rate[1], rate[2]);
     return std::string("\r") + text + ErrorLine(matrixErrors, complexErrors) + "\x1b[K";
 }
 
