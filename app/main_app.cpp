@@ -2,13 +2,14 @@
 #include "app/main_app.h"
 
 #include "app/main_dialog.h"
+#include "skin/skin_manager.h"
 
 BOOL CMainApp::InitInstance() {
     // 1. Control-container support: the common-control classes the templates use.
     EnableControlContainer();
 
-    // 2. SKINNING: the flat control skinning for this thread is started here
-    //    (GetManager, then InstallHook with thread id -1 and dialogsOnly TRUE).
+    // 2. Flat skinning for every dialog of this thread; static destruction undoes it.
+    CSkinManager::GetManager()->InstallHook(static_cast<DWORD>(-1), TRUE);
 
     // 3. The 3D control look: the templates ask for it themselves (DS_3DLOOK);
     //    there is no separate switch to throw on Win32.

@@ -11,56 +11,16 @@
 #include "app/main_dialog.h"
 #include "engine/thread_launcher.h"
 #include "engine/worker_table.h"
-#include "support/unique_resource.h"
+#include "support/screen_capture.h"
 #include "tests/app/dialog_checks.h"
 #include "tests/framework/modal_script.h"
 
 namespace {
 
-void ReleaseScreenDC(HDC dc) {
-    ::ReleaseDC(nullptr, dc);
-}
-using ScreenDC = UniqueResource<HDC, ReleaseScreenDC>;
-using MemoryDC = UniqueResource<HDC, ::DeleteDC>;
-using Bitmap = UniqueResource<HBITMAP, ::DeleteObject>;
-
-// Copies the window as the screen shows it into a 24-bit bottom-up .bmp file.
 bool CaptureWindow(HWND hwnd, const std::string& path) {
     RECT r{};
     GetWindowRect(hwnd, &r);
-    const int width = r.right - r.left;
-    const int height = r.bottom - r.top;
-    const int stride = (width * 3 + 3) & ~3;
-
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof(info.bmiHeader);
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 24;
-    info.bmiHeader.biCompression = BI_RGB;
-    info.bmiHeader.biSizeImage = static_cast<DWORD>(stride * height);
-
-    const ScreenDC screen(GetDC(nullptr));
-    const MemoryDC memory(CreateCompatibleDC(screen.get()));
-    void* bits = nullptr;
-    const Bitmap bitmap(CreateDIBSection(screen.get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
-    if (!screen || !memory || !bitmap) return false;
-    const HGDIOBJ previous = SelectObject(memory.get(), bitmap.get());
-    BitBlt(memory.get(), 0, 0, width, height, screen.get(), r.left, r.top, SRCCOPY);
-    SelectObject(memory.get(), previous);
-    GdiFlush();
-
-    BITMAPFILEHEADER file{};
-    file.bfType = 0x4D42;  // "BM"
-    file.bfOffBits = sizeof(file) + sizeof(info.bmiHeader);
-    file.bfSize = file.bfOffBits + info.bmiHeader.biSizeImage;
-    std::FILE* out = std::fopen(path.c_str(), "wb");
-    if (out == nullptr) return false;
-    const bool written = std::fwrite(&file, sizeof(file), 1, out) == 1 &&
-                         std::fwrite(&info.bmiHeader, sizeof(info.bmiHeader), 1, out) == 1 &&
-                         std::fwrite(bits, info.bmiHeader.biSizeImage, 1, out) == 1;
-    return std::fclose(out) == 0 && written;
+    return ScreenCanvas::Capture(r, path);
 }
 
 }  // namespace

@@ -1,0 +1,6 @@
+// Button headers (painter to come: base look until then).
+#pragma once
+
+#include "skin/skinned_control.h"
+
+class CSkinnedHeader : public CSkinnedControl {};

@@ -1,0 +1,6 @@
+// Tab controls (painter to come: base look until then).
+#pragma once
+
+#include "skin/skinned_control.h"
+
+class CSkinnedTab : public CSkinnedControl {};

@@ -1,0 +1,6 @@
+// Trackbars (painter to come: base look until then).
+#pragma once
+
+#include "skin/skinned_control.h"
+
+class CSkinnedTrackbar : public CSkinnedControl {};

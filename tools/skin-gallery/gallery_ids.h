@@ -1,0 +1,72 @@
+// Template and control numbers of the skin gallery, shared by its resource
+// script, its code and the pixel tests that use it as their fixture.
+#pragma once
+
+#define IDD_GALLERY_BUTTONS 200
+#define IDD_GALLERY_LISTS 201
+#define IDD_GALLERY_BARS 202
+#define IDD_GALLERY_STRIPS 203
+#define IDD_GALLERY_CHILD 204
+
+// Buttons and text entry
+#define IDC_PUSH 1001
+#define IDC_DEFAULT_PUSH 1002
+#define IDC_PUSHLIKE 1003
+#define IDC_CHECK 1004
+#define IDC_THREE_STATE 1005
+#define IDC_RADIO_ONE 1006
+#define IDC_RADIO_TWO 1007
+#define IDC_LEFT_TEXT_CHECK 1008
+#define IDC_OWNER_DRAWN 1009
+#define IDC_FLAT_BUTTON 1010
+#define IDC_GROUP_BOX 1011
+#define IDC_STATIC_TEXT 1012
+#define IDC_PROGRESS 1013
+#define IDC_EDIT 1020
+#define IDC_EDIT_NO_EDGE 1021
+#define IDC_EDIT_READONLY 1022
+#define IDC_EDIT_DISABLED 1023
+#define IDC_EDIT_SPIN_RIGHT 1024
+#define IDC_SPIN_RIGHT 1025
+#define IDC_EDIT_SPIN_LEFT 1026
+#define IDC_SPIN_LEFT 1027
+#define IDC_HOTKEY 1028
+#define IDC_IPADDRESS 1029
+#define IDC_DATETIME 1030
+#define IDC_DATETIME_UPDOWN 1031
+#define IDC_COMBO_SIMPLE 1040
+#define IDC_COMBO_DROPDOWN 1041
+#define IDC_COMBO_DROPLIST 1042
+#define IDC_RADIO_PUSHLIKE 1043
+
+// Lists and views
+#define IDC_LISTBOX 1100
+#define IDC_LISTVIEW 1101
+#define IDC_LISTVIEW_NO_EDGE 1102
+#define IDC_TREEVIEW 1103
+#define IDC_MONTHCAL 1104
+#define IDC_RICHEDIT 1105
+
+// Bars
+#define IDC_HSCROLL 1200
+#define IDC_VSCROLL 1201
+#define IDC_SIZEGRIP 1202
+#define IDC_TRACK_BOTTOM 1210
+#define IDC_TRACK_TOP 1211
+#define IDC_TRACK_BOTH 1212
+#define IDC_TRACK_RIGHT 1213
+#define IDC_TRACK_LEFT 1214
+#define IDC_TRACK_VBOTH 1215
+#define IDC_TRACK_NOTHUMB 1216
+
+// Toolbars, tabs and the nested dialog
+#define IDC_TOOLBAR 1300
+#define IDC_TOOLBAR_FLAT 1301
+#define IDC_TAB_TOP 1310
+#define IDC_TAB_BOTTOM 1311
+#define IDC_TAB_LEFT 1312
+#define IDC_TAB_RIGHT 1313
+#define IDC_CHILD_DIALOG 1320
+#define IDC_CHILD_PUSH 1321
+#define IDC_CHILD_EDIT 1322
+#define IDC_CHILD_CHECK 1323
