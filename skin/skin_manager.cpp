@@ -202,6 +202,10 @@ CSkinManager::CSkinManager() {
 
 CSkinManager::~CSkinManager() {
     SKIN_TRACE("CSkinManager::~CSkinManager()\n");
+    RemoveAll();
+}
+
+void CSkinManager::RemoveAll() {
     std::vector<DWORD> threads;
     for (const auto& entry : threadMap) threads.push_back(entry.first);
     for (const DWORD thread : threads) UninstallHook(thread);

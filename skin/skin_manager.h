@@ -43,6 +43,9 @@ public:
     BOOL RemoveControl(HWND window);
     void RemoveControls(HWND parent);
     void RemoveDialog(HWND dialog);
+    // Unhooks every thread and gives every skinned window its procedure back;
+    // the destructor's work, at process exit.
+    void RemoveAll();
     // One tick of hover tracking.
     void TrackMouse();
     static LRESULT CALLBACK DialogWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);

@@ -1,0 +1,180 @@
+// What the skin tests share: distinct system colours, so every painted pixel
+// names its colour; pixel checks that read like "pixel (0,5) is SHADOW,
+// expected HIGHLIGHT"; the hot state moved with SetCursorPos and one tick; and
+// the gallery as a fixture.
+#pragma once
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "skin/drawing.h"
+#include "skin/skin_manager.h"
+#include "tools/skin-gallery/gallery.h"
+
+namespace skin_test {
+
+// The six colours the painters use, set to six colours no control mixes up,
+// for as long as the object lives.
+class DistinctSysColors {
+public:
+    DistinctSysColors() {
+        for (int i = 0; i < kCount; ++i) saved_[i] = ::GetSysColor(kIndex[i]);
+        const COLORREF vivid[kCount] = {RGB(250, 250, 250), RGB(200, 200, 160), RGB(120, 60, 60),
+                                        RGB(255, 255, 120), RGB(20, 20, 70),    RGB(160, 220, 160)};
+        ::SetSysColors(kCount, kIndex, vivid);
+    }
+    ~DistinctSysColors() { ::SetSysColors(kCount, kIndex, saved_); }
+    DistinctSysColors(const DistinctSysColors&) = delete;
+    DistinctSysColors& operator=(const DistinctSysColors&) = delete;
+
+private:
+    static constexpr int kCount = 6;
+    static constexpr INT kIndex[kCount] = {Sys::WINDOW,    Sys::FACE,     Sys::SHADOW,
+                                           Sys::HIGHLIGHT, Sys::DKSHADOW, Sys::LIGHT};
+    COLORREF saved_[kCount] = {};
+};
+
+inline const char* ColourName(int index) {
+    switch (index) {
+        case Sys::WINDOW:
+            return "WINDOW";
+        case Sys::FACE:
+            return "FACE";
+        case Sys::SHADOW:
+            return "SHADOW";
+        case Sys::HIGHLIGHT:
+            return "HIGHLIGHT";
+        case Sys::DKSHADOW:
+            return "DKSHADOW";
+        case Sys::LIGHT:
+            return "LIGHT";
+        default:
+            return "?";
+    }
+}
+
+// The name of the system colour a pixel has, or its RGB value.
+inline std::string NameOf(COLORREF pixel) {
+    for (const int index :
+         {Sys::WINDOW, Sys::FACE, Sys::SHADOW, Sys::HIGHLIGHT, Sys::DKSHADOW, Sys::LIGHT}) {
+        if (::GetSysColor(index) == pixel) return ColourName(index);
+    }
+    char text[32];
+    std::snprintf(text, sizeof(text), "rgb(%d,%d,%d)", GetRValue(pixel), GetGValue(pixel),
+                  GetBValue(pixel));
+    return text;
+}
+
+struct Pixel {
+    int x, y;    // window coordinates (the window DC), negative from the right/bottom edge
+    int colour;  // system colour index
+};
+
+// The pixels of one ring, `inset` pixels inside the window rectangle: both ends
+// and the middle of each side, as DrawRing colours them.
+inline std::vector<Pixel> Ring(int inset, int topLeft, int bottomRight) {
+    const int i = inset, e = -1 - inset;  // e: from the right or bottom edge
+    return {{i, i, topLeft},     {i + 1, i, topLeft},     {i, i + 1, topLeft},
+            {e, i, bottomRight}, {e, i + 1, bottomRight}, {i, e, bottomRight},
+            {e, e, bottomRight}, {e - 1, e, bottomRight}, {e, e - 1, bottomRight}};
+}
+
+inline std::vector<Pixel> Rings(const Rings2& s) {
+    std::vector<Pixel> all = Ring(0, s.outerTopLeft, s.outerBottomRight);
+    const std::vector<Pixel> inner = Ring(1, s.innerTopLeft, s.innerBottomRight);
+    all.insert(all.end(), inner.begin(), inner.end());
+    return all;
+}
+
+// "" when every pixel of the window DC has its colour, else one line per miss.
+inline std::string CheckPixels(HWND window, const std::vector<Pixel>& pixels) {
+    RECT r{};
+    ::GetWindowRect(window, &r);
+    const int width = r.right - r.left, height = r.bottom - r.top;
+    const HDC dc = ::GetWindowDC(window);
+    std::string misses;
+    for (const Pixel& p : pixels) {
+        const int x = p.x < 0 ? width + p.x : p.x;
+        const int y = p.y < 0 ? height + p.y : p.y;
+        const COLORREF actual = ::GetPixel(dc, x, y);
+        if (actual != ::GetSysColor(p.colour)) {
+            char line[128];
+            std::snprintf(line, sizeof(line), "pixel (%d,%d) is %s, expected %s\n", x, y,
+                          NameOf(actual).c_str(), ColourName(p.colour));
+            misses += line;
+        }
+    }
+    ::ReleaseDC(window, dc);
+    return misses;
+}
+
+// Lets pending paint and timer messages of this thread run.
+inline void Pump() {
+    MSG message;
+    while (::PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+        ::TranslateMessage(&message);
+        ::DispatchMessageA(&message);
+    }
+}
+
+// The control repaints itself (frame included) and the painter overdraws it.
+inline void Repaint(HWND window) {
+    ::RedrawWindow(window, nullptr, nullptr,
+                   RDW_INVALIDATE | RDW_FRAME | RDW_ERASE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+    Pump();
+}
+
+// One hover tick with the mouse resting at a screen point.
+inline void HoverAt(POINT screen) {
+    ::SetCursorPos(screen.x, screen.y);
+    CSkinManager::GetManager()->TrackMouse();
+}
+
+// One hover tick with the mouse on the middle of a window, or at (dx, dy) in it.
+inline void HoverOver(HWND window, int dx = -1, int dy = -1) {
+    RECT r{};
+    ::GetWindowRect(window, &r);
+    HoverAt({dx < 0 ? (r.left + r.right) / 2 : r.left + dx,
+             dy < 0 ? (r.top + r.bottom) / 2 : r.top + dy});
+}
+
+// One hover tick with the mouse far from every window of the tests.
+inline void HoverAway() {
+    HoverAt({::GetSystemMetrics(SM_CXSCREEN) - 1, ::GetSystemMetrics(SM_CYSCREEN) - 1});
+}
+
+inline CSkinnedControl* SkinOf(HWND window) {
+    return CSkinManager::FindControl(window);
+}
+
+// The gallery, skinned as the program skins its dialogs, shared by a suite.
+class GalleryTest : public testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        CSkinManager::GetManager()->InstallHook(static_cast<DWORD>(-1), TRUE);
+        gallery_ = CreateGallery(::GetModuleHandleA(nullptr));
+        Pump();
+    }
+    static void TearDownTestSuite() {
+        DestroyGallery(gallery_);
+        Pump();
+        CSkinManager::GetManager()->UninstallHook(static_cast<DWORD>(-1));
+    }
+    void SetUp() override {
+        ASSERT_NE(gallery_.buttons, nullptr) << "the gallery did not open";
+        HoverAway();
+    }
+    static HWND Item(HWND dialog, int id) { return ::GetDlgItem(dialog, id); }
+
+    static Gallery gallery_;
+    DistinctSysColors colours_;
+};
+
+inline Gallery GalleryTest::gallery_;
+
+}  // namespace skin_test
