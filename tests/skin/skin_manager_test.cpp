@@ -4,7 +4,9 @@
 
 #include <commctrl.h>
 
+#include <memory>
 #include <typeinfo>
+#include <utility>
 
 #include "skin/skinned_check_box.h"
 #include "skin/skinned_combo_box.h"
@@ -110,6 +112,269 @@ TEST_F(GalleryRecognition, EveryGalleryControlGetsTheKindItsClassAndStyleCallFor
     EXPECT_EQ(CSkinManager::dialogMap.count(child), 1u)
         << "the nested dialog is skinned as a dialog";
     EXPECT_EQ(CSkinManager::dialogMap.count(g.strips), 1u);
+}
+
+// Purpose-built windows, with the maps empty at the start of every test.
+class ManagerTest : public testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(CSkinManager::controlMap.empty()) << "an earlier test left controls behind";
+        ASSERT_TRUE(CSkinManager::dialogMap.empty());
+        manager_.InstallHook(static_cast<DWORD>(-1), TRUE);
+    }
+    void TearDown() override {
+        manager_.UninstallHook(static_cast<DWORD>(-1));
+        // Whatever a failed assertion left behind must not spill into the next test.
+        DestroyWindow(dialog_);
+        host_.reset();
+        manager_.RemoveAll();
+        Pump();
+    }
+    // The gallery's nested dialog template, made a child of the host.
+    HWND OpenDialog() {
+        dialog_ = CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_GALLERY_CHILD),
+                                     host(), &PlainDialog, 0);
+        return dialog_;
+    }
+    HWND host() { return host_->get(); }
+    static INT_PTR CALLBACK PlainDialog(HWND, UINT, WPARAM, LPARAM) { return FALSE; }
+    static WNDPROC ProcOf(HWND window) {
+        return reinterpret_cast<WNDPROC>(GetWindowLongPtrA(window, GWLP_WNDPROC));
+    }
+
+    CSkinManager& manager_ = *CSkinManager::GetManager();
+    std::unique_ptr<HostWindow> host_ = std::make_unique<HostWindow>();
+    HWND dialog_ = nullptr;
+};
+
+TEST_F(ManagerTest, ButtonTypesFollowTheBitRulesNotTheTypeValue) {
+    const std::type_info* push = &typeid(CSkinnedPushButton);
+    const std::type_info* check = &typeid(CSkinnedCheckBox);
+    const std::type_info* radio = &typeid(CSkinnedRadioButton);
+    const std::type_info* expected[16] = {push,  push,    check, check,  radio, check,
+                                          check, nullptr, push,  radio,  check, nullptr,
+                                          radio, check,   check, nullptr};
+    for (DWORD type = 0; type < 16; ++type) {
+        const HWND button = host_->Add("Button", type, 0, 10, 10, 80, 20, "b");
+        manager_.AddControl(button);
+        const std::type_info* kind = KindOf(button);
+        EXPECT_TRUE(kind == expected[type] || (kind && expected[type] && *kind == *expected[type]))
+            << "button type " << type << ": " << Named(kind) << ", expected "
+            << Named(expected[type]);
+        DestroyWindow(button);
+    }
+    const HWND flat = host_->Add("Button", BS_PUSHBUTTON | BS_FLAT, 0, 10, 10, 80, 20, "flat");
+    EXPECT_FALSE(manager_.AddControl(flat)) << "BS_FLAT buttons keep their look";
+}
+
+TEST_F(ManagerTest, DialogsOnlyModeSkinsDialogsAndChildModeSkinsChildrenAtCreation) {
+    // Dialogs only: a lone child window is left alone, a dialog's controls are skinned.
+    const HWND lone = host_->Add("Edit", 0, WS_EX_CLIENTEDGE, 0, 0, 80, 20);
+    EXPECT_EQ(SkinOf(lone), nullptr);
+    ASSERT_NE(OpenDialog(), nullptr);
+    EXPECT_EQ(CSkinManager::dialogMap.count(dialog_), 1u);
+    EXPECT_NE(SkinOf(GetDlgItem(dialog_, IDC_CHILD_EDIT)), nullptr);
+    DestroyWindow(std::exchange(dialog_, nullptr));
+
+    // Child windows: skinned at WM_CREATE, scroll bars excepted; dialogs are not subclassed.
+    manager_.InstallHook(static_cast<DWORD>(-1), FALSE);
+    EXPECT_FALSE(manager_.dialogsOnly);
+    const HWND edit = host_->Add("Edit", 0, WS_EX_CLIENTEDGE, 0, 30, 80, 20);
+    const HWND bar = host_->Add("ScrollBar", SBS_HORZ, 0, 0, 60, 80, 16);
+    EXPECT_NE(SkinOf(edit), nullptr);
+    EXPECT_EQ(SkinOf(bar), nullptr) << "scroll bars are not skinned at their creation";
+    ASSERT_NE(OpenDialog(), nullptr);
+    EXPECT_EQ(CSkinManager::dialogMap.count(dialog_), 0u);
+    EXPECT_NE(SkinOf(GetDlgItem(dialog_, IDC_CHILD_PUSH)), nullptr);
+    EXPECT_EQ(CSkinManager::threadMap.size(), 1u) << "a second InstallHook changes only the mode";
+}
+
+TEST_F(ManagerTest, DialogInitialisedTwiceIsProcessedOnceAndLaterControlsAreSkinned) {
+    ASSERT_NE(OpenDialog(), nullptr);
+    const std::size_t controls = CSkinManager::controlMap.size();
+    const CSkinnedDialog* object = CSkinManager::dialogMap.at(dialog_).get();
+    SendMessageA(dialog_, WM_INITDIALOG, 0, 0);
+    EXPECT_EQ(CSkinManager::controlMap.size(), controls);
+    EXPECT_EQ(CSkinManager::dialogMap.at(dialog_).get(), object);
+
+    // Created after initialisation: skinned through WM_PARENTNOTIFY.
+    const HWND later = CreateWindowExA(WS_EX_CLIENTEDGE, "ListBox", "", WS_CHILD | WS_VISIBLE, 0, 0,
+                                       50, 50, dialog_, nullptr, nullptr, nullptr);
+    EXPECT_NE(SkinOf(later), nullptr);
+}
+
+TEST_F(ManagerTest, RegistrationSubclassesAndRemovalRestoresWithOneHoverTimer) {
+    const HWND first = host_->Add("ListBox", 0, WS_EX_CLIENTEDGE, 0, 0, 60, 60);
+    const HWND second = host_->Add("ListBox", 0, WS_EX_CLIENTEDGE, 70, 0, 60, 60);
+    const WNDPROC original = ProcOf(first);
+    EXPECT_EQ(manager_.timerId, 0u);
+    EXPECT_FALSE(manager_.AddControl(nullptr));
+
+    ASSERT_TRUE(manager_.AddControl(first));
+    EXPECT_EQ(ProcOf(first), &CSkinnedControl::ControlWindowProc);
+    const UINT_PTR timer = manager_.timerId;
+    EXPECT_NE(timer, 0u);
+    EXPECT_FALSE(manager_.AddControl(first)) << "registered twice";
+    ASSERT_TRUE(manager_.AddControl(second));
+    EXPECT_EQ(manager_.timerId, timer) << "one timer for all controls";
+
+    EXPECT_TRUE(manager_.RemoveControl(first));
+    EXPECT_EQ(ProcOf(first), original);
+    EXPECT_FALSE(manager_.RemoveControl(first));
+    EXPECT_NE(manager_.timerId, 0u);
+
+    // WM_NCDESTROY of the last control: gone from the map, timer stopped.
+    DestroyWindow(second);
+    EXPECT_TRUE(CSkinManager::controlMap.empty());
+    EXPECT_EQ(manager_.timerId, 0u);
+    ASSERT_TRUE(manager_.AddControl(first));
+    EXPECT_NE(manager_.timerId, 0u) << "a later registration starts a new timer";
+}
+
+TEST_F(ManagerTest, HookWithoutThreadEntryDoesNothingAndThreadsAreKeyedByTheirWholeId) {
+    manager_.UninstallHook(static_cast<DWORD>(-1));
+    ASSERT_NE(OpenDialog(), nullptr);
+    EXPECT_TRUE(CSkinManager::dialogMap.empty()) << "no hook, no skinning";
+    CWPSTRUCT message{0, WM_INITDIALOG, 0, dialog_};
+    EXPECT_EQ(CSkinManager::HookProc(HC_ACTION, 0, reinterpret_cast<LPARAM>(&message)), 0);
+    EXPECT_TRUE(CSkinManager::dialogMap.empty());
+
+    manager_.InstallHook(static_cast<DWORD>(-1), TRUE);
+    const DWORD self = GetCurrentThreadId();
+    EXPECT_EQ(CSkinManager::threadMap.count(self), 1u);
+    if ((self & 0xFFFF) != self) {
+        EXPECT_EQ(CSkinManager::threadMap.count(self & 0xFFFF), 0u);
+    }
+}
+
+TEST_F(ManagerTest, HoverFollowsTheCursorOverControlsAndTheirDirectChildrenOnly) {
+    const HWND list = host_->Add("ListBox", LBS_NOINTEGRALHEIGHT, WS_EX_CLIENTEDGE, 0, 0, 150, 150);
+    const HWND other =
+        host_->Add("ListBox", LBS_NOINTEGRALHEIGHT, WS_EX_CLIENTEDGE, 200, 0, 100, 100);
+    const HWND bare = host_->Add("Edit", 0, 0, 200, 150, 100, 30);  // not skinned
+    const HWND child = CreateWindowExA(0, "Edit", "", WS_CHILD | WS_VISIBLE, 10, 10, 100, 100, list,
+                                       nullptr, nullptr, nullptr);
+    const HWND grandchild = CreateWindowExA(0, "Edit", "", WS_CHILD | WS_VISIBLE, 20, 20, 50, 50,
+                                            child, nullptr, nullptr, nullptr);
+    ASSERT_TRUE(manager_.AddControl(list));
+    ASSERT_TRUE(manager_.AddControl(other));
+    auto hot = [](HWND w) { return (SkinOf(w)->GetState() & CSkinnedControl::kHot) != 0; };
+
+    HoverOver(other);
+    EXPECT_EQ(CSkinManager::hotWindow, other);
+    EXPECT_TRUE(hot(other));
+    HoverOver(list, 5, 5);
+    EXPECT_EQ(CSkinManager::hotWindow, list);
+    EXPECT_TRUE(hot(list));
+    EXPECT_FALSE(hot(other)) << "the hot state moves, it is not shared";
+    HoverOver(child, 5, 5);
+    EXPECT_EQ(CSkinManager::hotWindow, list) << "a direct child keeps its skinned parent hot";
+
+    // Captured mouse: frozen wherever the cursor goes.
+    SetCapture(host());
+    HoverOver(other);
+    EXPECT_EQ(CSkinManager::hotWindow, list);
+    ReleaseCapture();
+
+    HoverOver(grandchild);
+    EXPECT_EQ(CSkinManager::hotWindow, nullptr) << "a grandchild is outside every skinned control";
+    EXPECT_FALSE(hot(list));
+    HoverOver(other);
+    HoverOver(bare);
+    EXPECT_EQ(CSkinManager::hotWindow, nullptr);
+    EXPECT_FALSE(hot(other));
+}
+
+HWND doomed = nullptr;
+void CALLBACK DestroyThenTick(HWND, UINT, UINT_PTR, DWORD) {
+    DestroyWindow(doomed);
+    CSkinManager::GetManager()->TrackMouse();
+}
+
+TEST_F(ManagerTest, ControlOrDialogDestroyedWhileHotLeavesNothingForTheNextTick) {
+    ASSERT_NE(OpenDialog(), nullptr);
+    const HWND edit = GetDlgItem(dialog_, IDC_CHILD_EDIT);
+    HoverOver(edit);
+    ASSERT_EQ(CSkinManager::hotWindow, edit);
+    DestroyWindow(edit);
+    EXPECT_EQ(CSkinManager::hotWindow, nullptr) << "a dead window never stays hot";
+    HoverAway();
+
+    // The whole dialog goes from inside a timer message, the hover tick right after.
+    HoverOver(GetDlgItem(dialog_, IDC_CHILD_PUSH));
+    doomed = std::exchange(dialog_, nullptr);
+    const UINT_PTR timer = SetTimer(nullptr, 0, 1, &DestroyThenTick);
+    for (int i = 0; i < 200 && IsWindow(doomed); ++i) {
+        Sleep(5);
+        Pump();
+    }
+    KillTimer(nullptr, timer);
+    EXPECT_FALSE(IsWindow(doomed));
+    EXPECT_TRUE(CSkinManager::dialogMap.empty());
+    EXPECT_TRUE(CSkinManager::controlMap.empty());
+    EXPECT_EQ(CSkinManager::hotWindow, nullptr);
+    EXPECT_EQ(manager_.timerId, 0u);
+}
+
+// Another subclasser that stacks on top of whatever the window has.
+struct OtherSubclasser {
+    static inline WNDPROC saved = nullptr;
+    static inline int messages = 0;
+    static LRESULT CALLBACK Proc(HWND w, UINT m, WPARAM wp, LPARAM lp) {
+        ++messages;
+        return CallWindowProcA(saved, w, m, wp, lp);
+    }
+    static void Attach(HWND w) {
+        saved = reinterpret_cast<WNDPROC>(
+            SetWindowLongPtrA(w, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&Proc)));
+    }
+    static void Detach(HWND w) {
+        SetWindowLongPtrA(w, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(saved));
+    }
+};
+
+TEST_F(ManagerTest, AnotherSubclasserOnTopSurvivesEitherOrderOfTearDown) {
+    for (const bool oursFirst : {false, true}) {
+        const HWND edit = host_->Add("Edit", 0, WS_EX_CLIENTEDGE, 0, 0, 100, 20);
+        const WNDPROC original = ProcOf(edit);
+        ASSERT_TRUE(manager_.AddControl(edit));
+        OtherSubclasser::Attach(edit);
+        if (oursFirst) {
+            EXPECT_TRUE(manager_.RemoveControl(edit));
+            EXPECT_EQ(ProcOf(edit), &OtherSubclasser::Proc) << "their subclass is not cut off";
+            OtherSubclasser::Detach(edit);
+        } else {
+            OtherSubclasser::Detach(edit);
+            EXPECT_TRUE(manager_.RemoveControl(edit));
+            EXPECT_EQ(ProcOf(edit), original);
+        }
+        // Whatever is left of the chain still reaches the edit itself, not DefWindowProc.
+        SendMessageA(edit, EM_SETLIMITTEXT, 7, 0);
+        EXPECT_EQ(SendMessageA(edit, EM_GETLIMITTEXT, 0, 0), 7)
+            << (oursFirst ? "ours first" : "theirs first");
+        DestroyWindow(edit);
+    }
+}
+
+TEST_F(ManagerTest, RemoveAllUnhooksAndRestoresEveryWindowEvenWithSomeAlreadyGone) {
+    ASSERT_NE(OpenDialog(), nullptr);
+    const HWND edit = GetDlgItem(dialog_, IDC_CHILD_EDIT);
+    const HWND gone = host_->Add("ListBox", 0, WS_EX_CLIENTEDGE, 0, 0, 50, 50);
+    DestroyWindow(gone);
+    // An entry whose window vanished without its WM_NCDESTROY reaching us.
+    auto stale = std::make_unique<CSkinnedControl>();
+    stale->window = gone;
+    CSkinManager::controlMap.emplace(gone, std::move(stale));
+
+    manager_.RemoveAll();
+    EXPECT_TRUE(CSkinManager::threadMap.empty());
+    EXPECT_TRUE(CSkinManager::controlMap.empty());
+    EXPECT_TRUE(CSkinManager::dialogMap.empty());
+    EXPECT_EQ(manager_.timerId, 0u);
+    EXPECT_NE(ProcOf(edit), &CSkinnedControl::ControlWindowProc);
+    EXPECT_NE(ProcOf(dialog_), &CSkinManager::DialogWindowProc);
+    SendMessageA(edit, EM_SETLIMITTEXT, 9, 0);
+    EXPECT_EQ(SendMessageA(edit, EM_GETLIMITTEXT, 0, 0), 9);
 }
 
 }  // namespace

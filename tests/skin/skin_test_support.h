@@ -178,3 +178,43 @@ protected:
 inline Gallery GalleryTest::gallery_;
 
 }  // namespace skin_test
+
+namespace skin_test {
+
+// A plain top-level window to hang purpose-built controls on.
+class HostWindow {
+public:
+    HostWindow() {
+        static const ATOM registered = [] {
+            WNDCLASSA wc{};
+            wc.lpfnWndProc = ::DefWindowProcA;
+            wc.hInstance = ::GetModuleHandleA(nullptr);
+            wc.hbrBackground = ::GetSysColorBrush(COLOR_BTNFACE);
+            wc.lpszClassName = "QuarrionSkinTestHost";
+            return ::RegisterClassA(&wc);
+        }();
+        (void)registered;
+        hwnd_ = ::CreateWindowExA(0, "QuarrionSkinTestHost", "host",
+                                  WS_POPUP | WS_VISIBLE | WS_CLIPCHILDREN, 40, 40, 400, 300,
+                                  nullptr, nullptr, ::GetModuleHandleA(nullptr), nullptr);
+    }
+    ~HostWindow() {
+        if (::IsWindow(hwnd_)) ::DestroyWindow(hwnd_);
+        Pump();
+    }
+    HostWindow(const HostWindow&) = delete;
+    HostWindow& operator=(const HostWindow&) = delete;
+
+    HWND get() const { return hwnd_; }
+    // A child control; the caller may destroy it, else it goes with the host.
+    HWND Add(const char* className, DWORD style, DWORD exStyle, int x, int y, int cx, int cy,
+             const char* text = "") const {
+        return ::CreateWindowExA(exStyle, className, text, WS_CHILD | WS_VISIBLE | style, x, y, cx,
+                                 cy, hwnd_, nullptr, ::GetModuleHandleA(nullptr), nullptr);
+    }
+
+private:
+    HWND hwnd_ = nullptr;
+};
+
+}  // namespace skin_test
