@@ -137,7 +137,9 @@ void CSkinnedControl::PaintScrollBar(HDC dc, const RECT& bar, int vertical, int 
     info.cbSize = sizeof(info);
     info.fMask = SIF_ALL;
     ::GetScrollInfo(window, isControl ? SB_CTL : vertical, &info);
-    const int range = info.nMax - info.nMin + 1;
+    // In unsigned arithmetic: the full int range wraps to 0 instead of overflowing.
+    const int range =
+        static_cast<int>(static_cast<unsigned>(info.nMax) - static_cast<unsigned>(info.nMin) + 1u);
     if (range == 0) return;
 
     const int track = length - 2 * a;
