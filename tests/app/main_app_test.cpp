@@ -12,6 +12,7 @@
 #include "app/main_app.h"
 #include "app/main_dialog.h"
 #include "res/resource.h"
+#include "skin/skin_manager.h"
 #include "tests/app/app_fixture.h"
 #include "tests/app/dialog_checks.h"
 #include "tests/framework/modal_script.h"
@@ -34,6 +35,13 @@ TEST_F(MainAppTest, InitInstanceRunsTheMainDialogAsMainWindowAndAnswersFalse) {
         ModalScript::Do([&] {
             ASSERT_NE(app.m_pMainWnd, nullptr);
             mainWindow = app.m_pMainWnd->m_hWnd;
+            // Start-up skinned the dialog: its buttons and check boxes, not its bars.
+            EXPECT_EQ(CSkinManager::dialogMap.count(shown), 1u);
+            for (const int id : {IDOK, IDC_START_STOP, IDC_USE_MMX, IDC_USE_SSE}) {
+                EXPECT_NE(CSkinManager::FindControl(GetDlgItem(shown, id)), nullptr) << id;
+            }
+            EXPECT_EQ(CSkinManager::FindControl(GetDlgItem(shown, IDC_BAR_PI)), nullptr);
+            EXPECT_EQ(CSkinManager::FindControl(GetDlgItem(shown, IDC_CPU_NAME)), nullptr);
             SendMessageA(GetDlgItem(shown, IDOK), BM_CLICK, 0, 0);
         }),
     });
@@ -44,6 +52,8 @@ TEST_F(MainAppTest, InitInstanceRunsTheMainDialogAsMainWindowAndAnswersFalse) {
     EXPECT_EQ(mainWindow, shown);
     EXPECT_EQ(app.m_pMainWnd, nullptr);
     EXPECT_FALSE(IsWindow(shown));
+    EXPECT_TRUE(CSkinManager::controlMap.empty()) << "every skinned control left with its window";
+    EXPECT_TRUE(CSkinManager::dialogMap.empty());
 }
 
 struct AboutItem {
@@ -105,10 +115,12 @@ void CheckAboutBox(HWND about, HWND mainDialog) {
     EXPECT_EQ(okStyle & BS_TYPEMASK, BS_DEFPUSHBUTTON);
     EXPECT_EQ(okStyle & (WS_GROUP | WS_TABSTOP), WS_GROUP | WS_TABSTOP);
     EXPECT_TRUE(GetWindowLongA(items[1], GWL_STYLE) & SS_NOPREFIX);
+    EXPECT_NE(CSkinManager::FindControl(items[3]), nullptr) << "the About box is skinned too";
     EXPECT_EQ(WindowText(about), "About Quarrion");
 }
 
 TEST_F(MainAppTest, SystemCommandsSixteenToThirtyOneOpenTheAboutBox) {
+    CSkinManager::GetManager()->InstallHook(static_cast<DWORD>(-1), TRUE);  // as start-up does
     CMainDialog dialog(nullptr, &NoSleepClock);
     TestApp().m_pMainWnd = &dialog;
     int opened = 0;
