@@ -234,24 +234,25 @@ void CSkinManager::InstallHook(DWORD threadId, BOOL dialogsOnlyMode) {
     if (threadId == static_cast<DWORD>(-1)) threadId = ::GetCurrentThreadId();
     if (threadMap.count(threadId) != 0) {
         SKIN_TRACE("CSkinManager: WH_CALLWNDPROC hook already installed for thread: %d!\n",
-                   threadId);
+                   static_cast<int>(threadId));
         return;
     }
     // A failed hook is recorded too: nothing runs, and later calls change nothing.
     threadMap.emplace(
         threadId, HookHandle(::SetWindowsHookExA(WH_CALLWNDPROC, &HookProc, nullptr, threadId)));
-    SKIN_TRACE("CSkinManager: WH_CALLWNDPROC hook installed for thread: %d\n", threadId);
+    SKIN_TRACE("CSkinManager: WH_CALLWNDPROC hook installed for thread: %d\n",
+               static_cast<int>(threadId));
 }
 
 void CSkinManager::UninstallHook(DWORD threadId) {
     if (threadId == static_cast<DWORD>(-1)) threadId = ::GetCurrentThreadId();
     const auto found = threadMap.find(threadId);
     if (found == threadMap.end()) {
-        SKIN_TRACE("CSkinManager: No hook installed for thread: %d!\n", threadId);
+        SKIN_TRACE("CSkinManager: No hook installed for thread: %d!\n", static_cast<int>(threadId));
         return;
     }
     threadMap.erase(found);  // unhooks
-    SKIN_TRACE("CSkinManager: Hook uninstalled for thread: %d\n", threadId);
+    SKIN_TRACE("CSkinManager: Hook uninstalled for thread: %d\n", static_cast<int>(threadId));
     SKIN_TRACE("CSkinManager: Thread map has %d items\n", static_cast<int>(threadMap.size()));
     if (timerId != 0 && threadMap.empty()) {
         ::KillTimer(nullptr, timerId);
@@ -317,7 +318,7 @@ BOOL CSkinManager::AddControl(HWND window, const char* className) {
     }
     const DWORD style = static_cast<DWORD>(::GetWindowLongA(window, GWL_STYLE));
     const bool clientEdge = (::GetWindowLongA(window, GWL_EXSTYLE) & WS_EX_CLIENTEDGE) != 0;
-    SKIN_TRACE("CSkinManager::AddControl, handle: %X, type: %s\n", window, name);
+    SKIN_TRACE("CSkinManager::AddControl, handle: %X, type: %s\n", SKIN_HANDLE(window), name);
 
     Object object;
     try {
@@ -365,7 +366,7 @@ void CSkinManager::Release(CSubclassedWindow& object) {
 BOOL CSkinManager::RemoveControl(HWND window) {
     const auto found = controlMap.find(window);
     if (found == controlMap.end()) return FALSE;
-    SKIN_TRACE("CSkinManager: Uninstall, handle: %X\n", window);
+    SKIN_TRACE("CSkinManager: Uninstall, handle: %X\n", SKIN_HANDLE(window));
     Release(*found->second);
     controlMap.erase(found);  // deletes the object
     // A handle value may come back for a new window: never keep a dead one hot.

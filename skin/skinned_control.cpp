@@ -56,7 +56,7 @@ void CSkinnedControl::DrawBorder() {
     RECT rect{};
     GetBorderDC(hdc, rect);
     const WindowDc dc(hdc);
-    SKIN_TRACE("CSkinManager::DrawBorder, handle: %X state: %d\n", window, state);
+    SKIN_TRACE("CSkinManager::DrawBorder, handle: %X state: %d\n", SKIN_HANDLE(window), state);
 
     if (::GetWindowLongA(window, GWL_EXSTYLE) & WS_EX_CLIENTEDGE) {
         // A client edge plus a one-pixel border: paint inside the border.
