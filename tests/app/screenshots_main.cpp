@@ -11,6 +11,7 @@
 #include "app/main_dialog.h"
 #include "engine/thread_launcher.h"
 #include "engine/worker_table.h"
+#include "skin/skin_manager.h"
 #include "support/screen_capture.h"
 #include "tests/app/dialog_checks.h"
 #include "tests/framework/modal_script.h"
@@ -29,6 +30,7 @@ int main(int argc, char** argv) {
     const std::string folder = argc > 1 ? argv[1] : ".";
     CMainApp app;
     CWinApp::EnableControlContainer();
+    CSkinManager::GetManager()->InstallHook(static_cast<DWORD>(-1), TRUE);  // as start-up does
     CMainDialog dialog;
     app.m_pMainWnd = &dialog;
     bool ok = true;
