@@ -3,7 +3,6 @@
 // process at once, its workers with it.
 #include <windows.h>
 #include <commctrl.h>
-#include <tlhelp32.h>
 
 #include <gtest/gtest.h>
 
@@ -39,19 +38,6 @@ std::string ProgramPath() {
         path = "Z:" + path;
     }
     return path;
-}
-
-int ThreadsOf(DWORD processId) {
-    const Handle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0));
-    if (snapshot.get() == INVALID_HANDLE_VALUE) return -1;
-    THREADENTRY32 entry{};
-    entry.dwSize = sizeof(entry);
-    int count = 0;
-    for (BOOL more = Thread32First(snapshot.get(), &entry); more;
-         more = Thread32Next(snapshot.get(), &entry)) {
-        if (entry.th32OwnerProcessID == processId) ++count;
-    }
-    return count;
 }
 
 template <typename Condition>
