@@ -5,11 +5,13 @@ set(QUARRION_SANITIZE "" CACHE STRING "address, thread or empty")
 # Our own targets only: third-party code (googletest) keeps its own warnings.
 function(quarrion_settings target)
   target_compile_options(${target} PRIVATE -Wall -Wextra -Wpedantic -Wshadow -Werror)
-  # The two passes of a worker must round identically: no contraction into FMA,
-  # and SSE2 arithmetic on i686 so x87 excess precision never differs between them.
+  # The two passes of a worker must round identically: no contraction into FMA.
   target_compile_options(${target} PRIVATE -ffp-contract=off)
   if(WIN32)
-    target_compile_options(${target} PRIVATE -msse2 -mfpmath=sse)
+    # The program promises that no worker executes MMX or SSE instructions, so
+    # its own code is plain i686 with x87 arithmetic. Both passes run the same
+    # out-of-line code, so excess precision treats them alike.
+    target_compile_options(${target} PRIVATE -march=i686 -mfpmath=387 -mno-mmx -mno-sse)
   endif()
   target_include_directories(${target} PRIVATE ${PROJECT_SOURCE_DIR})
 endfunction()

@@ -1,6 +1,8 @@
 // The complex-math worker routine.
 #include "engine/complex_math.h"
 
+template void ComplexMathPass<LibMath>(double*, double*);
+
 // Source and target are distinct arrays; saying so lets the divisions pair up in
 // vector registers, which round each lane exactly as the scalar code would.
 __attribute__((noinline)) void AccumulateQuotients(const double* __restrict source,

@@ -77,6 +77,10 @@ __attribute__((noinline)) void MatrixPass(double* P, double* Q, double* R, doubl
     }
 }
 
+// The program's pass is compiled once, in matrix.cpp, and every user links that
+// very code, tests included.
+extern template void MatrixPass<LibMath>(double*, double*, double*, double*);
+
 // All 39996 pairs of elements 1..9999.
 inline void MatrixCompare(const MatrixArrays& m, std::atomic<bool>& errorFlag) {
     const std::size_t used = kMatrixLength - 1;
@@ -95,8 +99,7 @@ void MatrixCycle(MatrixArrays& m, std::atomic<bool>& errorFlag) {
 
 template <typename Math = LibMath>
 unsigned long RunMatrix(MatrixArrays& m, TestRunStateRecord& state) {
-    return RunUntilStopped(state.stopRequested,
-                           [&] { MatrixCycle<Math>(m, state.matrixError); });
+    return RunUntilStopped(state.stopRequested, [&] { MatrixCycle<Math>(m, state.matrixError); });
 }
 
 unsigned MatrixWorker(void* parameter);

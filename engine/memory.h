@@ -7,13 +7,13 @@
 
 constexpr std::size_t kMemoryBlockSize = 1048576;
 
-// Test seam: called after every cycle with the block (all zero by then).
-// The program never sets it.
+// Test seam: called with the block after each fill, and by MemoryWorker once
+// more as soon as it has its block, before any fill. The program never sets it.
 using MemoryCycleObserver = void (*)(const unsigned char* block, std::size_t size);
 void SetMemoryCycleObserver(MemoryCycleObserver observer);
 
 // One cycle: the whole block filled with 97, then with zero; real stores both.
-void MemoryCycle(unsigned char* block, std::size_t size);
+void MemoryCycle(unsigned char* block, std::size_t size, MemoryCycleObserver observer = nullptr);
 
 // Fills the block until stopRequested is seen after the zero fill; a stop
 // already requested at entry writes nothing. Returns the cycles run.

@@ -1,6 +1,7 @@
 // Modal dialogs. A dialog procedure never sees WM_CREATE, so DoModal watches the
 // thread's window creation (WH_CBT) for the dialog window, subclasses it before
 // its first message and unhooks at once; the subclass is undone at WM_NCDESTROY.
+// Without the hook the dialog procedure subclasses at WM_INITDIALOG instead.
 #include "framework/dialog.h"
 
 #include <cstring>
@@ -18,12 +19,6 @@ constexpr char kObjectProperty[] = "Quarrion.CDialog";
 bool IsDialogWindow(HWND hwnd) {
     char name[8] = {};
     return ::GetClassNameA(hwnd, name, sizeof(name)) > 0 && std::strcmp(name, "#32770") == 0;
-}
-
-// Every message goes to the subclass first; what it passes on reaches the
-// dialog manager, which finds nothing more to do here.
-INT_PTR CALLBACK PassOn(HWND, UINT, WPARAM, LPARAM) {
-    return FALSE;
 }
 
 }  // namespace
@@ -59,13 +54,51 @@ INT_PTR CDialog::DoModal() {
         owner = app->m_pMainWnd->m_hWnd;
     }
 
-    DialogAttacher attacher{this, HookHandle(::SetWindowsHookExA(WH_CBT, &DialogAttacher::CbtProc,
-                                                                 nullptr, ::GetCurrentThreadId()))};
-    if (!attacher.hook) return -1;
-    DialogAttacher* const outer = std::exchange(DialogAttacher::pending, &attacher);
-    const INT_PTR result = ::DialogBoxParamA(::GetModuleHandleA(nullptr),
-                                             MAKEINTRESOURCEA(m_templateId), owner, PassOn, 0);
+    DialogAttacher attacher{this, HookHandle(HookWindowCreation(&DialogAttacher::CbtProc))};
+    DialogAttacher* const outer = DialogAttacher::pending;
+    if (attacher.hook) DialogAttacher::pending = &attacher;
+    const INT_PTR result =
+        ::DialogBoxParamA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(m_templateId), owner,
+                          &CDialog::DialogProc, reinterpret_cast<LPARAM>(this));
     DialogAttacher::pending = outer;
+    return result;
+}
+
+HHOOK CDialog::HookWindowCreation(HOOKPROC procedure) {
+    return ::SetWindowsHookExA(WH_CBT, procedure, nullptr, ::GetCurrentThreadId());
+}
+
+// Every message goes to the subclass first; what it passes on reaches the
+// dialog manager and then here, with nothing more to do. Only a dialog whose
+// creation went unseen arrives unattached, at WM_INITDIALOG: it is attached
+// now, so the window still appears and works.
+INT_PTR CALLBACK CDialog::DialogProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+    if (msg != WM_INITDIALOG || ::GetPropA(hwnd, kObjectProperty) != nullptr) return FALSE;
+    auto* self = reinterpret_cast<CDialog*>(lp);
+    self->Attach(hwnd);
+    if (self->CreateLate() == -1) {
+        ::EndDialog(hwnd, -1);
+        return FALSE;
+    }
+    return WindowProc(hwnd, msg, wp, lp);
+}
+
+// WM_CREATE went by unseen; its handler still runs before the window is first
+// shown, only after the controls exist. The dialog manager saw the real
+// message long ago, so what the handler passes on is WM_NULL.
+int CDialog::CreateLate() {
+    CREATESTRUCTA create{};
+    create.hwndParent = ::GetParent(m_hWnd);
+    create.style = static_cast<LONG>(::GetWindowLongA(m_hWnd, GWL_STYLE));
+    create.dwExStyle = static_cast<DWORD>(::GetWindowLongA(m_hWnd, GWL_EXSTYLE));
+    const Message outer = std::exchange(m_current, Message{WM_NULL, 0, 0});
+    int result = -1;
+    try {
+        result = OnCreate(&create);
+    } catch (...) {
+        // Nothing may leave the dialog procedure; the creation counts as failed.
+    }
+    m_current = outer;
     return result;
 }
 
@@ -148,6 +181,7 @@ LRESULT CDialog::OnMessage(UINT msg, WPARAM wp, LPARAM lp) {
         case WM_NCDESTROY: {
             // Undo the subclass unless someone subclassed after us and still sits on top.
             const HWND hwnd = std::exchange(m_hWnd, nullptr);
+            DetachControls();
             if (::GetWindowLongPtrA(hwnd, GWLP_WNDPROC) ==
                 reinterpret_cast<LONG_PTR>(&CDialog::WindowProc)) {
                 ::SetWindowLongPtrA(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(m_previousProc));
@@ -174,8 +208,16 @@ LRESULT CALLBACK CDialog::WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) 
     return result;
 }
 
+// The controls went with the window; a later run attaches its own.
+void CDialog::DetachControls() {
+    for (CWnd* control : m_attachedControls) control->m_hWnd = nullptr;
+    m_attachedControls.clear();
+}
+
 void DDX_Control(CDataExchange& dx, int id, CWnd& control) {
-    if (control.m_hWnd == nullptr) control.m_hWnd = dx.m_dialog.GetDlgItem(id);
+    if (control.m_hWnd != nullptr) return;
+    control.m_hWnd = dx.m_dialog.GetDlgItem(id);
+    dx.m_dialog.m_attachedControls.push_back(&control);
 }
 
 void DDX_Text(CDataExchange& dx, int id, std::string& value) {

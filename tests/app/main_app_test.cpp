@@ -188,9 +188,11 @@ struct PaintRecord {
 void PaintAndLook(HWND dialog, PaintRecord& record) {
     g_sent = &record.sent;
     g_watched = dialog;
-    const HHOOK hook = SetWindowsHookExA(WH_CALLWNDPROC, RecordSent, nullptr, GetCurrentThreadId());
-    RedrawWindow(dialog, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
-    UnhookWindowsHookEx(hook);
+    {
+        const HookHandle hook(
+            SetWindowsHookExA(WH_CALLWNDPROC, RecordSent, nullptr, GetCurrentThreadId()));
+        RedrawWindow(dialog, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+    }
     g_sent = nullptr;
     RECT client{};
     GetClientRect(dialog, &client);
@@ -227,10 +229,11 @@ TEST_F(MainAppTest, PaintsTheIconCentredOnlyWhenMinimized) {
             EXPECT_TRUE(IsIconic(dialog.m_hWnd));
             g_sent = &minimized;
             g_watched = dialog.m_hWnd;
-            const HHOOK hook =
-                SetWindowsHookExA(WH_CALLWNDPROC, RecordSent, nullptr, GetCurrentThreadId());
-            SendMessageA(dialog.m_hWnd, WM_PAINT, 0, 0);
-            UnhookWindowsHookEx(hook);
+            {
+                const HookHandle hook(
+                    SetWindowsHookExA(WH_CALLWNDPROC, RecordSent, nullptr, GetCurrentThreadId()));
+                SendMessageA(dialog.m_hWnd, WM_PAINT, 0, 0);
+            }
             g_sent = nullptr;
             dialog.EndDialog(IDCANCEL);
         }),

@@ -3,7 +3,6 @@
 // window staying responsive while the workers load the machine.
 #include <windows.h>
 #include <commctrl.h>
-#include <tlhelp32.h>
 
 #include <gtest/gtest.h>
 
@@ -16,6 +15,9 @@
 #include <vector>
 
 #include "app/main_dialog.h"
+#include "engine/complex_math.h"
+#include "engine/matrix.h"
+#include "engine/memory.h"
 #include "engine/run_state.h"
 #include "engine/thread_launcher.h"
 #include "engine/worker_table.h"
@@ -182,20 +184,28 @@ TEST_F(RunControlTest, StartLaunchesTheTableInOrderWithTheDialogAsParameter) {
     EXPECT_EQ(script.Run([&] { return dialog.DoModal(); }), IDCANCEL);
     EXPECT_FALSE(script.TimedOut());
 
+    const struct {
+        WorkerRoutine routine;
+        int priority;
+    } expected[] = {{&MatrixWorker, THREAD_PRIORITY_HIGHEST},
+                    {&MemoryWorker, THREAD_PRIORITY_HIGHEST},
+                    {&ComplexMathWorker, THREAD_PRIORITY_HIGHEST},
+                    {&MatrixWorker, THREAD_PRIORITY_ABOVE_NORMAL},
+                    {&MatrixWorker, THREAD_PRIORITY_ABOVE_NORMAL}};
     ASSERT_EQ(both.size(), 5u);
+    ASSERT_EQ(sseOnly.size(), 4u);
     for (std::size_t i = 0; i < both.size(); ++i) {
         SCOPED_TRACE("launch " + std::to_string(i + 1));
-        EXPECT_EQ(both[i].routine, kWorkerTable[i].routine);
-        EXPECT_EQ(both[i].priority, kWorkerTable[i].priority);
+        EXPECT_EQ(both[i].routine, expected[i].routine);
+        EXPECT_EQ(both[i].priority, expected[i].priority);
         EXPECT_EQ(both[i].parameter, static_cast<void*>(&dialog));
         EXPECT_TRUE(both[i].flagsClear);
         EXPECT_FALSE(both[i].idle);
+        if (i < sseOnly.size()) {
+            EXPECT_EQ(sseOnly[i].routine, expected[i].routine);
+            EXPECT_EQ(sseOnly[i].priority, expected[i].priority);
+        }
     }
-    EXPECT_EQ(both[0].priority, THREAD_PRIORITY_HIGHEST);
-    EXPECT_EQ(both[3].priority, THREAD_PRIORITY_ABOVE_NORMAL);
-    ASSERT_EQ(sseOnly.size(), 4u);
-    EXPECT_EQ(sseOnly[3].routine, kWorkerTable[4].routine);
-    EXPECT_EQ(sseOnly[3].priority, THREAD_PRIORITY_ABOVE_NORMAL);
 }
 
 TEST_F(RunControlTest, TheRunGoesOnWhileTheAboutBoxIsOpen) {
@@ -227,12 +237,13 @@ TEST_F(RunControlTest, TheRunGoesOnWhileTheAboutBoxIsOpen) {
     EXPECT_GE(ticksAtClose, ticksAtOpen + 3) << "the About box's loop dispatches the refresh";
 }
 
-// Waits on the script's ticks until the error line reads `text`; records how long
-// after `since` that was.
-Step ErrorLineBecomes(CMainDialog& dialog, std::string text, const DWORD& since, DWORD& took) {
+// Waits on the script's ticks until the error line reads `text`; adds how long
+// after `since` that was to `took`.
+Step ErrorLineBecomes(CMainDialog& dialog, std::string text, const DWORD& since,
+                      std::vector<DWORD>& took) {
     return ModalScript::WaitFor([&dialog, text, &since, &took] {
         if (ErrorLine(dialog.m_hWnd) != text) return false;
-        took = GetTickCount() - since;
+        took.push_back(GetTickCount() - since);
         return true;
     });
 }
@@ -240,7 +251,7 @@ Step ErrorLineBecomes(CMainDialog& dialog, std::string text, const DWORD& since,
 TEST_F(RunControlTest, ErrorLineShowsTheLastRaisedFlagInItsOrder) {
     CMainDialog dialog(nullptr, &NoSleepClock);
     DWORD since = 0;
-    DWORD took[5] = {};
+    std::vector<DWORD> took;
     std::string afterQuickRun;
     const struct {
         std::atomic<bool>* flag;
@@ -256,14 +267,14 @@ TEST_F(RunControlTest, ErrorLineShowsTheLastRaisedFlagInItsOrder) {
             since = GetTickCount();
             EXPECT_EQ(ErrorLine(dialog.m_hWnd), "") << "shown by the first refresh, not by Start";
         }),
-        ErrorLineBecomes(dialog, "No Error(s) detected yet!", since, took[0]),
+        ErrorLineBecomes(dialog, "No Error(s) detected yet!", since, took),
     };
     for (int i = 0; i < 4; ++i) {
         steps.push_back(ModalScript::Do([&, i] {
             Raise(*raises[i].flag);
             since = GetTickCount();
         }));
-        steps.push_back(ErrorLineBecomes(dialog, raises[i].text, since, took[i + 1]));
+        steps.push_back(ErrorLineBecomes(dialog, raises[i].text, since, took));
     }
     steps.push_back(ModalScript::Do([&] {
         // Matrix beats complex math on its own too.
@@ -271,12 +282,12 @@ TEST_F(RunControlTest, ErrorLineShowsTheLastRaisedFlagInItsOrder) {
         Lower(TestRunState.integerMathError);
         since = GetTickCount();
     }));
-    steps.push_back(ErrorLineBecomes(dialog, " Error in Matrix", since, took[0]));
+    steps.push_back(ErrorLineBecomes(dialog, " Error in Matrix", since, took));
     steps.push_back(ModalScript::Do([&] {
         Raise(TestRunState.chipsetError);
         since = GetTickCount();
     }));
-    steps.push_back(ErrorLineBecomes(dialog, " Error in Chipsets", since, took[0]));
+    steps.push_back(ErrorLineBecomes(dialog, " Error in Chipsets", since, took));
     steps.push_back(ModalScript::Do([&] {
         PressStartStop(dialog.m_hWnd);  // Stop: the line keeps its text
         EXPECT_EQ(dialog.m_errorText, " Error in Chipsets");
@@ -300,6 +311,7 @@ TEST_F(RunControlTest, ErrorLineShowsTheLastRaisedFlagInItsOrder) {
     EXPECT_EQ(afterQuickRun, " Error in Chipsets");
     EXPECT_EQ(dialog.m_errorText, " Error in Chipsets") << "Stop read the line back";
     // Within 100 ms of being raised, plus the scheduling slack of a loaded machine.
+    EXPECT_EQ(took.size(), 7u);
     for (DWORD t : took) EXPECT_LE(t, 100u + 150u);
 }
 
@@ -331,10 +343,11 @@ TEST_F(RunControlTest, BarsStepEveryTickWrapAndResetAtStop) {
         ModalScript::Do([&] {
             cpuField = WindowText(GetDlgItem(dialog.m_hWnd, IDC_CPU_NAME));
             g_setPos = &setPos;
-            const HHOOK hook =
-                SetWindowsHookExA(WH_CALLWNDPROC, RecordSetPos, nullptr, GetCurrentThreadId());
-            PressStartStop(dialog.m_hWnd);
-            UnhookWindowsHookEx(hook);
+            {
+                const HookHandle hook(
+                    SetWindowsHookExA(WH_CALLWNDPROC, RecordSetPos, nullptr, GetCurrentThreadId()));
+                PressStartStop(dialog.m_hWnd);
+            }
             g_setPos = nullptr;
             afterStop = BarPositions(dialog.m_hWnd);
             dialog.EndDialog(IDCANCEL);
@@ -449,26 +462,13 @@ TEST_F(RunControlTest, ExitEscapeAndCloseDuringARunEndTheDialogAtOnce) {
     }
 }
 
-int CountThreadsOfThisProcess() {
-    const HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
-    if (snapshot == INVALID_HANDLE_VALUE) return -1;
-    THREADENTRY32 entry{};
-    entry.dwSize = sizeof(entry);
-    int count = 0;
-    for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry)) {
-        if (entry.th32OwnerProcessID == GetCurrentProcessId()) ++count;
-    }
-    CloseHandle(snapshot);
-    return count;
-}
-
 // A worker's count drops just before its thread is gone: wait (a little) until
 // the thread list stops shrinking.
 int ThreadsOfThisProcess() {
-    int count = CountThreadsOfThisProcess();
+    int count = ThreadsOf(GetCurrentProcessId());
     for (int settled = 0, rounds = 0; settled < 3 && rounds < 100; ++rounds) {
         Sleep(20);
-        const int now = CountThreadsOfThisProcess();
+        const int now = ThreadsOf(GetCurrentProcessId());
         settled = now == count ? settled + 1 : 0;
         count = now;
     }
@@ -556,8 +556,9 @@ TEST_F(RunControlTest, TenSecondsWithFiveWorkersRaiseNoErrorAndTheWindowAnswers)
     std::thread prober;
     DWORD started = 0;
     int running = 0;
-    const HHOOK hook = SetWindowsHookExA(WH_GETMESSAGE, StampProbe, nullptr, GetCurrentThreadId());
-    ASSERT_NE(hook, nullptr);
+    const HookHandle hook(
+        SetWindowsHookExA(WH_GETMESSAGE, StampProbe, nullptr, GetCurrentThreadId()));
+    ASSERT_TRUE(hook);
     ModalScript script(
         {
             ModalScript::Do([&] {
@@ -587,7 +588,6 @@ TEST_F(RunControlTest, TenSecondsWithFiveWorkersRaiseNoErrorAndTheWindowAnswers)
     EXPECT_EQ(script.Run([&] { return dialog.DoModal(); }), IDCANCEL);
     probing = false;
     if (prober.joinable()) prober.join();
-    UnhookWindowsHookEx(hook);
     EXPECT_FALSE(script.TimedOut());
     EXPECT_EQ(running, 5);
     EXPECT_FALSE(AnyErrorRaised());

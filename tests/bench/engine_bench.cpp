@@ -1,6 +1,7 @@
 // Engine figures: how close a worker cycle comes to the bare cost of its library
-// calls or fills, and worker cycles per second alone and in a full run. Google
-// Benchmark measures; the output is one "name value" line per figure.
+// calls or fills, and worker cycles per second alone and in a full run. Ratios
+// are timed in turns (interleaved.h) and print "name median min max"; the other
+// figures print "name value". Google Benchmark keeps the optimiser honest.
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
@@ -14,6 +15,7 @@
 #include "engine/complex_math.h"
 #include "engine/matrix.h"
 #include "engine/memory.h"
+#include "tests/bench/interleaved.h"
 #include "tools/stress/platform.h"
 
 namespace {
@@ -36,83 +38,76 @@ struct RecordingMath {
     }
 };
 
-void BM_ComplexCycle(benchmark::State& state) {
-    auto a = std::make_unique<ComplexMathArrays>();
+// The pieces of work the ratios compare: a worker cycle, and the bare library
+// calls or fills it is made of.
+struct ComplexCycleWork {
+    std::unique_ptr<ComplexMathArrays> arrays = std::make_unique<ComplexMathArrays>();
     std::atomic<bool> flag{false};
-    for (auto _ : state) ComplexMathCycle(*a, flag);
-}
+    void operator()() { ComplexMathCycle(*arrays, flag); }
+};
 
-void BM_ComplexLibmLimit(benchmark::State& state) {
-    for (auto _ : state) {
-        double sink = 0;
-        for (int pass = 0; pass < 2; ++pass) {
-            for (std::size_t k = 0; k < kComplexLength; ++k) {
-                sink += LibMath::Sin(static_cast<double>(k));
-                sink += LibMath::Cos(static_cast<double>(k));
-            }
+void ComplexLibmLimit() {
+    double sink = 0;
+    for (int pass = 0; pass < 2; ++pass) {
+        for (std::size_t k = 0; k < kComplexLength; ++k) {
+            sink += LibMath::Sin(static_cast<double>(k));
+            sink += LibMath::Cos(static_cast<double>(k));
         }
-        benchmark::DoNotOptimize(sink);
     }
+    benchmark::DoNotOptimize(sink);
 }
 
-void BM_MatrixCycle(benchmark::State& state) {
-    auto m = std::make_unique<MatrixArrays>();
+struct MatrixCycleWork {
+    std::unique_ptr<MatrixArrays> arrays = std::make_unique<MatrixArrays>();
     std::atomic<bool> flag{false};
-    for (auto _ : state) MatrixCycle(*m, flag);
-}
+    void operator()() { MatrixCycle(*arrays, flag); }
+};
 
-void BM_MatrixLibmLimit(benchmark::State& state) {
+void MatrixLibmLimit() {
     if (g_matrixCalls.empty()) {
         auto m = std::make_unique<MatrixArrays>();
         MatrixPass<RecordingMath>(m->a, m->b, m->c, m->d);
     }
-    for (auto _ : state) {
-        double sink = 0;
-        for (int pass = 0; pass < 2; ++pass) {
-            for (const RecordedCall& call : g_matrixCalls) {
-                switch (call.function) {
-                    case 's': sink += LibMath::Sin(call.argument); break;
-                    case 'c': sink += LibMath::Cos(call.argument); break;
-                    case 'l': sink += LibMath::Log(call.argument); break;
-                    default: sink += LibMath::Sqrt(call.argument); break;
-                }
+    double sink = 0;
+    for (int pass = 0; pass < 2; ++pass) {
+        for (const RecordedCall& call : g_matrixCalls) {
+            switch (call.function) {
+                case 's':
+                    sink += LibMath::Sin(call.argument);
+                    break;
+                case 'c':
+                    sink += LibMath::Cos(call.argument);
+                    break;
+                case 'l':
+                    sink += LibMath::Log(call.argument);
+                    break;
+                default:
+                    sink += LibMath::Sqrt(call.argument);
+                    break;
             }
         }
-        benchmark::DoNotOptimize(sink);
     }
+    benchmark::DoNotOptimize(sink);
 }
 
 std::atomic<bool> g_stopAfterOneCycle{false};
 
-void BM_MemoryCycle(benchmark::State& state) {
-    std::vector<unsigned char> block(kMemoryBlockSize);
-    for (auto _ : state) {
+struct MemoryCycleWork {
+    std::vector<unsigned char> block = std::vector<unsigned char>(kMemoryBlockSize);
+    void operator()() {
         g_stopAfterOneCycle = false;
         RunMemoryFills(block.data(), block.size(), g_stopAfterOneCycle,
                        [](const unsigned char*, std::size_t) { g_stopAfterOneCycle = true; });
     }
-}
+};
 
-void BM_TwoMemsets(benchmark::State& state) {
-    std::vector<unsigned char> block(kMemoryBlockSize);
-    for (auto _ : state) {
+struct TwoMemsetsWork {
+    std::vector<unsigned char> block = std::vector<unsigned char>(kMemoryBlockSize);
+    void operator()() {
         std::memset(block.data(), 97, block.size());
         benchmark::ClobberMemory();
         std::memset(block.data(), 0, block.size());
         benchmark::ClobberMemory();
-    }
-}
-
-// Keeps the mean time per iteration of each benchmark, by name.
-class Collector : public benchmark::BenchmarkReporter {
-public:
-    std::map<std::string, double> seconds;
-    bool ReportContext(const Context&) override { return true; }
-    void ReportRuns(const std::vector<Run>& runs) override {
-        for (const Run& run : runs) {
-            if (run.iterations > 0)
-                seconds[run.run_name.function_name] = run.real_accumulated_time / run.iterations;
-        }
     }
 };
 
@@ -161,23 +156,17 @@ double PinnedMatrixRate(const std::vector<int>& processors, double seconds) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
-    benchmark::Initialize(&argc, argv);
-    benchmark::RegisterBenchmark("complex_cycle", BM_ComplexCycle)->MinTime(0.5);
-    benchmark::RegisterBenchmark("complex_libm", BM_ComplexLibmLimit)->MinTime(0.5);
-    benchmark::RegisterBenchmark("matrix_cycle", BM_MatrixCycle)->MinTime(1.0);
-    benchmark::RegisterBenchmark("matrix_libm", BM_MatrixLibmLimit)->MinTime(1.0);
-    benchmark::RegisterBenchmark("memory_cycle", BM_MemoryCycle)->MinTime(0.5);
-    benchmark::RegisterBenchmark("two_memsets", BM_TwoMemsets)->MinTime(0.5);
-    Collector collector;
-    benchmark::RunSpecifiedBenchmarks(&collector);
-    auto& t = collector.seconds;
-    std::printf("complex_cycle_vs_libm_limit %.3f\n", t["complex_libm"] / t["complex_cycle"]);
-    std::printf("matrix_cycle_vs_libm_limit %.3f\n", t["matrix_libm"] / t["matrix_cycle"]);
-    std::printf("memory_fill_vs_memset %.3f\n", t["two_memsets"] / t["memory_cycle"]);
-    std::printf("matrix_cycles_per_second_single %.1f\n", 1.0 / t["matrix_cycle"]);
-    std::printf("complex_cycles_per_second_single %.1f\n", 1.0 / t["complex_cycle"]);
-    std::printf("memory_cycles_per_second_single %.1f\n", 1.0 / t["memory_cycle"]);
+int main() {
+    // Each ratio: the bare calls or fills over the worker cycle made of them.
+    const InterleavedRatio complex = MeasureInterleaved(ComplexLibmLimit, ComplexCycleWork{});
+    const InterleavedRatio matrix = MeasureInterleaved(MatrixLibmLimit, MatrixCycleWork{});
+    const InterleavedRatio memory = MeasureInterleaved(TwoMemsetsWork{}, MemoryCycleWork{});
+    PrintRatio("complex_cycle_vs_libm_limit", complex);
+    PrintRatio("matrix_cycle_vs_libm_limit", matrix);
+    PrintRatio("memory_fill_vs_memset", memory);
+    std::printf("matrix_cycles_per_second_single %.1f\n", 1.0 / matrix.denominatorSeconds);
+    std::printf("complex_cycles_per_second_single %.1f\n", 1.0 / complex.denominatorSeconds);
+    std::printf("memory_cycles_per_second_single %.1f\n", 1.0 / memory.denominatorSeconds);
     for (const auto& [name, rate] : FullTableRates(3.0))
         std::printf("%s_cycles_per_second_full_table %.1f\n", name.c_str(), rate);
     const std::vector<int> processors = UsableProcessors();

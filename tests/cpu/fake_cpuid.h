@@ -51,11 +51,17 @@ private:
     bool confirmed_ = false;  // Supported() has answered non-zero
 };
 
-// Puts a source in place for default-constructed probes; the hardware returns at scope end.
+// Puts a source in place for default-constructed probes; the one before returns
+// at scope end, so a test may stand its own processor in for its fixture's.
 class ScopedActiveCpuid {
 public:
-    explicit ScopedActiveCpuid(CpuidSource& source) { SetActiveCpuidSource(&source); }
-    ~ScopedActiveCpuid() { SetActiveCpuidSource(nullptr); }
+    explicit ScopedActiveCpuid(CpuidSource& source) : previous_(&ActiveCpuidSource()) {
+        SetActiveCpuidSource(&source);
+    }
+    ~ScopedActiveCpuid() { SetActiveCpuidSource(previous_); }
     ScopedActiveCpuid(const ScopedActiveCpuid&) = delete;
     ScopedActiveCpuid& operator=(const ScopedActiveCpuid&) = delete;
+
+private:
+    CpuidSource* previous_;  // not owned
 };

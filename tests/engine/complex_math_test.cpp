@@ -61,7 +61,7 @@ TEST_F(ComplexMath, AnyCorruptedElementOfEitherArrayRaisesTheFlagForGood) {
 }
 
 TEST_F(ComplexMath, BothPassesReallyCallTheLibrary) {
-    ComplexMathCycle<CountingMath>(*arrays, state.complexMathError);
+    ComplexMathCycle(*arrays, state.complexMathError);
     EXPECT_EQ(CallLog::Get().sin, 6000);
     EXPECT_EQ(CallLog::Get().cos, 6000);
     EXPECT_EQ(CallLog::Get().total(), 12000);
@@ -69,7 +69,7 @@ TEST_F(ComplexMath, BothPassesReallyCallTheLibrary) {
 
 TEST_F(ComplexMath, StopAtEntryComputesNothing) {
     state.stopRequested = true;
-    EXPECT_EQ(RunComplexMath<CountingMath>(*arrays, state), 0u);
+    EXPECT_EQ(RunComplexMath(*arrays, state), 0u);
     EXPECT_EQ(CallLog::Get().total(), 0);
 }
 
@@ -78,7 +78,7 @@ TEST_F(ComplexMath, StopDuringACycleLetsTheCycleAndItsComparisonFinish) {
     CallLog& log = CallLog::Get();
     log.hookAt = 100;
     log.hook = [&](double&) { state.stopRequested = true; };
-    EXPECT_EQ(RunComplexMath<CountingMath>(*arrays, state), 1u);
+    EXPECT_EQ(RunComplexMath(*arrays, state), 1u);
     EXPECT_EQ(log.total(), 12000);
 
     CallLog::Reset();
@@ -88,7 +88,7 @@ TEST_F(ComplexMath, StopDuringACycleLetsTheCycleAndItsComparisonFinish) {
         v += 1.0;
         state.stopRequested = true;
     };
-    EXPECT_EQ(RunComplexMath<CountingMath>(*arrays, state), 1u);
+    EXPECT_EQ(RunComplexMath(*arrays, state), 1u);
     EXPECT_TRUE(state.complexMathError.load()) << "the comparison ran after the stop";
 }
 

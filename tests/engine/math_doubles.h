@@ -1,8 +1,7 @@
-// Stand-ins for LibMath in engine tests: the same library functions, counted,
-// recorded in call order, or with a hook after a chosen call.
+// The calls this test program's LibMath (counted_lib_math.cpp) has made on the
+// calling thread: counted, recorded in call order, with a hook after a chosen call.
 #pragma once
 
-#include <cmath>
 #include <functional>
 #include <string>
 
@@ -15,23 +14,10 @@ struct CallLog {
     long hookAt = 0;
     std::function<void(double&)> hook;
 
+    // Each thread counts its own calls: workers of other tests never mix in.
     static CallLog& Get() {
-        static CallLog log;
+        static thread_local CallLog log;
         return log;
     }
     static void Reset() { Get() = CallLog{}; }
-};
-
-struct CountingMath {
-    static double Note(long& counter, char letter, double value) {
-        CallLog& log = CallLog::Get();
-        ++counter;
-        if (log.recordOrder) log.order.push_back(letter);
-        if (log.hook && log.total() == log.hookAt) log.hook(value);
-        return value;
-    }
-    static double Sin(double x) { return Note(CallLog::Get().sin, 's', std::sin(x)); }
-    static double Cos(double x) { return Note(CallLog::Get().cos, 'c', std::cos(x)); }
-    static double Log(double x) { return Note(CallLog::Get().log, 'l', std::log(x)); }
-    static double Sqrt(double x) { return Note(CallLog::Get().sqrt, 'q', std::sqrt(x)); }
 };

@@ -64,7 +64,7 @@ TEST_F(Matrix, ElementZeroIsNeverTouched) {
 
 TEST_F(Matrix, EachElementCostsTwentyOneLibraryCallsInTheStatedOrder) {
     CallLog::Get().recordOrder = true;
-    MatrixPass<CountingMath>(m->a, m->b, m->c, m->d);
+    MatrixPass(m->a, m->b, m->c, m->d);
     const CallLog& log = CallLog::Get();
     const long n = kMatrixLength - 1;
     EXPECT_EQ(log.sin, 5 * n);
@@ -77,7 +77,7 @@ TEST_F(Matrix, EachElementCostsTwentyOneLibraryCallsInTheStatedOrder) {
     EXPECT_EQ(log.order.substr(17 * n, 4), "llll");
 
     CallLog::Reset();
-    MatrixCycle<CountingMath>(*m, state.matrixError);
+    MatrixCycle(*m, state.matrixError);
     EXPECT_EQ(CallLog::Get().total(), 419958) << "both passes call the library";
 }
 
@@ -108,7 +108,7 @@ TEST_F(Matrix, ACorruptedElementRaisesTheFlagForGood) {
 
 TEST_F(Matrix, StopAtEntryComputesNothing) {
     state.stopRequested = true;
-    EXPECT_EQ(RunMatrix<CountingMath>(*m, state), 0u);
+    EXPECT_EQ(RunMatrix(*m, state), 0u);
     EXPECT_EQ(CallLog::Get().total(), 0);
 }
 
@@ -120,7 +120,7 @@ TEST_F(Matrix, StopDuringACycleLetsBothPassesAndTheComparisonFinish) {
         v = -v;
         state.stopRequested = true;
     };
-    EXPECT_EQ(RunMatrix<CountingMath>(*m, state), 1u);
+    EXPECT_EQ(RunMatrix(*m, state), 1u);
     EXPECT_EQ(log.total(), 419958);
     EXPECT_TRUE(state.matrixError.load());
 }

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "engine/run_state.h"
@@ -19,25 +20,38 @@ bool AllBytesAre(const unsigned char* block, std::size_t size, unsigned char val
     return std::all_of(block, block + size, [&](unsigned char b) { return b == value; });
 }
 
+// Checks every fill as it happens: the whole block 97 after the first fill of a
+// cycle, zero after the second. Stops after the fifth cycle. A worker's first
+// call, before any fill, hands over its block.
 struct Observed {
-    static inline int cycles = 0;
-    static inline int nonZeroCycles = 0;
+    static inline int fills = 0, wrongFills = 0, blocksHad = 0;
+    static inline bool expectBlock = false;
     static inline std::atomic<bool>* stop = nullptr;
-    static inline const unsigned char* block = nullptr;
     static inline std::size_t size = 0;
-    static void Reset(std::atomic<bool>* stopFlag) {
-        cycles = nonZeroCycles = 0;
+    static inline void (*onBlock)(const unsigned char*, std::size_t) = nullptr;
+    static void Reset(std::atomic<bool>* stopFlag, bool fromWorker = false) {
+        fills = wrongFills = blocksHad = 0;
+        onBlock = nullptr;
+        expectBlock = fromWorker;
         stop = stopFlag;
-        block = nullptr;
         size = 0;
     }
-    // Checks the block between cycles and stops after the fifth.
-    static void AfterCycle(const unsigned char* b, std::size_t n) {
-        block = b;
+    static void Seen(const unsigned char* b, std::size_t n) {
         size = n;
-        if (!AllBytesAre(b, n, 0)) ++nonZeroCycles;
-        if (++cycles == 5 && stop) stop->store(true);
+        if (std::exchange(expectBlock, false)) {
+            ++blocksHad;
+            if (onBlock) onBlock(b, n);
+            return;
+        }
+        if (!AllBytesAre(b, n, fills % 2 == 0 ? 97 : 0)) ++wrongFills;
+        if (++fills == 10 && stop) stop->store(true);
     }
+};
+
+// The worker's observer for one test, removed however the test ends.
+struct ObserverInPlace {
+    explicit ObserverInPlace(MemoryCycleObserver observer) { SetMemoryCycleObserver(observer); }
+    ~ObserverInPlace() { SetMemoryCycleObserver(nullptr); }
 };
 
 TEST(MemoryFills, StopAtEntryWritesNothing) {
@@ -47,12 +61,13 @@ TEST(MemoryFills, StopAtEntryWritesNothing) {
     EXPECT_TRUE(AllBytesAre(block.data(), block.size(), 0x55));
 }
 
-TEST(MemoryFills, TheBlockIsZeroBetweenCycles) {
+TEST(MemoryFills, EachCycleFillsTheWholeBlockWith97ThenWithZero) {
     std::vector<unsigned char> block(kMemoryBlockSize, 0x55);
     std::atomic<bool> stop{false};
     Observed::Reset(&stop);
-    EXPECT_EQ(RunMemoryFills(block.data(), block.size(), stop, Observed::AfterCycle), 5u);
-    EXPECT_EQ(Observed::nonZeroCycles, 0);
+    EXPECT_EQ(RunMemoryFills(block.data(), block.size(), stop, Observed::Seen), 5u);
+    EXPECT_EQ(Observed::fills, 10);
+    EXPECT_EQ(Observed::wrongFills, 0);
 }
 
 TEST(MemoryFills, StopDuringACycleEndsWithTheZeroFill) {
@@ -68,7 +83,9 @@ TEST(MemoryFills, StopDuringACycleEndsWithTheZeroFill) {
 }
 
 #ifdef _WIN32
-DWORD LiveHeaps() { return GetProcessHeaps(0, nullptr); }
+DWORD LiveHeaps() {
+    return GetProcessHeaps(0, nullptr);
+}
 
 // Finds the busy entry at the block's address in any heap but the process heap.
 bool BlockIsInAPrivateHeap(const void* block, std::size_t size) {
@@ -88,46 +105,45 @@ bool BlockIsInAPrivateHeap(const void* block, std::size_t size) {
     return false;
 }
 
-TEST(MemoryWorkerRoutine, GetsItsOwnHeapFillsTheBlockAndReleasesEverything) {
-    const DWORD before = LiveHeaps();
-    Observed::Reset(&TestRunState.stopRequested);
-    static DWORD heapsWhileRunning = 0;
-    static bool inPrivateHeap = false;
-    SetMemoryCycleObserver([](const unsigned char* b, std::size_t n) {
-        if (Observed::cycles == 0) {
-            heapsWhileRunning = LiveHeaps();
-            inPrivateHeap = BlockIsInAPrivateHeap(b, n);
-        }
-        Observed::AfterCycle(b, n);
-    });
-    TestRunState.stopRequested = false;
-    EXPECT_EQ(MemoryWorker(nullptr), 0u);
-    SetMemoryCycleObserver(nullptr);
-    EXPECT_EQ(Observed::cycles, 5);
-    EXPECT_EQ(Observed::size, kMemoryBlockSize);
-    EXPECT_EQ(heapsWhileRunning, before + 1);
-    EXPECT_TRUE(inPrivateHeap);
-    EXPECT_EQ(LiveHeaps(), before) << "heap destroyed";
-    TestRunState.stopRequested = false;
+DWORD g_heapsWithBlock = 0;
+bool g_blockInPrivateHeap = false;
+
+void NoteHeaps(const unsigned char* block, std::size_t size) {
+    g_heapsWithBlock = LiveHeaps();
+    g_blockInPrivateHeap = BlockIsInAPrivateHeap(block, size);
 }
 
-TEST(MemoryWorkerRoutine, StopAtEntryStillCreatesAndReleasesTheHeap) {
-    const DWORD before = LiveHeaps();
-    TestRunState.stopRequested = true;
-    EXPECT_EQ(MemoryWorker(nullptr), 0u);
-    EXPECT_EQ(LiveHeaps(), before);
-    TestRunState.stopRequested = false;
+TEST(MemoryWorkerRoutine, GetsItsOwnHeapFillsTheBlockAndReleasesEverything) {
+    for (bool stopAtEntry : {false, true}) {
+        SCOPED_TRACE(stopAtEntry ? "stop at entry" : "five cycles");
+        const DWORD before = LiveHeaps();
+        Observed::Reset(&TestRunState.stopRequested, true);
+        Observed::onBlock = NoteHeaps;
+        g_heapsWithBlock = 0;
+        g_blockInPrivateHeap = false;
+        const ObserverInPlace observer(Observed::Seen);
+        TestRunState.stopRequested = stopAtEntry;
+        EXPECT_EQ(MemoryWorker(nullptr), 0u);
+        TestRunState.stopRequested = false;
+        EXPECT_EQ(Observed::blocksHad, 1) << "the heap and the block are had even at a stop";
+        EXPECT_EQ(Observed::size, kMemoryBlockSize);
+        EXPECT_EQ(g_heapsWithBlock, before + 1);
+        EXPECT_TRUE(g_blockInPrivateHeap);
+        EXPECT_EQ(Observed::fills, stopAtEntry ? 0 : 10);
+        EXPECT_EQ(Observed::wrongFills, 0);
+        EXPECT_EQ(LiveHeaps(), before) << "heap destroyed";
+    }
 }
 #else
 TEST(MemoryWorkerRoutine, FillsItsOwnBlockUntilStopped) {
-    Observed::Reset(&TestRunState.stopRequested);
-    SetMemoryCycleObserver(Observed::AfterCycle);
+    Observed::Reset(&TestRunState.stopRequested, true);
+    const ObserverInPlace observer(Observed::Seen);
     TestRunState.stopRequested = false;
     EXPECT_EQ(MemoryWorker(nullptr), 0u);
-    SetMemoryCycleObserver(nullptr);
-    EXPECT_EQ(Observed::cycles, 5);
+    EXPECT_EQ(Observed::blocksHad, 1);
+    EXPECT_EQ(Observed::fills, 10);
     EXPECT_EQ(Observed::size, kMemoryBlockSize);
-    EXPECT_EQ(Observed::nonZeroCycles, 0);
+    EXPECT_EQ(Observed::wrongFills, 0);
     TestRunState.stopRequested = false;
 }
 #endif

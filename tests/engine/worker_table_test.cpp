@@ -14,6 +14,9 @@
 
 #ifdef _WIN32
 #include <windows.h>
+
+#include "engine/thread_launcher_platform.h"
+#include "support/unique_resource.h"
 #else
 #include <sys/resource.h>
 #include <sys/syscall.h>
@@ -40,8 +43,8 @@ TEST(WorkerTable, LaunchesTheBaseWorkersThenOneMatrixWorkerPerOption) {
         std::size_t expected;
     };
     int dialog = 0;
-    for (const Case& c : {Case{{false, false}, 3}, Case{{true, false}, 4},
-                          Case{{false, true}, 4}, Case{{true, true}, 5}}) {
+    for (const Case& c : {Case{{false, false}, 3}, Case{{true, false}, 4}, Case{{false, true}, 4},
+                          Case{{true, true}, 5}}) {
         g_launches.clear();
         EXPECT_EQ(LaunchWorkerTable(c.options, &dialog, RecordLaunch),
                   static_cast<int>(c.expected));
@@ -109,6 +112,31 @@ TEST(Launcher, ThePriorityIsInForceBeforeTheRoutineRuns) {
     }
     EXPECT_EQ(LiveWorkerCount(), 0);
 }
+
+#ifdef _WIN32
+// Keeps its own handle to the thread it refuses, so the test can see it end.
+HANDLE g_refused = nullptr;
+unsigned long __stdcall RefuseToResume(void* thread) {
+    DuplicateHandle(GetCurrentProcess(), thread, GetCurrentProcess(), &g_refused, 0, FALSE,
+                    DUPLICATE_SAME_ACCESS);
+    return static_cast<unsigned long>(-1);
+}
+
+TEST(Launcher, AThreadThatCannotBeResumedIsEndedAndNotCounted) {
+    using Handle = UniqueResource<HANDLE, ::CloseHandle>;
+    using ResumerInPlace = UniqueResource<ThreadResumer, ReplaceThreadResumer>;
+    g_seenPriority = -100;
+    {
+        const ResumerInPlace refusing(ReplaceThreadResumer(RefuseToResume));
+        EXPECT_FALSE(LaunchWorkerThread(NotePriority, nullptr, kPriorityHighest));
+    }
+    const Handle refused(g_refused);
+    ASSERT_TRUE(refused);
+    EXPECT_EQ(WaitForSingleObject(refused.get(), 0), WAIT_OBJECT_0) << "ended, not left suspended";
+    EXPECT_EQ(LiveWorkerCount(), 0) << "the next Start would wait for it forever";
+    EXPECT_EQ(g_seenPriority.load(), -100) << "the routine never ran";
+}
+#endif
 
 // A worker of an earlier run still in its cycle when the next Start comes: its
 // verdict arrives late and must not land in the new run.

@@ -1,5 +1,6 @@
 // The framework's modal dialog on the real templates: creation order, the
-// subclass and its removal, data exchange both ways, OK and Cancel, nesting.
+// subclass and its removal, data exchange both ways, OK and Cancel, nesting,
+// one object run twice, and a run without the creation hook.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -30,6 +31,7 @@ public:
     bool childrenAtCreate = true;
     bool failCreate = false;
     bool throwOnTimer = false;
+    bool refuseHook = false;
     int timerTicks = 0;
 
     std::string cpuName = "first text";
@@ -60,6 +62,9 @@ protected:
         ++timerTicks;
         if (throwOnTimer) throw std::runtime_error("handler failure");
         CDialog::OnTimer(id);
+    }
+    HHOOK HookWindowCreation(HOOKPROC procedure) override {
+        return refuseHook ? nullptr : CDialog::HookWindowCreation(procedure);
     }
 };
 
@@ -101,6 +106,31 @@ TEST_F(DialogTest, SeesCreateBeforeInitDialogAndUnhooksAfterwards) {
     EXPECT_NE(during, nullptr);
     EXPECT_FALSE(IsWindow(during));
     EXPECT_EQ(dialog.m_hWnd, nullptr) << "detached at WM_NCDESTROY";
+}
+
+// The second run must not keep the first window's controls; and a dialog
+// whose creation hook cannot be had still appears, created and initialised.
+TEST_F(DialogTest, OneObjectRunsTwiceWithAndWithoutTheCreationHook) {
+    RecordingDialog dialog;
+    for (bool refuseHook : {false, true}) {
+        SCOPED_TRACE(refuseHook ? "creation hook refused" : "creation hook installed");
+        dialog.refuseHook = refuseHook;
+        dialog.seen.clear();
+        HWND exitButton = nullptr, attached = nullptr;
+        bool visible = false;
+        ModalScript script({ModalScript::Do([&] {
+            exitButton = GetDlgItem(dialog.m_hWnd, IDOK);
+            attached = dialog.exitButton.m_hWnd;
+            visible = IsWindowVisible(dialog.m_hWnd);
+            SendMessageA(dialog.m_hWnd, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+        })});
+        EXPECT_EQ(script.Run([&] { return dialog.DoModal(); }), IDCANCEL);
+        EXPECT_TRUE(visible);
+        EXPECT_EQ(dialog.seen, (std::vector<UINT>{WM_CREATE, WM_INITDIALOG}));
+        EXPECT_EQ(attached, exitButton) << "the member holds this window's control";
+        EXPECT_EQ(dialog.exitButton.m_hWnd, nullptr) << "detached with its window";
+        EXPECT_EQ(dialog.m_hWnd, nullptr);
+    }
 }
 
 INT_PTR CALLBACK PlainDialogProc(HWND hwnd, UINT msg, WPARAM, LPARAM lp) {

@@ -13,6 +13,9 @@
 
 #include "support/unique_resource.h"
 
+// A hook a test installs on its thread, removed however the test ends.
+using HookHandle = UniqueResource<HHOOK, ::UnhookWindowsHookEx>;
+
 class ModalScript {
 public:
     // A step answers true when done; false runs it again on the next tick.

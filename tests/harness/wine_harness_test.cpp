@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <vector>
 
+#include "support/unique_resource.h"
+
 namespace {
 
 LRESULT CALLBACK PlainWndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
@@ -67,13 +69,16 @@ std::vector<WORD> EmptyDialogTemplate() {
 TEST(WineHarness, CallWndProcHookSeesInitDialog) {
     std::vector<UINT> seen;
     g_seen = &seen;
-    HHOOK hook = SetWindowsHookExA(WH_CALLWNDPROC, RecordCallWndProc, nullptr, GetCurrentThreadId());
-    ASSERT_NE(hook, nullptr);
-    std::vector<WORD> tmpl = EmptyDialogTemplate();
-    INT_PTR result = DialogBoxIndirectParamA(GetModuleHandleA(nullptr),
-                                             reinterpret_cast<DLGTEMPLATE*>(tmpl.data()), nullptr,
-                                             EndAtInit, 0);
-    UnhookWindowsHookEx(hook);
+    INT_PTR result = 0;
+    {
+        const UniqueResource<HHOOK, ::UnhookWindowsHookEx> hook(
+            SetWindowsHookExA(WH_CALLWNDPROC, RecordCallWndProc, nullptr, GetCurrentThreadId()));
+        ASSERT_TRUE(hook);
+        std::vector<WORD> tmpl = EmptyDialogTemplate();
+        result = DialogBoxIndirectParamA(GetModuleHandleA(nullptr),
+                                         reinterpret_cast<DLGTEMPLATE*>(tmpl.data()), nullptr,
+                                         EndAtInit, 0);
+    }
     g_seen = nullptr;
     EXPECT_EQ(result, 42);
     EXPECT_NE(std::find(seen.begin(), seen.end(), static_cast<UINT>(WM_INITDIALOG)), seen.end());
