@@ -9,6 +9,7 @@
 #include <cstdio>
 
 #include "skin/skin_manager.h"
+#include "support/unique_resource.h"
 
 namespace hardening {
 

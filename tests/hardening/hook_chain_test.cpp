@@ -1,0 +1,63 @@
+// The skinning's hook shares the thread with other WH_CALLWNDPROC hooks: those
+// installed before and after ours see every message, whichever goes first.
+#include "tests/hardening/hardening_support.h"
+#include "tools/skin-gallery/gallery.h"
+
+namespace hardening {
+namespace {
+
+constexpr UINT kProbe = WM_APP + 17;
+
+template <int Which>
+struct CountingHook {
+    static inline int seen = 0;
+    static LRESULT CALLBACK Proc(int code, WPARAM wParam, LPARAM lParam) {
+        if (code == HC_ACTION && reinterpret_cast<const CWPSTRUCT*>(lParam)->message == kProbe)
+            ++seen;
+        return CallNextHookEx(nullptr, code, wParam, lParam);
+    }
+};
+
+using HookHandle = UniqueResource<HHOOK, UnhookWindowsHookEx>;
+
+HookHandle Install(HOOKPROC proc) {
+    return HookHandle(SetWindowsHookExA(WH_CALLWNDPROC, proc, nullptr, GetCurrentThreadId()));
+}
+
+TEST(HookChain, OtherHooksSeeEveryMessageAndSurviveEitherOrderOfUnhooking) {
+    auto& manager = *CSkinManager::GetManager();
+    const HWND target = OpenEmptyDialog();
+    for (const bool oursFirst : {true, false}) {
+        SCOPED_TRACE(oursFirst ? "ours unhooked first" : "theirs unhooked first");
+        CountingHook<0>::seen = CountingHook<1>::seen = 0;
+        HookHandle before = Install(&CountingHook<0>::Proc);  // runs after ours
+        manager.InstallHook(static_cast<DWORD>(-1), TRUE);
+        HookHandle after = Install(&CountingHook<1>::Proc);  // runs before ours
+        for (int i = 0; i < 100; ++i) SendMessageA(target, kProbe, 0, 0);
+        EXPECT_EQ(CountingHook<0>::seen, 100) << "our hook must pass every message on";
+        EXPECT_EQ(CountingHook<1>::seen, 100);
+
+        if (oursFirst) {
+            manager.UninstallHook(static_cast<DWORD>(-1));
+            for (int i = 0; i < 10; ++i) SendMessageA(target, kProbe, 0, 0);
+            EXPECT_EQ(CountingHook<0>::seen, 110);
+            EXPECT_EQ(CountingHook<1>::seen, 110);
+            before.reset();
+            after.reset();
+        } else {
+            before.reset();
+            after.reset();
+            // Ours alone still skins what is initialised.
+            const HWND dialog = OpenEmptyDialog();
+            EXPECT_EQ(CSkinManager::dialogMap.count(dialog), 1u);
+            DestroyWindow(dialog);
+            manager.UninstallHook(static_cast<DWORD>(-1));
+        }
+        EXPECT_TRUE(CSkinManager::threadMap.empty());
+    }
+    DestroyWindow(target);
+    Pump();
+}
+
+}  // namespace
+}  // namespace hardening
