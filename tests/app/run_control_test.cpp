@@ -23,6 +23,7 @@
 #include "engine/worker_table.h"
 #include "res/resource.h"
 #include "tests/app/app_fixture.h"
+#include "tests/gdi_objects.h"
 #include "tests/app/dialog_checks.h"
 #include "tests/cpu/fake_cpuid.h"
 #include "tests/framework/modal_script.h"
@@ -486,10 +487,11 @@ int OpenHandles() {
     return count;
 }
 
-TEST_F(RunControlTest, TwoHundredCyclesLeaveNoStragglerNoErrorAndNoLeak) {
+TEST_F(RunControlTest, AThousandCyclesLeaveNoStragglerNoErrorAndNoLeak) {
     CMainDialog dialog(nullptr, &NoSleepClock);
     int threadsBefore = 0, threadsAfter = 0;
     int handlesBefore = 0, handlesAfter = 0;
+    DWORD gdiBefore = 0, gdiAfter = 0;
     int mostAfterStart = 0;
     bool errorSeen = false;
     std::vector<Step> steps{ModalScript::Do([&] {
@@ -499,8 +501,9 @@ TEST_F(RunControlTest, TwoHundredCyclesLeaveNoStragglerNoErrorAndNoLeak) {
         WaitForEarlierWorkers();
         threadsBefore = ThreadsOfThisProcess();
         handlesBefore = OpenHandles();
+        gdiBefore = GdiObjectCount();
     })};
-    for (int cycle = 0; cycle < 200; ++cycle) {
+    for (int cycle = 0; cycle < 1000; ++cycle) {
         steps.push_back(ModalScript::Do([&, cycle] {
             PressStartStop(dialog.m_hWnd);  // Start
             mostAfterStart = std::max(mostAfterStart, LiveWorkerCount());
@@ -521,9 +524,10 @@ TEST_F(RunControlTest, TwoHundredCyclesLeaveNoStragglerNoErrorAndNoLeak) {
         errorSeen = errorSeen || AnyErrorRaised();
         threadsAfter = ThreadsOfThisProcess();
         handlesAfter = OpenHandles();
+        gdiAfter = GdiObjectCount();
         dialog.EndDialog(IDCANCEL);
     }));
-    ModalScript script(std::move(steps), 20, 120000);
+    ModalScript script(std::move(steps), 10, 300000);
     EXPECT_EQ(script.Run([&] { return dialog.DoModal(); }), IDCANCEL);
     EXPECT_FALSE(script.TimedOut());
     EXPECT_TRUE(script.Finished());
@@ -533,6 +537,7 @@ TEST_F(RunControlTest, TwoHundredCyclesLeaveNoStragglerNoErrorAndNoLeak) {
     EXPECT_GT(handlesBefore, 0);
     EXPECT_EQ(threadsAfter, threadsBefore);
     EXPECT_EQ(handlesAfter, handlesBefore);
+    EXPECT_EQ(gdiAfter, gdiBefore);
 }
 
 // Posted from another thread; the UI thread's message retrieval stamps the answer.
