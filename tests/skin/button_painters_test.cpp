@@ -14,37 +14,6 @@ using namespace Sys;
 
 namespace {
 
-enum class Look { Normal, Hot, Disabled, Focused };
-
-const char* Named(Look look) {
-    switch (look) {
-        case Look::Normal:
-            return "normal";
-        case Look::Hot:
-            return "hot";
-        case Look::Disabled:
-            return "disabled";
-        default:
-            return "focused";
-    }
-}
-
-// Puts a control into a look and lets it and its painter draw.
-void Enter(HWND window, Look look) {
-    ::EnableWindow(window, look != Look::Disabled);
-    ::SetFocus(look == Look::Focused ? window : nullptr);
-    HoverAway();
-    Repaint(window);
-    if (look == Look::Hot) HoverOver(window);
-}
-
-void Leave(HWND window) {
-    ::EnableWindow(window, TRUE);
-    ::SetFocus(nullptr);
-    HoverAway();
-    Repaint(window);
-}
-
 int Height(HWND window) {
     RECT r{};
     ::GetWindowRect(window, &r);
@@ -120,7 +89,7 @@ TEST_F(ButtonPainters, PushButtonsTakeTheRingsOfTheirKindAndLook) {
         const HWND button = Item(gallery_.buttons, row.id);
         if (row.check != kKeep) ::SendMessageA(button, BM_SETCHECK, row.check, 0);
         Enter(button, row.look);
-        EXPECT_EQ(CheckPixels(button, row.pixels), "") << row.what << ", " << Named(row.look);
+        EXPECT_EQ(CheckPixels(button, row.pixels), "") << row.what << ", " << LookName(row.look);
         Leave(button);
     }
     for (const int id : {IDC_PUSHLIKE, IDC_RADIO_PUSHLIKE}) {
@@ -155,7 +124,7 @@ TEST_F(ButtonPainters, CheckBoxesRedrawTheirBoxOnlyWhileTheMouseLightsThemUp) {
         const std::vector<Pixel> pixels =
             RingsAt(leftText ? -13 : 0, (Height(box) - 13) / 2, 13, 13, row.scheme);
         EXPECT_EQ(CheckPixels(box, pixels), "")
-            << "check box " << row.id << ", " << Named(row.look);
+            << "check box " << row.id << ", " << LookName(row.look);
         Leave(box);
     }
 }
@@ -225,7 +194,7 @@ TEST_F(ButtonPainters, RadioCirclesArePlottedInTheColoursOfTheLook) {
         const std::vector<Pixel> pixels =
             Circle(onTheRight ? -12 : 1, (Height(row.button) - 13) / 2, row.arcs);
         EXPECT_EQ(CheckPixels(row.button, pixels), "")
-            << (onTheRight ? "left-text radio, " : "radio, ") << Named(row.look);
+            << (onTheRight ? "left-text radio, " : "radio, ") << LookName(row.look);
         Leave(row.button);
     }
 }

@@ -167,6 +167,42 @@ inline void HoverAway() {
     HoverAt({::GetSystemMetrics(SM_CXSCREEN) - 1, ::GetSystemMetrics(SM_CYSCREEN) - 1});
 }
 
+// The looks a painter is tested in.
+enum class Look { Normal, Hot, Disabled, Focused };
+
+inline const char* LookName(Look look) {
+    switch (look) {
+        case Look::Normal:
+            return "normal";
+        case Look::Hot:
+            return "hot";
+        case Look::Disabled:
+            return "disabled";
+        default:
+            return "focused";
+    }
+}
+
+// Puts a control into a look: the control and its painter draw it normal, then
+// the painter alone draws the hot or focused look as the control takes it (a
+// repaint while highlighted leaves the look to the control). `shown` is the
+// window whose repaint shows the control, when not the control itself.
+inline void Enter(HWND control, Look look, HWND shown = nullptr) {
+    ::EnableWindow(control, look != Look::Disabled);
+    ::SetFocus(nullptr);
+    HoverAway();
+    Repaint(shown != nullptr ? shown : control);
+    if (look == Look::Hot) HoverOver(control);
+    if (look == Look::Focused) ::SetFocus(control);
+}
+
+inline void Leave(HWND control) {
+    ::EnableWindow(control, TRUE);
+    ::SetFocus(nullptr);
+    HoverAway();
+    Repaint(control);
+}
+
 // An empty dialog of our own for variants the gallery lacks, on top of it and
 // clear of HoverAway's corner; controls added to it are skinned as it hears of them.
 class ScratchDialog {
