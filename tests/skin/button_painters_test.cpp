@@ -14,12 +14,6 @@ using namespace Sys;
 
 namespace {
 
-int Height(HWND window) {
-    RECT r{};
-    ::GetWindowRect(window, &r);
-    return r.bottom - r.top;
-}
-
 const Rings3 kOrdinary{HIGHLIGHT, SHADOW, FACE, FACE, FACE, FACE};
 const Rings3 kOrdinaryLit{HIGHLIGHT, DKSHADOW, LIGHT, SHADOW, FACE, FACE};
 const Rings3 kDefault{DKSHADOW, DKSHADOW, HIGHLIGHT, SHADOW, FACE, FACE};
@@ -97,137 +91,84 @@ TEST_F(ButtonPainters, PushButtonsTakeTheRingsOfTheirKindAndLook) {
     }
 }
 
-TEST_F(ButtonPainters, CheckBoxesRedrawTheirBoxOnlyWhileTheMouseLightsThemUp) {
-    struct Row {
-        int id;
-        Look look;
-        Rings2 scheme;
-    };
-    const Row rows[] = {
-        {IDC_CHECK, Look::Normal, kBox},
-        {IDC_CHECK, Look::Hot, kBoxLit},
-        {IDC_CHECK, Look::Disabled, kBoxDisabled},
-        {IDC_CHECK, Look::Focused, kBox},
-        {IDC_THREE_STATE, Look::Normal, kBoxGrey},
-        {IDC_THREE_STATE, Look::Hot, kBoxLit},
-        {IDC_THREE_STATE, Look::Disabled, kBoxDisabled},
-        {IDC_LEFT_TEXT_CHECK, Look::Normal, kBox},
-        {IDC_LEFT_TEXT_CHECK, Look::Hot, kBoxLit},
-    };
-    for (const Row& row : rows) {
-        const HWND box = Item(gallery_.buttons, row.id);
-        const bool leftText = ::GetWindowLongA(box, GWL_STYLE) & BS_LEFTTEXT;
-        Enter(box, row.look);
-        if (row.look == Look::Focused) {
-            ASSERT_EQ(::GetFocus(), box);
-        }
-        const std::vector<Pixel> pixels =
-            RingsAt(leftText ? -13 : 0, (Height(box) - 13) / 2, 13, 13, row.scheme);
-        EXPECT_EQ(CheckPixels(box, pixels), "")
-            << "check box " << row.id << ", " << LookName(row.look);
-        Leave(box);
-    }
-}
-
-TEST_F(ButtonPainters, TheBoxSitsWhereTheAlignmentStyleAndHeightPutIt) {
+// Check boxes and radio buttons of our own, each alone in a scratch dialog.
+TEST_F(ButtonPainters, BoxesAndCirclesSitWhereStyleAndHeightPutThemInTheLooksColours) {
+    const DWORD kBox3 = BS_3STATE;
+    const int kGrey = BST_INDETERMINATE;
+    const int kLitArcs[] = {SHADOW, DKSHADOW, FACE, WINDOW};
     struct Row {
         DWORD style;
-        int height;
-        int x, y;  // the box's top-left; negative from the right or bottom
+        int height, check;
+        Look look;
+        std::vector<Pixel> pixels;  // of the box or the circle's cell at its top-left
     };
     const Row rows[] = {
-        {0, 12, 0, 0},
-        {0, 13, 0, 0},
-        {0, 14, 0, 0},
-        {0, 20, 0, 3},
-        {BS_VCENTER, 12, 0, 0},
-        {BS_VCENTER, 14, 0, 0},
-        {BS_VCENTER, 17, 0, 2},
-        {BS_TOP, 12, 0, 1},
-        {BS_TOP, 14, 0, 1},
-        {BS_TOP, 20, 0, 1},
-        {BS_BOTTOM, 15, 0, -15},
-        {BS_BOTTOM, 20, 0, -15},
-        {BS_LEFTTEXT, 14, -13, 0},
-        {BS_LEFTTEXT | BS_BOTTOM, 20, -13, -15},
+        {BS_CHECKBOX, 12, 0, Look::Normal, RingsAt(0, 0, 13, 13, kBox)},
+        {BS_CHECKBOX, 13, 0, Look::Hot, RingsAt(0, 0, 13, 13, kBoxLit)},
+        {BS_CHECKBOX, 14, 0, Look::Disabled, RingsAt(0, 0, 13, 13, kBoxDisabled)},
+        {BS_CHECKBOX, 20, 0, Look::Focused, RingsAt(0, 3, 13, 13, kBox)},
+        {BS_CHECKBOX | BS_VCENTER, 12, 0, Look::Normal, RingsAt(0, 0, 13, 13, kBox)},
+        {BS_CHECKBOX | BS_VCENTER, 17, 0, Look::Normal, RingsAt(0, 2, 13, 13, kBox)},
+        {BS_CHECKBOX | BS_TOP, 12, 0, Look::Normal, RingsAt(0, 1, 13, 13, kBox)},
+        {BS_CHECKBOX | BS_TOP, 20, 0, Look::Normal, RingsAt(0, 1, 13, 13, kBox)},
+        {BS_CHECKBOX | BS_BOTTOM, 15, 0, Look::Normal, RingsAt(0, -15, 13, 13, kBox)},
+        {BS_CHECKBOX | BS_BOTTOM, 20, 0, Look::Normal, RingsAt(0, -15, 13, 13, kBox)},
+        {BS_CHECKBOX | BS_LEFTTEXT, 14, 0, Look::Hot, RingsAt(-13, 0, 13, 13, kBoxLit)},
+        {kBox3, 14, kGrey, Look::Normal, RingsAt(0, 0, 13, 13, kBoxGrey)},
+        {kBox3, 14, kGrey, Look::Hot, RingsAt(0, 0, 13, 13, kBoxLit)},
+        {kBox3, 14, kGrey, Look::Disabled, RingsAt(0, 0, 13, 13, kBoxDisabled)},
+        {BS_RADIOBUTTON, 16, 0, Look::Normal, Circle(1, 1, {SHADOW, WINDOW, FACE, WINDOW})},
+        {BS_RADIOBUTTON, 16, 1, Look::Hot, Circle(1, 1, kLitArcs)},
+        {BS_RADIOBUTTON, 16, 0, Look::Disabled, Circle(1, 1, {SHADOW, FACE, FACE, HIGHLIGHT})},
+        {BS_RADIOBUTTON, 14, 0, Look::Focused, Circle(1, 0, {SHADOW, WINDOW, FACE, WINDOW})},
+        {BS_RADIOBUTTON | BS_TOP, 20, 1, Look::Normal,
+         Circle(1, 1, {SHADOW, WINDOW, FACE, WINDOW})},
+        {BS_RADIOBUTTON | BS_LEFTTEXT | BS_BOTTOM, 20, 0, Look::Hot, Circle(-12, -15, kLitArcs)},
     };
     ScratchDialog scratch;
     for (const Row& row : rows) {
-        const HWND box = scratch.Add("Button", BS_CHECKBOX | row.style, 10, 10, 90, row.height);
-        ASSERT_NE(SkinOf(box), nullptr);
-        Enter(box, Look::Normal);
-        std::vector<Pixel> pixels = RingsAt(row.x, row.y, 13, 13, kBox);
+        const HWND button = scratch.Add("Button", row.style, 10, 10, 90, row.height);
+        ::SendMessageA(button, BM_SETCHECK, row.check, 0);
+        Enter(button, row.look);
+        EXPECT_TRUE(row.look != Look::Focused || ::GetFocus() == button) << "no focus";
         // A box taller than its button loses its lowest row to the window's edge.
+        std::vector<Pixel> pixels = row.pixels;
         pixels.erase(std::remove_if(pixels.begin(), pixels.end(),
                                     [&](const Pixel& p) { return p.y >= row.height; }),
                      pixels.end());
-        EXPECT_EQ(CheckPixels(box, pixels), "")
-            << "style " << std::hex << row.style << std::dec << ", " << row.height << " high";
-        ::DestroyWindow(box);
-    }
-}
-
-TEST_F(ButtonPainters, RadioCirclesArePlottedInTheColoursOfTheLook) {
-    ScratchDialog scratch;
-    const HWND rightText = Item(gallery_.buttons, IDC_RADIO_TWO);
-    const HWND checked = Item(gallery_.buttons, IDC_RADIO_ONE);
-    const HWND leftText = scratch.Add("Button", BS_RADIOBUTTON | BS_LEFTTEXT, 10, 10, 90, 16);
-    struct Row {
-        HWND button;
-        Look look;
-        int arcs[4];  // A, B, C, D
-    };
-    const Row rows[] = {
-        {rightText, Look::Normal, {SHADOW, WINDOW, FACE, WINDOW}},
-        {rightText, Look::Hot, {SHADOW, DKSHADOW, FACE, WINDOW}},
-        {rightText, Look::Disabled, {SHADOW, FACE, FACE, HIGHLIGHT}},
-        {rightText, Look::Focused, {SHADOW, WINDOW, FACE, WINDOW}},
-        {checked, Look::Normal, {SHADOW, WINDOW, FACE, WINDOW}},
-        {checked, Look::Hot, {SHADOW, DKSHADOW, FACE, WINDOW}},
-        {leftText, Look::Normal, {SHADOW, WINDOW, FACE, WINDOW}},
-        {leftText, Look::Hot, {SHADOW, DKSHADOW, FACE, WINDOW}},
-        {leftText, Look::Disabled, {SHADOW, FACE, FACE, HIGHLIGHT}},
-    };
-    for (const Row& row : rows) {
-        const bool onTheRight = ::GetWindowLongA(row.button, GWL_STYLE) & BS_LEFTTEXT;
-        Enter(row.button, row.look);
-        const std::vector<Pixel> pixels =
-            Circle(onTheRight ? -12 : 1, (Height(row.button) - 13) / 2, row.arcs);
-        EXPECT_EQ(CheckPixels(row.button, pixels), "")
-            << (onTheRight ? "left-text radio, " : "radio, ") << LookName(row.look);
-        Leave(row.button);
+        EXPECT_EQ(CheckPixels(button, pixels), "")
+            << "style " << std::hex << row.style << std::dec << ", " << row.height << " high, "
+            << LookName(row.look);
+        ::DestroyWindow(button);
     }
 }
 
 // The control repaints in 3D on its own here, without WM_PAINT.
 TEST_F(ButtonPainters, SettingTextOrCheckRepaintsAtOnceAndAnswersZero) {
-    const HWND push = Item(gallery_.buttons, IDC_PUSH);
-    const HWND pushLike = Item(gallery_.buttons, IDC_PUSHLIKE);
-    const HWND box = Item(gallery_.buttons, IDC_CHECK);
-    auto scribble = [](HWND window) {
-        RECT r{};
-        ::GetWindowRect(window, &r);
-        const HDC dc = ::GetWindowDC(window);
-        FillSolid(dc, 0, 0, r.right - r.left, r.bottom - r.top, ::GetSysColor(DKSHADOW));
-        ::ReleaseDC(window, dc);
+    struct Row {
+        int id;
+        UINT message;
+        WPARAM wParam;
+        const char* text;
+        std::vector<Pixel> pixels;
     };
-    for (const HWND window : {push, pushLike, box}) Enter(window, Look::Normal);
-
-    scribble(pushLike);
-    EXPECT_EQ(::SendMessageA(pushLike, BM_SETCHECK, BST_CHECKED, 0), 0);
-    EXPECT_EQ(CheckPixels(pushLike, Rings(kPressed)), "") << "after BM_SETCHECK";
-    scribble(push);
-    EXPECT_EQ(::SendMessageA(push, WM_SETTEXT, 0, reinterpret_cast<LPARAM>("Pushed")), 0);
-    EXPECT_EQ(CheckPixels(push, Rings(kOrdinary)), "") << "after WM_SETTEXT";
-    scribble(box);
-    EXPECT_EQ(::SendMessageA(box, WM_SETTEXT, 0, reinterpret_cast<LPARAM>("Checked")), 0);
-    EXPECT_EQ(CheckPixels(box, RingsAt(0, (Height(box) - 13) / 2, 13, 13, kBox)), "")
-        << "check box after WM_SETTEXT";
-
-    ::SendMessageA(pushLike, BM_SETCHECK, BST_UNCHECKED, 0);
-    ::SetWindowTextA(push, "Push");
-    ::SetWindowTextA(box, "Check box");
-    Pump();
+    const HWND dialog = gallery_.buttons;
+    const int boxTop = (SizeOf(Item(dialog, IDC_CHECK)).cy - 13) / 2;
+    const Row rows[] = {
+        {IDC_PUSHLIKE, BM_SETCHECK, BST_CHECKED, nullptr, Rings(kPressed)},
+        {IDC_PUSHLIKE, BM_SETCHECK, BST_UNCHECKED, nullptr, Rings(kOrdinary)},
+        {IDC_PUSH, WM_SETTEXT, 0, "Push", Rings(kOrdinary)},
+        {IDC_CHECK, WM_SETTEXT, 0, "Check box", RingsAt(0, boxTop, 13, 13, kBox)},
+    };
+    for (const Row& row : rows) {
+        const HWND button = Item(dialog, row.id);
+        Enter(button, Look::Normal);
+        Scribble(button, DKSHADOW);  // no scheme here uses it
+        EXPECT_EQ(
+            ::SendMessageA(button, row.message, row.wParam, reinterpret_cast<LPARAM>(row.text)), 0);
+        EXPECT_EQ(CheckPixels(button, row.pixels), "")
+            << row.id << " after message " << row.message;
+    }
 }
 
 }  // namespace

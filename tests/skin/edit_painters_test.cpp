@@ -23,12 +23,6 @@ const Rings2 kButton{HIGHLIGHT, SHADOW, FACE, FACE};
 const Rings2 kButtonLit{FACE, DKSHADOW, HIGHLIGHT, SHADOW};
 const Rings2 kButtonDisabled{FACE, FACE, FACE, FACE};
 
-SIZE SizeOf(HWND window) {
-    RECT r{};
-    ::GetWindowRect(window, &r);
-    return {r.right - r.left, r.bottom - r.top};
-}
-
 std::vector<Pixel> Both(std::vector<Pixel> frame, const std::vector<Pixel>& more) {
     frame.insert(frame.end(), more.begin(), more.end());
     return frame;
@@ -64,13 +58,6 @@ std::vector<Pixel> SpinLine(bool onTheLeft, int colour) {
     return line;
 }
 
-void Scribble(HWND window) {
-    const SIZE size = SizeOf(window);
-    const HDC dc = ::GetWindowDC(window);
-    FillSolid(dc, 0, 0, size.cx, size.cy, ::GetSysColor(WINDOW));
-    ::ReleaseDC(window, dc);
-}
-
 using EditPainters = GalleryTest;
 
 TEST_F(EditPainters, TextEntryFramesTakeTheSchemeOfTheirLook) {
@@ -88,52 +75,42 @@ TEST_F(EditPainters, TextEntryFramesTakeTheSchemeOfTheirLook) {
         const char* what;
         HWND control;
         Look look;
-        std::vector<Pixel> pixels;
-        HWND shownIn;  // the window whose DC shows the frame, when not the control
+        Rings2 frame;
+        const Rings2* button;  // the drop-down button's rings, if it has one
     };
     const Row rows[] = {
-        {"edit", edit, Look::Normal, Rings(kSmall), nullptr},
-        {"edit", edit, Look::Hot, Rings(kLit), nullptr},
-        {"edit", edit, Look::Focused, Rings(kLit), nullptr},
-        {"edit", edit, Look::Disabled, Rings(kGrey), nullptr},
-        {"read-only edit", readOnly, Look::Normal, Rings(kGrey), nullptr},
-        {"read-only edit", readOnly, Look::Hot, Rings(kLit), nullptr},
-        {"read-only edit", readOnly, Look::Focused, Rings(kLit), nullptr},
-        {"drop-down combo", dropDown, Look::Normal, Both(Rings(kSmall), Button(dropDown, kButton)),
-         nullptr},
-        {"drop-down combo", dropDown, Look::Hot, Both(Rings(kLit), Button(dropDown, kButtonLit)),
-         nullptr},
-        {"drop-down combo", dropDown, Look::Focused,
-         Both(Rings(kLit), Button(dropDown, kButtonLit)), nullptr},
-        {"drop-down combo", dropDown, Look::Disabled,
-         Both(Rings(kGrey), Button(dropDown, kButtonDisabled)), nullptr},
-        {"drop-list combo", dropList, Look::Normal, Both(Rings(kSmall), Button(dropList, kButton)),
-         nullptr},
-        {"drop-list combo", dropList, Look::Focused,
-         Both(Rings(kLit), Button(dropList, kButtonLit)), nullptr},
-        {"drop-list combo", dropList, Look::Disabled,
-         Both(Rings(kGrey), Button(dropList, kButtonDisabled)), nullptr},
-        {"date-time", picker, Look::Normal, Both(Rings(kSmall), Button(picker, kButton)), nullptr},
-        {"date-time", picker, Look::Hot, Both(Rings(kLit), Button(picker, kButtonLit)), nullptr},
-        {"date-time", picker, Look::Disabled, Both(Rings(kGrey), Button(picker, kButtonDisabled)),
-         nullptr},
-        {"IP address", address, Look::Normal, Rings(kSmall), nullptr},
-        {"IP address", address, Look::Hot, Rings(kLit), nullptr},
-        {"IP address", address, Look::Focused, Rings(kLit), nullptr},
-        // Three pixels around the edit, anchored at the combo box's corner.
-        {"simple combo's edit", simpleEdit, Look::Normal,
-         RingsAt(0, 0, inner.cx + 6, inner.cy + 6, kSmall), simple},
-        {"simple combo's edit", simpleEdit, Look::Hot,
-         RingsAt(0, 0, inner.cx + 6, inner.cy + 6, kLit), simple},
+        {"edit", edit, Look::Normal, kSmall, nullptr},
+        {"edit", edit, Look::Hot, kLit, nullptr},
+        {"edit", edit, Look::Focused, kLit, nullptr},
+        {"edit", edit, Look::Disabled, kGrey, nullptr},
+        {"read-only edit", readOnly, Look::Normal, kGrey, nullptr},
+        {"read-only edit", readOnly, Look::Hot, kLit, nullptr},
+        {"read-only edit", readOnly, Look::Focused, kLit, nullptr},
+        {"drop-down combo", dropDown, Look::Normal, kSmall, &kButton},
+        {"drop-down combo", dropDown, Look::Hot, kLit, &kButtonLit},
+        {"drop-down combo", dropDown, Look::Focused, kLit, &kButtonLit},
+        {"drop-down combo", dropDown, Look::Disabled, kGrey, &kButtonDisabled},
+        {"drop-list combo", dropList, Look::Focused, kLit, &kButtonLit},
+        {"date-time", picker, Look::Normal, kSmall, &kButton},
+        {"date-time", picker, Look::Hot, kLit, &kButtonLit},
+        {"IP address", address, Look::Normal, kSmall, nullptr},
+        {"IP address", address, Look::Focused, kLit, nullptr},
+        {"simple combo's edit", simpleEdit, Look::Normal, kSmall, nullptr},
+        {"simple combo's edit", simpleEdit, Look::Hot, kLit, nullptr},
     };
     for (const Row& row : rows) {
         ASSERT_NE(SkinOf(row.control), nullptr) << row.what;
-        Enter(row.control, row.look, row.shownIn);
-        EXPECT_EQ(CheckPixels(row.shownIn ? row.shownIn : row.control, row.pixels), "")
-            << row.what << ", " << LookName(row.look);
+        // The simple combo's edit is framed in the combo box: three pixels around
+        // the edit, anchored at the combo box's corner.
+        const bool inCombo = row.control == simpleEdit;
+        const HWND shownIn = inCombo ? simple : row.control;
+        std::vector<Pixel> pixels =
+            inCombo ? RingsAt(0, 0, inner.cx + 6, inner.cy + 6, row.frame) : Rings(row.frame);
+        if (row.button) pixels = Both(pixels, Button(row.control, *row.button));
+        Enter(row.control, row.look, shownIn);
+        EXPECT_EQ(CheckPixels(shownIn, pixels), "") << row.what << ", " << LookName(row.look);
         Leave(row.control);
     }
-    ::EnableWindow(Item(dialog, IDC_EDIT_DISABLED), FALSE);
 }
 
 TEST_F(EditPainters, AnAttachedSpinContinuesTheEditsFrame) {
@@ -196,26 +173,50 @@ TEST_F(EditPainters, OnlyTheNextSiblingNamingTheEditAsBuddyOpensItsFrame) {
     }
 }
 
-TEST_F(EditPainters, ComboBoxesCountTheirEditsFocusButDropListsOnlyTheirOwn) {
+// Focus moving into or out of a control's child field repaints the control at once,
+// through the field's notifications: the control itself hears nothing else.
+TEST_F(EditPainters, FocusComingToOrLeavingAFieldRepaintsAtOnce) {
     const HWND dropDown = Item(gallery_.buttons, IDC_COMBO_DROPDOWN);
-    const HWND itsEdit = ::GetTopWindow(dropDown);
+    const HWND address = Item(gallery_.buttons, IDC_IPADDRESS);
+    std::vector<HWND> fields;
+    for (HWND f = ::GetTopWindow(address); f != nullptr; f = ::GetWindow(f, GW_HWNDNEXT)) {
+        fields.push_back(f);
+    }
+    ASSERT_EQ(fields.size(), 4u);
+    struct Step {
+        const char* what;
+        HWND control, focus;
+        std::vector<Pixel> pixels;
+    };
+    const Step steps[] = {
+        {"drop-down combo, its edit focused", dropDown, ::GetTopWindow(dropDown),
+         Both(Rings(kLit), Button(dropDown, kButtonLit))},
+        {"IP address, first field focused", address, fields[0], Rings(kLit)},
+        {"IP address, focus gone", address, nullptr, Rings(kSmall)},
+        {"IP address, last field focused", address, fields[3], Rings(kLit)},
+    };
     Enter(dropDown, Look::Normal);
-    Scribble(dropDown);
-    ::SetFocus(itsEdit);  // the combo box hears of it through EN_SETFOCUS only
-    EXPECT_TRUE(SkinOf(dropDown)->IsFocused());
-    EXPECT_EQ(CheckPixels(dropDown, Both(Rings(kLit), Button(dropDown, kButtonLit))), "")
-        << "drop-down combo as its edit takes the focus";
-    Leave(dropDown);
+    Enter(address, Look::Normal);
+    for (const Step& step : steps) {
+        Scribble(step.control, WINDOW);
+        ::SetFocus(step.focus);
+        EXPECT_EQ(CheckPixels(step.control, step.pixels), "") << step.what;
+    }
+    ::SetFocus(fields[1]);
+    EXPECT_TRUE(SkinOf(address)->GetState() & CSkinnedControl::kFocused) << "on to another field";
+    Leave(address);
+}
 
+TEST_F(EditPainters, ADropListCountsOnlyItsOwnFocus) {
     ScratchDialog scratch;
     const HWND dropList = scratch.Add("ComboBox", CBS_DROPDOWNLIST | WS_VSCROLL, 10, 10, 150, 100);
     const HWND child = ::CreateWindowExA(0, "Edit", "", WS_CHILD | WS_VISIBLE, 2, 2, 20, 10,
                                          dropList, nullptr, ::GetModuleHandleA(nullptr), nullptr);
     ASSERT_EQ(::GetTopWindow(dropList), child);
     ::SetFocus(child);
-    EXPECT_FALSE(SkinOf(dropList)->IsFocused()) << "a drop-list's child has the focus";
+    EXPECT_FALSE(SkinOf(dropList)->IsFocused()) << "its first child has the focus";
     ::SetFocus(dropList);
-    EXPECT_TRUE(SkinOf(dropList)->IsFocused()) << "the drop-list itself has the focus";
+    EXPECT_TRUE(SkinOf(dropList)->IsFocused()) << "it has the focus itself";
     ::SetFocus(nullptr);
 }
 
@@ -233,32 +234,6 @@ TEST_F(EditPainters, AnUpDownDateTimeShowsNoButtonFrame) {
         Leave(picker);
     }
     ::ShowWindow(upDown, SW_SHOWNA);
-}
-
-TEST_F(EditPainters, AnIPAddressIsLitWhileAnyFieldHasTheFocus) {
-    const HWND address = Item(gallery_.buttons, IDC_IPADDRESS);
-    std::vector<HWND> fields;
-    for (HWND f = ::GetTopWindow(address); f != nullptr; f = ::GetWindow(f, GW_HWNDNEXT)) {
-        fields.push_back(f);
-    }
-    ASSERT_EQ(fields.size(), 4u);
-    Enter(address, Look::Normal);
-    // Focus coming or going repaints at once, through the fields' notifications.
-    struct Step {
-        HWND focus;
-        Rings2 frame;
-    };
-    const Step steps[] = {{fields[0], kLit}, {nullptr, kSmall}, {fields[3], kLit}};
-    for (const Step& step : steps) {
-        Scribble(address);
-        ::SetFocus(step.focus);
-        EXPECT_EQ(CheckPixels(address, Rings(step.frame)), "")
-            << (step.focus ? "a field took the focus" : "the focus left the fields");
-    }
-    ::SetFocus(fields[1]);
-    EXPECT_TRUE(SkinOf(address)->GetState() & CSkinnedControl::kFocused)
-        << "the focus moved on to another field";
-    Leave(address);
 }
 
 }  // namespace

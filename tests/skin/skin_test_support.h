@@ -167,6 +167,20 @@ inline void HoverAway() {
     HoverAt({::GetSystemMetrics(SM_CXSCREEN) - 1, ::GetSystemMetrics(SM_CYSCREEN) - 1});
 }
 
+inline SIZE SizeOf(HWND window) {
+    RECT r{};
+    ::GetWindowRect(window, &r);
+    return {r.right - r.left, r.bottom - r.top};
+}
+
+// Paints the whole window one system colour, so a missing repaint shows.
+inline void Scribble(HWND window, int colour) {
+    const SIZE size = SizeOf(window);
+    const HDC dc = ::GetWindowDC(window);
+    FillSolid(dc, 0, 0, size.cx, size.cy, ::GetSysColor(colour));
+    ::ReleaseDC(window, dc);
+}
+
 // The looks a painter is tested in.
 enum class Look { Normal, Hot, Disabled, Focused };
 
