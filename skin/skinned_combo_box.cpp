@@ -7,7 +7,7 @@
 LRESULT CSkinnedComboBox::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
         case WM_LBUTTONUP:
-            // All bits set: the list was closed without a click of ours.
+            // No cursor position (all bits set): the drop-down list closing, not a click.
             if (lParam == -1) DrawBorder();
             return PassOn(message, wParam, lParam);
         case WM_COMMAND:

@@ -42,7 +42,7 @@ int CSkinnedPushButton::MarkTop(LONG style, const RECT& rect) {
     const int height = rect.bottom - rect.top;
     const bool top = style & BS_TOP;
     const bool bottom = style & BS_BOTTOM;
-    // BS_VCENTER is both bits; the halving truncates toward zero, as the control's does.
+    // BS_VCENTER is both bits; the halving truncates toward zero.
     if (top && !bottom) return rect.top + 1;
     if (bottom && !top) return rect.bottom - 15;
     return rect.top + (height - 13) / 2;

@@ -94,7 +94,7 @@ TEST_F(ButtonPainters, PushButtonsTakeTheRingsOfTheirKindAndLook) {
 // Check boxes and radio buttons of our own, each alone in a scratch dialog.
 TEST_F(ButtonPainters, BoxesAndCirclesSitWhereStyleAndHeightPutThemInTheLooksColours) {
     const DWORD kBox3 = BS_3STATE;
-    const int kGrey = BST_INDETERMINATE;
+    const int kMixed = BST_INDETERMINATE;
     const int kLitArcs[] = {SHADOW, DKSHADOW, FACE, WINDOW};
     struct Row {
         DWORD style;
@@ -114,9 +114,9 @@ TEST_F(ButtonPainters, BoxesAndCirclesSitWhereStyleAndHeightPutThemInTheLooksCol
         {BS_CHECKBOX | BS_BOTTOM, 15, 0, Look::Normal, RingsAt(0, -15, 13, 13, kBox)},
         {BS_CHECKBOX | BS_BOTTOM, 20, 0, Look::Normal, RingsAt(0, -15, 13, 13, kBox)},
         {BS_CHECKBOX | BS_LEFTTEXT, 14, 0, Look::Hot, RingsAt(-13, 0, 13, 13, kBoxLit)},
-        {kBox3, 14, kGrey, Look::Normal, RingsAt(0, 0, 13, 13, kBoxGrey)},
-        {kBox3, 14, kGrey, Look::Hot, RingsAt(0, 0, 13, 13, kBoxLit)},
-        {kBox3, 14, kGrey, Look::Disabled, RingsAt(0, 0, 13, 13, kBoxDisabled)},
+        {kBox3, 14, kMixed, Look::Normal, RingsAt(0, 0, 13, 13, kBoxGrey)},
+        {kBox3, 14, kMixed, Look::Hot, RingsAt(0, 0, 13, 13, kBoxLit)},
+        {kBox3, 14, kMixed, Look::Disabled, RingsAt(0, 0, 13, 13, kBoxDisabled)},
         {BS_RADIOBUTTON, 16, 0, Look::Normal, Circle(1, 1, {SHADOW, WINDOW, FACE, WINDOW})},
         {BS_RADIOBUTTON, 16, 1, Look::Hot, Circle(1, 1, kLitArcs)},
         {BS_RADIOBUTTON, 16, 0, Look::Disabled, Circle(1, 1, {SHADOW, FACE, FACE, HIGHLIGHT})},

@@ -1,6 +1,5 @@
-// Edit, combo box, date-time and IP address painters, pixel by pixel on the
-// gallery and on purpose-made controls: frames, drop-down buttons, the frame
-// joined to an attached spin, and the focus rules of controls with child fields.
+// Edit, combo box, date-time and IP address painters, pixel by pixel: frames,
+// drop-down buttons, the frame joined to a spin, and focus held by child fields.
 #include <windows.h>
 
 #include <commctrl.h>
