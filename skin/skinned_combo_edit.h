@@ -1,6 +1,10 @@
-// The edit of a simple combo box (painter to come: base look until then).
+// The edit of a simple combo box: its frame is painted in the combo box's window,
+// around the edit, since the edit itself has no border to paint over.
 #pragma once
 
 #include "skin/skinned_edit.h"
 
-class CSkinnedComboEdit : public CSkinnedEdit {};
+class CSkinnedComboEdit : public CSkinnedEdit {
+public:
+    void GetBorderDC(HDC& dc, RECT& rect) override;
+};

@@ -91,6 +91,25 @@ inline std::vector<Pixel> Rings(const Rings2& s) {
     return all;
 }
 
+inline std::vector<Pixel> Rings(const Rings3& s) {
+    std::vector<Pixel> all =
+        Rings(Rings2{s.outerTopLeft, s.outerBottomRight, s.middleTopLeft, s.middleBottomRight});
+    const std::vector<Pixel> inner = Ring(2, s.innerTopLeft, s.innerBottomRight);
+    all.insert(all.end(), inner.begin(), inner.end());
+    return all;
+}
+
+// The pixels of a ring scheme drawn on a cx-by-cy part at (x, y) of the window;
+// a negative x or y counts from the right or bottom edge, as in Pixel.
+inline std::vector<Pixel> RingsAt(int x, int y, int cx, int cy, const Rings2& s) {
+    std::vector<Pixel> all = Rings(s);
+    for (Pixel& p : all) {
+        p.x = p.x < 0 ? x + cx + p.x : x + p.x;
+        p.y = p.y < 0 ? y + cy + p.y : y + p.y;
+    }
+    return all;
+}
+
 // "" when every pixel of the window DC has its colour, else one line per miss.
 inline std::string CheckPixels(HWND window, const std::vector<Pixel>& pixels) {
     RECT r{};
@@ -147,6 +166,97 @@ inline void HoverOver(HWND window, int dx = -1, int dy = -1) {
 inline void HoverAway() {
     HoverAt({::GetSystemMetrics(SM_CXSCREEN) - 1, ::GetSystemMetrics(SM_CYSCREEN) - 1});
 }
+
+inline SIZE SizeOf(HWND window) {
+    RECT r{};
+    ::GetWindowRect(window, &r);
+    return {r.right - r.left, r.bottom - r.top};
+}
+
+// Paints the whole window one system colour, so a missing repaint shows.
+inline void Scribble(HWND window, int colour) {
+    const SIZE size = SizeOf(window);
+    const HDC dc = ::GetWindowDC(window);
+    FillSolid(dc, 0, 0, size.cx, size.cy, ::GetSysColor(colour));
+    ::ReleaseDC(window, dc);
+}
+
+// The looks a painter is tested in.
+enum class Look { Normal, Hot, Disabled, Focused };
+
+inline const char* LookName(Look look) {
+    switch (look) {
+        case Look::Normal:
+            return "normal";
+        case Look::Hot:
+            return "hot";
+        case Look::Disabled:
+            return "disabled";
+        default:
+            return "focused";
+    }
+}
+
+// Puts a control into a look: the control and its painter draw it normal, then
+// the painter alone draws the hot or focused look as the control takes it (a
+// repaint while highlighted leaves the look to the control). `shown` is the
+// window whose repaint shows the control, when not the control itself.
+inline void Enter(HWND control, Look look, HWND shown = nullptr) {
+    ::EnableWindow(control, look != Look::Disabled);
+    ::SetFocus(nullptr);
+    HoverAway();
+    Repaint(shown != nullptr ? shown : control);
+    if (look == Look::Hot) HoverOver(control);
+    if (look == Look::Focused) ::SetFocus(control);
+}
+
+inline void Leave(HWND control) {
+    ::EnableWindow(control, TRUE);
+    ::SetFocus(nullptr);
+    HoverAway();
+    Repaint(control);
+}
+
+// An empty dialog of our own for variants the gallery lacks, on top of it and
+// clear of HoverAway's corner; controls added to it are skinned as it hears of them.
+class ScratchDialog {
+public:
+    explicit ScratchDialog(int x = 560, int y = 400, int cx = 400, int cy = 300) {
+        struct alignas(4) {
+            DLGTEMPLATE dialog;
+            WORD menu, windowClass, title;
+        } empty{};
+        empty.dialog.style = WS_POPUP | WS_VISIBLE;
+        empty.dialog.dwExtendedStyle = WS_EX_TOPMOST | WS_EX_NOACTIVATE;
+        window_ = ::CreateDialogIndirectParamA(::GetModuleHandleA(nullptr), &empty.dialog, nullptr,
+                                               Procedure, 0);
+        ::SetWindowPos(window_, nullptr, x, y, cx, cy, SWP_NOZORDER | SWP_NOACTIVATE);
+        Pump();
+    }
+    ~ScratchDialog() {
+        if (::IsWindow(window_)) ::DestroyWindow(window_);
+        Pump();
+    }
+    ScratchDialog(const ScratchDialog&) = delete;
+    ScratchDialog& operator=(const ScratchDialog&) = delete;
+
+    HWND get() const { return window_; }
+    // A child control at (x, y) in client pixels, in Z-order after the ones before it.
+    HWND Add(const char* windowClass, DWORD style, int x, int y, int cx, int cy, DWORD exStyle = 0,
+             const char* text = "") const {
+        const HWND child =
+            ::CreateWindowExA(exStyle, windowClass, text, WS_CHILD | WS_VISIBLE | style, x, y, cx,
+                              cy, window_, nullptr, ::GetModuleHandleA(nullptr), nullptr);
+        Pump();
+        return child;
+    }
+
+private:
+    static INT_PTR CALLBACK Procedure(HWND, UINT message, WPARAM, LPARAM) {
+        return message == WM_INITDIALOG;
+    }
+    HWND window_ = nullptr;  // destroyed with the object
+};
 
 inline CSkinnedControl* SkinOf(HWND window) {
     return CSkinManager::FindControl(window);

@@ -1,0 +1,13 @@
+// The date-time painter: a combo box's look, except that an up-down picker has
+// no drop-down button to flatten.
+#include "skin/skinned_date_time.h"
+
+#include <commctrl.h>
+
+void CSkinnedDateTime::DrawControl(HDC dc, RECT& rect) {
+    if (::GetWindowLongA(window, GWL_STYLE) & DTS_UPDOWN) {
+        CSkinnedControl::DrawControl(dc, rect);
+    } else {
+        CSkinnedComboBox::DrawControl(dc, rect);
+    }
+}
