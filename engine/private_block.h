@@ -15,7 +15,7 @@ public:
     std::size_t size() const { return size_; }
 
 private:
-    void* heap_ = nullptr;  // Windows only: the private heap
+    [[maybe_unused]] void* heap_ = nullptr;  // Windows only: the private heap
     unsigned char* data_ = nullptr;
     std::size_t size_ = 0;
 };

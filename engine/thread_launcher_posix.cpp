@@ -35,6 +35,6 @@ bool StartPlatformThread(std::unique_ptr<LaunchRequest> request) {
     pthread_t thread;
     const bool started = pthread_create(&thread, &attributes, ThreadEntry, request.get()) == 0;
     pthread_attr_destroy(&attributes);
-    if (started) request.release();  // the thread owns it now
+    if (started) static_cast<void>(request.release());  // the thread owns it now
     return started;
 }

@@ -40,6 +40,6 @@ bool StartPlatformThread(std::unique_ptr<LaunchRequest> request) {
         ::WaitForSingleObject(thread.get(), INFINITE);
         return false;
     }
-    request.release();  // the thread owns it now
+    static_cast<void>(request.release());  // the thread owns it now
     return true;
 }

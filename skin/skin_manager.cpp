@@ -207,6 +207,7 @@ CSkinManager::~CSkinManager() {
 
 void CSkinManager::RemoveAll() {
     std::vector<DWORD> threads;
+    threads.reserve(threadMap.size());
     for (const auto& entry : threadMap) threads.push_back(entry.first);
     for (const DWORD thread : threads) UninstallHook(thread);
 

@@ -6,7 +6,8 @@
 
 void CSkinnedDateTime::DrawControl(HDC dc, RECT& rect) {
     if (::GetWindowLongA(window, GWL_STYLE) & DTS_UPDOWN) {
-        CSkinnedControl::DrawControl(dc, rect);
+        // The plain frame on purpose: its up-down child is a skinned control of its own.
+        CSkinnedControl::DrawControl(dc, rect);  // NOLINT(bugprone-parent-virtual-call)
     } else {
         CSkinnedComboBox::DrawControl(dc, rect);
     }

@@ -11,14 +11,14 @@
 
 class ScreenCanvas {
 public:
-    ScreenCanvas(int width, int height) : width_(width), height_(height) {
+    ScreenCanvas(int width, int height) : width_(width) {
         info_.bmiHeader.biSize = sizeof(info_.bmiHeader);
         info_.bmiHeader.biWidth = width;
         info_.bmiHeader.biHeight = height;  // bottom-up, as .bmp files store it
         info_.bmiHeader.biPlanes = 1;
         info_.bmiHeader.biBitCount = 24;
         info_.bmiHeader.biCompression = BI_RGB;
-        info_.bmiHeader.biSizeImage = static_cast<DWORD>(Stride() * height);
+        info_.bmiHeader.biSizeImage = static_cast<DWORD>(Stride()) * static_cast<DWORD>(height);
         const ScreenDC screen(::GetDC(nullptr));
         memory_.reset(::CreateCompatibleDC(screen.get()));
         bitmap_.reset(::CreateDIBSection(screen.get(), &info_, DIB_RGB_COLORS, &bits_, nullptr, 0));
@@ -75,7 +75,6 @@ private:
     int Stride() const { return (width_ * 3 + 3) & ~3; }
 
     int width_;
-    int height_;
     BITMAPINFO info_{};
     MemoryDC memory_;
     Bitmap bitmap_;
