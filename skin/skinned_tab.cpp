@@ -118,7 +118,7 @@ void CSkinnedTab::DrawControl(HDC, RECT& rect) {
     if (::GetWindowLongA(window, GWL_STYLE) & TCS_BUTTONS) return;
     const WindowDc dc(::GetDC(window));
     const int sel = Selection(window);
-    const RECT s = ItemRect(window, sel);
+    const RECT s = sel >= 0 ? ItemRect(window, sel) : RECT{};
     const RECT* selected = sel >= 0 ? &s : nullptr;
     PaintDisplayArea(dc.get(), rect, selected);
 
