@@ -1,74 +1,110 @@
-// Pixel checks for painters that draw in the client DC or around an item
-// rectangle rather than on the window's outline, and "anything but" pixels
-// for what a painter must leave as the control drew it.
+// What the bar and strip painter tests share: pixel checks in the client DC,
+// "anything but" pixels for what a painter leaves as the control drew it, and
+// the loop that reads a painter's table.
 #pragma once
 
 #include <windows.h>
 
 #include <cstdio>
+#include <functional>
 #include <string>
 #include <vector>
 
+#include "support/unique_resource.h"
 #include "tests/skin/skin_test_support.h"
 
 namespace skin_test {
 
-// A colour index with this bit means "any colour but this one".
+constexpr Sys::Color H = Sys::HIGHLIGHT, S = Sys::SHADOW, F = Sys::FACE, K = Sys::DKSHADOW,
+                     L = Sys::LIGHT, W = Sys::WINDOW;
 constexpr int kNot = 0x100;
+// Any colour but this one.
+constexpr int Not(int colour) {
+    return kNot | colour;
+}
 
-// In the client DC (client coordinates) or the window DC; negative coordinates
-// count from the right or bottom edge.
-inline std::string CheckPixelsIn(HWND window, bool client, const std::vector<Pixel>& pixels) {
+// In the client DC, where these painters draw (a control without a border has
+// its client area on its window rectangle); negative coordinates count from the
+// right or bottom.
+inline std::string CheckClientPixels(HWND window, const std::vector<Pixel>& pixels) {
     RECT r{};
-    if (client) {
-        ::GetClientRect(window, &r);
-    } else {
-        ::GetWindowRect(window, &r);
-        ::OffsetRect(&r, -r.left, -r.top);
-    }
-    const HDC dc = client ? ::GetDC(window) : ::GetWindowDC(window);
+    ::GetClientRect(window, &r);
+    const HDC dc = ::GetDC(window);
     std::string misses;
     for (const Pixel& p : pixels) {
-        const int x = p.x < 0 ? r.right + p.x : p.x;
-        const int y = p.y < 0 ? r.bottom + p.y : p.y;
+        const int x = p.x < 0 ? r.right + p.x : p.x, y = p.y < 0 ? r.bottom + p.y : p.y;
         const COLORREF actual = ::GetPixel(dc, x, y);
         const bool negated = (p.colour & kNot) != 0;
-        const int index = p.colour & ~kNot;
-        if ((actual == ::GetSysColor(index)) != negated) continue;
+        if ((actual == ::GetSysColor(p.colour & ~kNot)) != negated) continue;
         char line[160];
         std::snprintf(line, sizeof(line), "pixel (%d,%d) is %s, expected %s%s\n", x, y,
-                      NameOf(actual).c_str(), negated ? "anything but " : "", ColourName(index));
+                      NameOf(actual).c_str(), negated ? "anything but " : "",
+                      ColourName(p.colour & ~kNot));
         misses += line;
     }
     ::ReleaseDC(window, dc);
     return misses;
 }
 
-inline std::string CheckClientPixels(HWND window, const std::vector<Pixel>& pixels) {
-    return CheckPixelsIn(window, true, pixels);
-}
-inline std::string CheckWindowPixels(HWND window, const std::vector<Pixel>& pixels) {
-    return CheckPixelsIn(window, false, pixels);
-}
-
-// Corners and middles of a one-pixel ring drawn on `r`, inset by `inset`.
-inline std::vector<Pixel> RingOn(const RECT& r, int inset, int topLeft, int bottomRight) {
-    const int l = r.left + inset, t = r.top + inset, x = r.right - 1 - inset,
-              y = r.bottom - 1 - inset;
-    const int mx = (l + x) / 2, my = (t + y) / 2;
-    return {{l, t, topLeft},      {mx, t, topLeft},    {l, my, topLeft},     {x, t, bottomRight},
-            {x, my, bottomRight}, {l, y, bottomRight}, {mx, y, bottomRight}, {x, y, bottomRight}};
-}
-
+// Corners and middles of the two rings DrawRings2 paints on `r`.
 inline std::vector<Pixel> RingsOn(const RECT& r, const Rings2& s) {
-    std::vector<Pixel> all = RingOn(r, 0, s.outerTopLeft, s.outerBottomRight);
-    const std::vector<Pixel> inner = RingOn(r, 1, s.innerTopLeft, s.innerBottomRight);
-    all.insert(all.end(), inner.begin(), inner.end());
+    std::vector<Pixel> all;
+    for (const int i : {0, 1}) {
+        const int tl = i ? s.innerTopLeft : s.outerTopLeft;
+        const int br = i ? s.innerBottomRight : s.outerBottomRight;
+        const int l = r.left + i, t = r.top + i, x = r.right - 1 - i, y = r.bottom - 1 - i;
+        all.insert(all.end(), {{l, t, tl},
+                               {(l + x) / 2, t, tl},
+                               {l, (t + y) / 2, tl},
+                               {x, t, br},
+                               {x, (t + y) / 2, br},
+                               {l, y, br},
+                               {x, y, br}});
+    }
     return all;
 }
 
-inline void Append(std::vector<Pixel>& to, const std::vector<Pixel>& more) {
-    to.insert(to.end(), more.begin(), more.end());
+inline std::vector<Pixel> Join(std::vector<Pixel> a, const std::vector<Pixel>& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+// One row of a painter's table: a state set up, the pixels it shows, undone.
+struct Case {
+    const char* what;
+    HWND window;
+    std::function<void()> set, undo;
+    std::vector<Pixel> pixels;
+};
+
+// Each case starts from the control's repaint; a hot or focused look is
+// painted by the change itself, which a repaint would not redo.
+inline void RunCases(const std::vector<Case>& cases) {
+    for (const Case& c : cases) {
+        Repaint(c.window);
+        if (c.set) c.set();
+        EXPECT_EQ(CheckClientPixels(c.window, c.pixels), "") << c.what;
+        if (c.undo) c.undo();
+    }
+}
+
+inline bool IsHot(HWND window) {
+    return (SkinOf(window)->GetState() & CSkinnedControl::kHot) != 0;
+}
+
+// A window of a test's own; one made in a gallery window is skinned as any
+// control created there after the dialog's initialisation.
+using Window = UniqueResource<HWND, ::DestroyWindow>;
+inline Window Child(HWND parent, const char* kind, DWORD style, RECT at, DWORD exStyle = 0) {
+    return Window(::CreateWindowExA(exStyle, kind, "", WS_CHILD | WS_VISIBLE | style, at.left,
+                                    at.top, at.right, at.bottom, parent, nullptr, nullptr,
+                                    nullptr));
+}
+
+inline RECT ItemRect(HWND control, UINT message, int index) {
+    RECT r{};
+    ::SendMessageA(control, message, index, reinterpret_cast<LPARAM>(&r));
+    return r;
 }
 
 }  // namespace skin_test

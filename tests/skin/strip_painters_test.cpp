@@ -1,11 +1,10 @@
 // The header, toolbar and tab control painters on the gallery's strips and a
-// few purpose-built controls: one table per painter, read by one loop each.
+// few purpose-built controls: one table per painter.
 #include <windows.h>
 
 #include <commctrl.h>
 
 #include <functional>
-#include <string>
 #include <vector>
 
 #include "skin/skinned_header.h"
@@ -15,17 +14,10 @@
 #include "tools/skin-gallery/gallery_ids.h"
 
 using namespace skin_test;
-using namespace Sys;
 
 namespace {
 
 using StripPainters = GalleryTest;
-
-RECT ItemRect(HWND control, UINT message, int index) {
-    RECT r{};
-    ::SendMessageA(control, message, index, reinterpret_cast<LPARAM>(&r));
-    return r;
-}
 
 // The mouse on the middle of item `index` of a control.
 void HoverItem(HWND control, UINT rectMessage, int index) {
@@ -34,125 +26,94 @@ void HoverItem(HWND control, UINT rectMessage, int index) {
     HoverAt({(r.left + r.right) / 2, (r.top + r.bottom) / 2});
 }
 
-bool IsHot(HWND window) {
-    return (SkinOf(window)->GetState() & CSkinnedControl::kHot) != 0;
+template <typename Kind>
+int HotItem(HWND window) {
+    return static_cast<Kind*>(SkinOf(window))->hotItem;
 }
 
-// Both sides and the bottom of a ring on `r`, taken near its bottom edge, so a
-// control partly hidden at its top shows them too.
-std::vector<Pixel> LowerRings(const RECT& r, const Rings2& s) {
-    const int y = r.bottom - 4, mx = (r.left + r.right) / 2;
-    return {{r.left, y, s.outerTopLeft},
-            {r.left + 1, y, s.innerTopLeft},
-            {r.right - 2, y, s.innerBottomRight},
-            {r.right - 1, y, s.outerBottomRight},
-            {mx, r.bottom - 2, s.innerBottomRight},
-            {mx, r.bottom - 1, s.outerBottomRight}};
-}
-
-// Every item flat but `hot`, and the empty area right of them flat.
+// Every item flat but `hot`, and the empty area right of them flat; taken near
+// the bottom, so a header partly hidden at its top shows them too.
 std::vector<Pixel> HeaderLook(HWND header, int hot) {
     const int count = static_cast<int>(::SendMessageA(header, HDM_GETITEMCOUNT, 0, 0));
     std::vector<Pixel> pixels;
-    RECT r{};
-    for (int i = 0; i < count; ++i) {
-        r = ItemRect(header, HDM_GETITEMRECT, i);
-        const Rings2 look = i == hot ? Rings2{HIGHLIGHT, DKSHADOW, LIGHT, SHADOW}
-                                     : Rings2{HIGHLIGHT, SHADOW, FACE, FACE};
-        Append(pixels, LowerRings(r, look));
+    RECT r{}, all{};
+    ::GetClientRect(header, &all);
+    for (int i = 0; i <= count; ++i) {
+        const Rings2 s = i == hot ? Rings2{H, K, L, S} : Rings2{H, S, F, F};
+        r = i < count ? ItemRect(header, HDM_GETITEMRECT, i)
+                      : RECT{r.right, 0, all.right, r.bottom};
+        const int y = r.bottom - 4, x = (r.left + r.right) / 2;
+        pixels = Join(pixels, {{r.left, y, s.outerTopLeft},
+                               {r.left + 1, y, s.innerTopLeft},
+                               {r.right - 2, y, s.innerBottomRight},
+                               {r.right - 1, y, s.outerBottomRight},
+                               {x, r.bottom - 2, s.innerBottomRight},
+                               {x, r.bottom - 1, s.outerBottomRight}});
     }
-    RECT rest{};
-    ::GetClientRect(header, &rest);
-    rest.left = r.right;
-    Append(pixels, LowerRings(rest, {HIGHLIGHT, SHADOW, FACE, FACE}));
     return pixels;
 }
 
-// A button header of the tests' own in a gallery window (a dialog: no skinned
-// parent), its top rows hidden above the dialog's client area.
-class OwnHeader {
-public:
-    explicit OwnHeader(HWND parent)
-        : window_(::CreateWindowExA(0, WC_HEADERA, "", WS_CHILD | WS_VISIBLE | HDS_BUTTONS, 200,
-                                    -kHidden, 120, 18, parent, nullptr, nullptr, nullptr)) {
-        for (int i = 0; i < 2; ++i) {
-            HDITEMA item{};
-            item.mask = HDI_WIDTH | HDI_TEXT;
-            item.cxy = 50;
-            item.pszText = const_cast<char*>("Column");
-            ::SendMessageA(window_, HDM_INSERTITEMA, i, reinterpret_cast<LPARAM>(&item));
-        }
-    }
-    ~OwnHeader() { ::DestroyWindow(window_); }
-    OwnHeader(const OwnHeader&) = delete;
-    OwnHeader& operator=(const OwnHeader&) = delete;
-    HWND get() const { return window_; }
-
-    static constexpr int kHidden = 8;
-
-private:
-    HWND window_;
-};
-
 TEST_F(StripPainters, HeaderRaisesTheItemUnderTheMouseInsideItsParent) {
-    const HWND list = Item(gallery_.lists, IDC_LISTVIEW);
-    const HWND header = ::GetTopWindow(list);
-    const OwnHeader own(gallery_.lists);
-    ASSERT_NE(SkinOf(own.get()), nullptr);
-    const auto hiddenTop = [&] {
+    const HWND list = Item(gallery_.lists, IDC_LISTVIEW), header = ::GetTopWindow(list);
+    // One of the tests' own in a dialog (no skinned parent), its top 8 rows
+    // hidden above the dialog's client area.
+    const Window owned = Child(gallery_.lists, WC_HEADERA, HDS_BUTTONS, {200, -8, 120, 18});
+    const HWND own = owned.get();
+    for (int i = 0; i < 2; ++i) {
+        HDITEMA item{};
+        item.mask = HDI_WIDTH;
+        item.cxy = 50;
+        ::SendMessageA(own, HDM_INSERTITEMA, i, reinterpret_cast<LPARAM>(&item));
+    }
+    const auto hover = [](HWND h, int index) {
+        return [=] { HoverItem(h, HDM_GETITEMRECT, index); };
+    };
+    const auto hiddenTop = [own] {
         RECT r{};
-        ::GetWindowRect(own.get(), &r);
+        ::GetWindowRect(own, &r);
         HoverAway();
         ::SetCursorPos(r.left + 10, r.top + 2);  // on item 0, above the dialog's client area
-        Repaint(own.get());
+        Repaint(own);
     };
-    struct Row {
+    const struct {
         const char* what;
         HWND header;
         std::function<void()> act;
         int hotItem;
-        bool listHot;  // for the list view's header
+        bool listHot;
+    } rows[] = {
+        // clang-format off
+        {"second column", header, hover(header, 1), 1, true},
+        {"third column", header, hover(header, 2), 2, true},
+        {"mouse gone to an unskinned window", header, HoverAway, -1, false},
+        {"parent not skinned", own, hover(own, 0), 0, false},
+        {"item outside the parent's client area", own, hiddenTop, -1, false},
+        // clang-format on
     };
-    const Row rows[] = {
-        {"second column", header, [&] { HoverItem(header, HDM_GETITEMRECT, 1); }, 1, true},
-        {"third column", header, [&] { HoverItem(header, HDM_GETITEMRECT, 2); }, 2, true},
-        {"mouse gone to an unskinned window", header, [] { HoverAway(); }, -1, false},
-        {"parent not skinned", own.get(), [&] { HoverItem(own.get(), HDM_GETITEMRECT, 0); }, 0,
-         false},
-        {"item outside the parent's client area", own.get(), hiddenTop, -1, false},
-    };
-    for (const Row& row : rows) {
+    for (const auto& row : rows) {
         row.act();
-        EXPECT_EQ(static_cast<CSkinnedHeader*>(SkinOf(row.header))->hotItem, row.hotItem)
-            << row.what;
+        EXPECT_EQ(HotItem<CSkinnedHeader>(row.header), row.hotItem) << row.what;
         EXPECT_EQ(CheckClientPixels(row.header, HeaderLook(row.header, row.hotItem)), "")
             << row.what;
         EXPECT_EQ(IsHot(list), row.listHot) << row.what;
     }
 }
 
-// Every button in its look: checked pressed, hot raised if enabled; separators untouched.
+// Every button in its look; separators never drawn.
 std::vector<Pixel> ToolbarLook(HWND toolbar, int hot) {
     const int count = static_cast<int>(::SendMessageA(toolbar, TB_BUTTONCOUNT, 0, 0));
     std::vector<Pixel> pixels;
     for (int i = 0; i < count; ++i) {
-        TBBUTTON button{};
-        ::SendMessageA(toolbar, TB_GETBUTTON, i, reinterpret_cast<LPARAM>(&button));
+        TBBUTTON b{};
+        ::SendMessageA(toolbar, TB_GETBUTTON, i, reinterpret_cast<LPARAM>(&b));
         const RECT r = ItemRect(toolbar, TB_GETITEMRECT, i);
-        if (button.fsStyle & TBSTYLE_SEP) {
-            Append(pixels,
-                   {{r.left, r.top, kNot | HIGHLIGHT}, {r.right - 1, r.bottom - 1, kNot | SHADOW}});
-            continue;
-        }
-        const bool raised = i == hot && (button.fsState & TBSTATE_ENABLED);
-        Rings2 look{HIGHLIGHT, SHADOW, FACE, FACE};
-        if (button.fsState & TBSTATE_CHECKED) {
-            look = i == hot ? Rings2{DKSHADOW, HIGHLIGHT, SHADOW, SHADOW}
-                            : Rings2{SHADOW, HIGHLIGHT, FACE, FACE};
-        } else if (raised) {
-            look = {HIGHLIGHT, DKSHADOW, LIGHT, SHADOW};
-        }
-        Append(pixels, RingsOn(r, look));
+        const bool checked = b.fsState & TBSTATE_CHECKED, enabled = b.fsState & TBSTATE_ENABLED;
+        Rings2 look = checked ? Rings2{S, H, F, F} : Rings2{H, S, F, F};
+        if (i == hot && checked) look = {K, H, S, S};
+        if (i == hot && enabled && !checked) look = {H, K, L, S};
+        pixels =
+            Join(pixels, (b.fsStyle & TBSTYLE_SEP) ? std::vector<Pixel>{{r.left, r.top, Not(H)}}
+                                                   : RingsOn(r, look));
     }
     return pixels;
 }
@@ -163,43 +124,33 @@ TEST_F(StripPainters, ToolbarButtonsTakeTheirLookFromStateAndMouse) {
         return [=] { HoverItem(toolbar, TB_GETITEMRECT, index); };
     };
     // The gallery's buttons: New, Open, a separator, Save (checked), Print (disabled).
-    struct Row {
+    const struct {
         const char* what;
         std::function<void()> act;
         int hotItem;
-    };
-    const Row rows[] = {
+    } rows[] = {
+        // clang-format off
         {"over Open", hover(1), 1},
         {"over the disabled Print: flat, yet the hot item", hover(4), 4},
         {"over the checked Save: pressed and hot", hover(3), 3},
         {"over the separator: no hot item", hover(2), -1},
-        {"away", [] { HoverAway(); }, -1},
+        {"away", HoverAway, -1},
+        {"back over Open", hover(1), 1},
+        // The control's own repaint forgets the hot button: the next tick paints it again.
+        {"repainted by the control", [=] { ::RedrawWindow(toolbar, nullptr, nullptr,
+                                           RDW_INVALIDATE | RDW_FRAME | RDW_UPDATENOW); }, -1},
+        {"next tick", hover(1), 1},
+        // clang-format on
     };
-    for (const Row& row : rows) {
+    for (const auto& row : rows) {
         row.act();
-        EXPECT_EQ(static_cast<CSkinnedToolbar*>(SkinOf(toolbar))->hotItem, row.hotItem) << row.what;
-        EXPECT_EQ(CheckClientPixels(toolbar, ToolbarLook(toolbar, row.hotItem)), "") << row.what;
+        EXPECT_EQ(HotItem<CSkinnedToolbar>(toolbar), row.hotItem) << row.what;
+        if (row.hotItem >= 0) {
+            EXPECT_EQ(CheckClientPixels(toolbar, ToolbarLook(toolbar, row.hotItem)), "")
+                << row.what;
+        }
     }
-    // The control's own repaint forgets the hot button, so the next tick paints it again.
-    HoverItem(toolbar, TB_GETITEMRECT, 1);
-    ::RedrawWindow(toolbar, nullptr, nullptr, RDW_INVALIDATE | RDW_FRAME | RDW_UPDATENOW);
-    EXPECT_EQ(static_cast<CSkinnedToolbar*>(SkinOf(toolbar))->hotItem, -1);
-    HoverItem(toolbar, TB_GETITEMRECT, 1);
-    EXPECT_EQ(static_cast<CSkinnedToolbar*>(SkinOf(toolbar))->hotItem, 1);
-    EXPECT_EQ(CheckClientPixels(toolbar, ToolbarLook(toolbar, 1)), "");
     HoverAway();
-}
-
-RECT TabRect(HWND tab, int index) {
-    return ItemRect(tab, TCM_GETITEMRECT, index);
-}
-
-// The display area as the control places it, in client coordinates.
-RECT DisplayArea(HWND tab) {
-    RECT a{};
-    ::GetClientRect(tab, &a);
-    ::SendMessageA(tab, TCM_ADJUSTRECT, FALSE, reinterpret_cast<LPARAM>(&a));
-    return a;
 }
 
 void Select(HWND tab, int index) {
@@ -207,191 +158,114 @@ void Select(HWND tab, int index) {
     Repaint(tab);
 }
 
-// The right-hand tab control runs past a 1024-pixel screen's edge: move its
-// window left, on top of the others, while it is looked at.
+// The right-hand tab control runs past a 1024-pixel screen's edge: its window
+// moves left, on top of the others, while it is looked at.
 void ShiftWindow(HWND control, int dx) {
-    const HWND window = ::GetParent(control);
     RECT r{};
-    ::GetWindowRect(window, &r);
-    ::SetWindowPos(window, HWND_TOP, r.left + dx, r.top, 0, 0, SWP_NOSIZE | SWP_NOACTIVATE);
+    ::GetWindowRect(::GetParent(control), &r);
+    ::SetWindowPos(::GetParent(control), HWND_TOP, r.left + dx, r.top, 0, 0,
+                   SWP_NOSIZE | SWP_NOACTIVATE);
     Repaint(control);
 }
 
-struct TabRow {
-    const char* what;
-    int id;
-    std::function<void(HWND)> set, undo;
-    int hotItem;
-    std::function<std::vector<Pixel>(HWND)> pixels;
-};
-
 TEST_F(StripPainters, TabControlInEveryPlacement) {
-    const auto none = [](HWND) {};
-    const auto reselect = [](HWND t) { Select(t, 1); };
-    const TabRow rows[] = {
-        {"top, second selected, mouse over the third", IDC_TAB_TOP,
-         [](HWND t) { HoverItem(t, TCM_GETITEMRECT, 2); }, [](HWND) { HoverAway(); }, 2,
-         [](HWND t) {
-             const RECT r0 = TabRect(t, 0), s = TabRect(t, 1), r2 = TabRect(t, 2);
-             return std::vector<Pixel>{
-                 // the first, flat; its right side is under the grown selected tab
-                 {r0.left, r0.top + 5, HIGHLIGHT},
-                 {r0.left + 1, r0.top + 5, FACE},
-                 {r0.left + 1, r0.top + 1, HIGHLIGHT},
-                 {r0.left + 5, r0.top, HIGHLIGHT},
-                 {r0.left + 5, r0.top + 1, FACE},
-                 // the selected one, grown by 2 to the left, top and right
-                 {s.left - 2, s.top + 5, HIGHLIGHT},
-                 {s.left - 1, s.top + 5, FACE},
-                 {s.left + 5, s.top - 2, HIGHLIGHT},
-                 {s.left + 5, s.top - 1, FACE},
-                 {s.right + 1, s.top + 5, SHADOW},
-                 {s.right, s.top + 5, FACE},
-                 // the third, hot
-                 {r2.left + 5, r2.top, HIGHLIGHT},
-                 {r2.left + 5, r2.top + 1, LIGHT},
-                 {r2.right - 1, r2.top + 5, DKSHADOW},
-                 {r2.right - 2, r2.top + 5, SHADOW},
-                 {r2.right - 2, r2.top + 1, DKSHADOW},
-                 // the strip, as high as the tab row and two more
-                 {0, s.top + 5, FACE},
-                 {1, s.top + 5, FACE},
-                 {0, s.bottom - s.top + 2, kNot | FACE},
-                 // the display area: shadow lines, face-coloured inner ring
-                 {5, -1, SHADOW},
-                 {-1, 40, SHADOW},
-                 {5, -2, FACE},
-                 {-2, 40, FACE},
-                 {1, 40, FACE}};
-         }},
-        {"top, mouse moved to the first", IDC_TAB_TOP,
-         [](HWND t) {
-             HoverItem(t, TCM_GETITEMRECT, 2);
-             HoverItem(t, TCM_GETITEMRECT, 0);
-         },
-         [](HWND) { HoverAway(); }, 0,
-         [](HWND t) {
-             const RECT r0 = TabRect(t, 0), r2 = TabRect(t, 2);
-             return std::vector<Pixel>{{r0.left + 1, r0.top + 5, LIGHT},
-                                       {r0.left + 5, r0.top + 1, LIGHT},
-                                       {r2.left + 5, r2.top + 1, FACE},
-                                       {r2.right - 1, r2.top + 5, SHADOW}};
-         }},
-        {"top, first selected: no strip", IDC_TAB_TOP, [](HWND t) { Select(t, 0); }, reselect, -1,
-         [](HWND t) {
-             const RECT s = TabRect(t, 0);
-             return std::vector<Pixel>{{0, s.top + 5, HIGHLIGHT}, {1, s.top + 5, FACE}};
-         }},
-        {"top, keyboard focus changes nothing", IDC_TAB_TOP,
-         [](HWND t) {
-             ::SetFocus(t);
-             EXPECT_EQ(::GetFocus(), t);
-         },
-         [](HWND) { ::SetFocus(nullptr); }, -1,
-         [](HWND t) {
-             const RECT r2 = TabRect(t, 2);
-             return std::vector<Pixel>{{r2.left + 5, r2.top + 1, FACE},
-                                       {r2.right - 1, r2.top + 5, SHADOW}};
-         }},
-        {"bottom: the shadow line open exactly under the selected tab", IDC_TAB_BOTTOM, none, none,
-         -1,
-         [](HWND t) {
-             const RECT r0 = TabRect(t, 0), s = TabRect(t, 1), r2 = TabRect(t, 2);
-             const int y = DisplayArea(t).bottom + 1;
-             return std::vector<Pixel>{{s.left - 3, y, SHADOW},
-                                       {s.left + 5, y, kNot | SHADOW},
-                                       {s.right - 3, y, kNot | SHADOW},
-                                       {s.right + 2, y, SHADOW},
-                                       {0, -5, FACE},
-                                       {r0.left, r0.top + 5, HIGHLIGHT},
-                                       {r0.left + 5, r0.bottom - 1, SHADOW},
-                                       {r0.left + 5, r0.bottom - 2, FACE},
-                                       {r2.right - 1, r2.top + 5, SHADOW},
-                                       {r2.right - 2, r2.top + 5, FACE}};
-         }},
-        {"bottom, no selection: whole lines, every side", IDC_TAB_BOTTOM,
-         [](HWND t) { Select(t, -1); }, reselect, -1,
-         [](HWND t) {
-             const RECT r0 = TabRect(t, 0), r1 = TabRect(t, 1);
-             const int y = DisplayArea(t).bottom + 1;
-             return std::vector<Pixel>{
-                 {r1.left + 5, y, SHADOW},         {r1.right - 3, y, SHADOW},
-                 {r0.left, r0.top + 5, HIGHLIGHT}, {r0.left + 1, r0.top + 5, FACE},
-                 {r1.left, r1.top + 5, HIGHLIGHT}, {r1.right - 1, r1.top + 5, SHADOW}};
-         }},
-        {"right: the shadow line open exactly beside the selected tab", IDC_TAB_RIGHT,
-         [](HWND t) { ShiftWindow(t, -300); }, [](HWND t) { ShiftWindow(t, 300); }, -1,
-         [](HWND t) {
-             const RECT r0 = TabRect(t, 0), s = TabRect(t, 1);
-             const int x = DisplayArea(t).right + 1;
-             return std::vector<Pixel>{
-                 {x, s.top + 20, kNot | SHADOW},   {x, -1, SHADOW},
-                 {r0.left + 5, r0.top, HIGHLIGHT}, {r0.left + 5, r0.top + 1, FACE},
-                 {r0.right - 1, 50, SHADOW},       {r0.right - 2, 50, FACE},
-                 {s.right + 1, 50, SHADOW},        {s.left + 5, s.top - 2, HIGHLIGHT}};
-         }},
-        {"left: whole shadow lines", IDC_TAB_LEFT, none, none, -1,
-         [](HWND t) {
-             const RECT r0 = TabRect(t, 0), r2 = TabRect(t, 2);
-             return std::vector<Pixel>{{100, -1, SHADOW},
-                                       {-1, 50, SHADOW},
-                                       {r0.left + 5, r0.top, HIGHLIGHT},
-                                       {r0.left, 50, HIGHLIGHT},
-                                       {r0.left + 1, 50, FACE},
-                                       // the sides left out show the control's own drawing
-                                       {r0.left + 5, r0.bottom - 1, kNot | SHADOW},
-                                       {r2.left + 5, r2.top + 1, kNot | FACE},
-                                       {r2.left, 50, HIGHLIGHT},
-                                       {r2.left + 5, r2.bottom - 1, SHADOW}};
-         }},
+    const auto tab = [&](int id) { return Item(gallery_.strips, id); };
+    const HWND top = tab(IDC_TAB_TOP), bottom = tab(IDC_TAB_BOTTOM), right = tab(IDC_TAB_RIGHT);
+    const HWND left = tab(IDC_TAB_LEFT);
+    const auto rect = [](HWND t, int i) { return ItemRect(t, TCM_GETITEMRECT, i); };
+    const RECT a = rect(top, 0), s = rect(top, 1), c = rect(top, 2);  // top: the second selected
+    const RECT ba = rect(bottom, 0), bs = rect(bottom, 1), bc = rect(bottom, 2);
+    const RECT rs = rect(right, 1), ra = rect(right, 0), la = rect(left, 0), lc = rect(left, 2);
+    RECT area{};  // the display area's bottom and right edges, as the controls place them
+    ::GetClientRect(bottom, &area);
+    ::SendMessageA(bottom, TCM_ADJUSTRECT, FALSE, reinterpret_cast<LPARAM>(&area));
+    const int y = area.bottom + 1;
+    ::GetClientRect(right, &area);
+    ::SendMessageA(right, TCM_ADJUSTRECT, FALSE, reinterpret_cast<LPARAM>(&area));
+    const int x = area.right + 1;
+    const auto hover = [](HWND t, int i, int expected) {
+        return [=] {
+            HoverItem(t, TCM_GETITEMRECT, i);
+            EXPECT_EQ(HotItem<CSkinnedTab>(t), expected);
+        };
     };
-    for (const TabRow& row : rows) {
-        const HWND tab = Item(gallery_.strips, row.id);
-        Repaint(tab);
-        row.set(tab);
-        EXPECT_EQ(static_cast<CSkinnedTab*>(SkinOf(tab))->hotItem, row.hotItem) << row.what;
-        EXPECT_FALSE(SkinOf(tab)->GetState() & CSkinnedControl::kFocused) << row.what;
-        EXPECT_EQ(CheckClientPixels(tab, row.pixels(tab)), "") << row.what;
-        row.undo(tab);
-    }
-}
-
-// How many client pixels two equally sized windows do not share.
-int PixelsDiffering(HWND a, HWND b) {
-    RECT r{};
-    ::GetClientRect(a, &r);
-    const HDC da = ::GetDC(a), db = ::GetDC(b);
-    int differing = 0;
-    for (int y = 0; y < r.bottom; ++y) {
-        for (int x = 0; x < r.right; ++x) differing += ::GetPixel(da, x, y) != ::GetPixel(db, x, y);
-    }
-    ::ReleaseDC(b, db);
-    ::ReleaseDC(a, da);
-    return differing;
+    const auto select = [](HWND t, int i) { return [=] { Select(t, i); }; };
+    const auto focus = [top] {
+        ::SetFocus(top);
+        EXPECT_EQ(::GetFocus(), top);
+        EXPECT_FALSE(SkinOf(top)->GetState() & CSkinnedControl::kFocused);
+    };
+    // clang-format off
+    RunCases({
+        {"top, second selected, mouse over the third", top, hover(top, 2, 2), HoverAway, {
+            // the first flat, its right side under the selected tab
+            {a.left, a.top + 5, H}, {a.left + 1, a.top + 5, F}, {a.left + 1, a.top + 1, H},
+            {a.left + 5, a.top, H}, {a.left + 5, a.top + 1, F},
+            // the selected one grown by 2 to the left, top and right
+            {s.left - 2, s.top + 5, H}, {s.left - 1, s.top + 5, F}, {s.left + 5, s.top - 2, H},
+            {s.left + 5, s.top - 1, F}, {s.right + 1, s.top + 5, S}, {s.right, s.top + 5, F},
+            // the third hot
+            {c.left + 5, c.top, H}, {c.left + 5, c.top + 1, L}, {c.right - 1, c.top + 5, K},
+            {c.right - 2, c.top + 5, S}, {c.right - 2, c.top + 1, K},
+            // the strip, two rows higher than the tabs
+            {0, s.top + 5, F}, {1, s.top + 5, F}, {0, s.bottom - s.top + 2, Not(F)},
+            // the display area: shadow lines and a face-coloured inner ring
+            {5, -1, S}, {-1, 40, S}, {5, -2, F}, {-2, 40, F}, {1, 40, F}}},
+        {"top, mouse moved to the first", top, [=] { hover(top, 2, 2)(); hover(top, 0, 0)(); },
+         HoverAway,
+         {{a.left + 1, a.top + 5, L}, {c.left + 5, c.top + 1, F}, {c.right - 1, c.top + 5, S}}},
+        {"top, first selected: no strip", top, select(top, 0), select(top, 1),
+         {{0, a.top + 5, H}, {1, a.top + 5, F}}},
+        {"top, focused: no change", top, focus, [] { ::SetFocus(nullptr); },
+         {{c.left + 5, c.top + 1, F}, {c.right - 1, c.top + 5, S}}},
+        {"bottom: the shadow line open exactly under the selected tab", bottom, {}, {},
+         {{bs.left - 3, y, S}, {bs.left + 5, y, Not(S)}, {bs.right - 3, y, Not(S)},
+          {bs.right + 2, y, S}, {0, -5, F}, {ba.left, ba.top + 5, H},
+          {ba.left + 5, ba.bottom - 1, S}, {ba.left + 5, ba.bottom - 2, F},
+          {bc.right - 1, bc.top + 5, S}, {bc.right - 2, bc.top + 5, F}}},
+        {"bottom, no selection: whole lines, every side", bottom, select(bottom, -1),
+         select(bottom, 1), {{bs.left + 5, y, S}, {bs.right - 3, y, S}, {ba.left, ba.top + 5, H},
+          {ba.left + 1, ba.top + 5, F}, {bs.left, bs.top + 5, H}, {bs.right - 1, bs.top + 5, S}}},
+        {"right: the shadow line open exactly beside the selected tab", right,
+         [=] { ShiftWindow(right, -300); }, [=] { ShiftWindow(right, 300); },
+         {{x, rs.top + 20, Not(S)}, {x, -1, S}, {ra.left + 5, ra.top, H},
+          {ra.left + 5, ra.top + 1, F}, {ra.right - 1, 50, S}, {ra.right - 2, 50, F},
+          {rs.right + 1, 50, S}, {rs.left + 5, rs.top - 2, H}}},
+        // Wine lays vertical tabs out side by side, so the sides left out show its own drawing.
+        {"left: whole shadow lines", left, {}, {},
+         {{100, -1, S}, {-1, 50, S}, {la.left + 5, la.top, H}, {la.left, 50, H},
+          {la.left + 1, 50, F}, {la.left + 5, la.bottom - 1, Not(S)},
+          {lc.left + 5, lc.top + 1, Not(F)}, {lc.left, 50, H}, {lc.left + 5, lc.bottom - 1, S}}},
+    });
+    // clang-format on
 }
 
 TEST_F(StripPainters, ButtonStyleTabControlIsLeftAsItDrawsItself) {
-    HWND twins[2] = {};
-    for (int i = 0; i < 2; ++i) {
-        // The second one sends no WM_PARENTNOTIFY, so the gallery does not skin it.
-        twins[i] = ::CreateWindowExA(i == 0 ? 0 : WS_EX_NOPARENTNOTIFY, WC_TABCONTROLA, "",
-                                     WS_CHILD | WS_VISIBLE | TCS_BUTTONS, 290, 255 + 45 * i, 150,
-                                     40, gallery_.strips, nullptr, nullptr, nullptr);
-        for (const char* name : {"One", "Two"}) {
-            TCITEMA item{};
-            item.mask = TCIF_TEXT;
-            item.pszText = const_cast<char*>(name);
-            ::SendMessageA(twins[i], TCM_INSERTITEMA, 9, reinterpret_cast<LPARAM>(&item));
+    // The twin sends no WM_PARENTNOTIFY, so the gallery does not skin it.
+    const Window one = Child(gallery_.strips, WC_TABCONTROLA, TCS_BUTTONS, {290, 255, 150, 40});
+    const Window twin = Child(gallery_.strips, WC_TABCONTROLA, TCS_BUTTONS, {290, 300, 150, 40},
+                              WS_EX_NOPARENTNOTIFY);
+    for (const HWND tab : {one.get(), twin.get()}) {
+        TCITEMA item{};
+        item.mask = TCIF_TEXT;
+        item.pszText = const_cast<char*>("Tab");
+        for (int i = 0; i < 2; ++i) {
+            ::SendMessageA(tab, TCM_INSERTITEMA, i, reinterpret_cast<LPARAM>(&item));
         }
+        HoverOver(one.get(), 10, 10);
+        Repaint(tab);
     }
-    ASSERT_NE(SkinOf(twins[0]), nullptr);
-    ASSERT_EQ(SkinOf(twins[1]), nullptr);
-    HoverOver(twins[0], 10, 10);
-    Repaint(twins[0]);
-    Repaint(twins[1]);
-    EXPECT_EQ(PixelsDiffering(twins[0], twins[1]), 0);
+    ASSERT_NE(SkinOf(one.get()), nullptr);
+    ASSERT_EQ(SkinOf(twin.get()), nullptr);
+    const HDC a = ::GetDC(one.get()), b = ::GetDC(twin.get());
+    int differing = 0;
+    for (int y = 0; y < 40; ++y) {
+        for (int x = 0; x < 150; ++x) differing += ::GetPixel(a, x, y) != ::GetPixel(b, x, y);
+    }
+    ::ReleaseDC(twin.get(), b);
+    ::ReleaseDC(one.get(), a);
+    EXPECT_EQ(differing, 0);
     HoverAway();
-    for (const HWND twin : twins) ::DestroyWindow(twin);
 }
 
 }  // namespace
