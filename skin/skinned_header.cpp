@@ -1,6 +1,5 @@
-// The header painter: items by display order, the empty area right of them as
-// one more flat item, and the raised item only while the cursor is inside the
-// parent, whose hot state follows the header's.
+// The header painter: items by display order plus the empty area as one more
+// flat item; an item is raised only while the cursor is inside the parent.
 #include "skin/skinned_header.h"
 
 #include <commctrl.h>

@@ -1,6 +1,5 @@
-// The tab painter. Tabs are drawn as two one-pixel lines per side; the tab
-// next to the selected one leaves out the side the grown selected tab covers.
-// Without a selected tab there is no gap, no grown tab and no strip to paint.
+// The tab painter: two one-pixel lines per side of each tab; without a selected
+// tab there is no opening, no grown tab and no strip to paint.
 #include "skin/skinned_tab.h"
 
 #include <commctrl.h>

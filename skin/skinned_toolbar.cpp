@@ -1,6 +1,5 @@
-// The toolbar painter: every button but the separators, flat, pressed when
-// checked, raised under the mouse when enabled; a disabled button under the
-// mouse still counts as the hot one, so moving onto it repaints.
+// The toolbar painter: every button but the separators; a disabled button under
+// the mouse is not raised, yet counts as the hot one, so moving onto it repaints.
 #include "skin/skinned_toolbar.h"
 
 #include <commctrl.h>

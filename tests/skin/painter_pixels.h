@@ -1,6 +1,5 @@
-// What the bar and strip painter tests share: pixel checks in the client DC,
-// "anything but" pixels for what a painter leaves as the control drew it, and
-// the loop that reads a painter's table.
+// What the bar and strip painter tests share: client-DC pixel checks, "anything
+// but" pixels for what a painter leaves alone, and the loop reading each table.
 #pragma once
 
 #include <windows.h>
