@@ -1,0 +1,87 @@
+// The spin painter: an attached spin sits two pixels inside its window, so the
+// buddy's frame seems to run around it; its hot look is lent to its neighbour.
+#include "skin/skinned_spin.h"
+
+#include <commctrl.h>
+
+#include "skin/drawing.h"
+#include "skin/skin_manager.h"
+
+namespace {
+HWND BuddyOf(HWND spin) {
+    return reinterpret_cast<HWND>(::SendMessageA(spin, UDM_GETBUDDY, 0, 0));
+}
+}  // namespace
+
+void CSkinnedSpin::DrawControl(HDC dc, RECT& rect) {
+    RECT inner = rect;
+    const LONG style = ::GetWindowLongA(window, GWL_STYLE);
+    const HWND buddy = BuddyOf(window);
+    CSkinnedControl* neighbour = nullptr;
+    if (buddy != nullptr && (style & (UDS_ALIGNRIGHT | UDS_ALIGNLEFT))) {
+        const bool left = (style & UDS_ALIGNLEFT) != 0;
+        if (left) {
+            inner.left += 2;
+        } else {
+            inner.right -= 2;
+        }
+        inner.top += 2;
+        inner.bottom -= 2;
+        neighbour = CSkinManager::FindControl(buddy);
+        // A highlighted buddy draws its own 3D frame; flat lines would cut into it.
+        if (neighbour != nullptr && !neighbour->IsHighlighted()) {
+            BlendIntoBuddy(dc, buddy, left, inner);
+        }
+    }
+
+    // For an odd size the middle line belongs to neither button.
+    RECT first = inner, second = inner;
+    if (style & UDS_HORZ) {
+        const int w = inner.right - inner.left;
+        first.right = inner.left + w / 2;
+        second.left = inner.left + w / 2 + w % 2;
+    } else {
+        const int h = inner.bottom - inner.top;
+        first.bottom = inner.top + h / 2;
+        second.top = inner.top + h / 2 + h % 2;
+    }
+    PaintSpinButton(dc, first);
+    PaintSpinButton(dc, second);
+
+    // The spin is part of its buddy, or of the control that made it (a tab control's scroller).
+    if (neighbour == nullptr) neighbour = CSkinManager::FindControl(::GetParent(window));
+    if (neighbour != nullptr && ::IsWindowEnabled(neighbour->window)) {
+        if (IsHighlighted()) {
+            neighbour->ModifyState(0, kHot, TRUE);
+        } else {
+            neighbour->ModifyState(kHot, 0, TRUE);
+        }
+    }
+}
+
+void CSkinnedSpin::BlendIntoBuddy(HDC dc, HWND buddy, bool left, const RECT& buttons) {
+    const bool enabled = ::IsWindowEnabled(buddy) != 0;
+    const COLORREF lit = ::GetSysColor(enabled ? Sys::HIGHLIGHT : Sys::FACE);
+    const COLORREF shaded = ::GetSysColor(enabled ? Sys::LIGHT : Sys::FACE);
+    const int l = buttons.left, t = buttons.top, r = buttons.right, b = buttons.bottom;
+    // Extents reach past the window on purpose: the window DC clips them.
+    FillSolid(dc, l, t - 1, r, 1, lit);
+    FillSolid(dc, l, b, r, 1, shaded);
+    if (left) {
+        FillSolid(dc, l - 1, t - 1, 1, b, lit);
+    } else {
+        FillSolid(dc, r, t - 1, 1, b, shaded);
+    }
+}
+
+void CSkinnedSpin::PaintSpinButton(HDC dc, const RECT& rect) {
+    // A spin with a buddy looks as usable as the buddy is.
+    const HWND buddy = BuddyOf(window);
+    const bool enabled = ::IsWindowEnabled(buddy != nullptr ? buddy : window) != 0;
+    using namespace Sys;
+    if (enabled && IsHighlighted()) {
+        DrawRings2(dc, rect, FACE, DKSHADOW, HIGHLIGHT, SHADOW);
+    } else {
+        DrawRings2(dc, rect, HIGHLIGHT, SHADOW, FACE, FACE);
+    }
+}
