@@ -1,15 +1,14 @@
 // Helpers for checking live dialogs against their templates: children in
-// template order, texts, and item rectangles in dialog units; and the threads
-// a process has.
+// template order, texts, and item rectangles in dialog units.
 #pragma once
 
 #include <windows.h>
-#include <tlhelp32.h>
 
 #include <string>
 #include <vector>
 
 #include "support/unique_resource.h"
+#include "tests/process_objects.h"
 
 inline std::string WindowText(HWND hwnd) {
     char text[256] = {};
@@ -66,21 +65,6 @@ inline HWND FindThreadDialog(const char* title) {
     DialogSearch search{title, nullptr};
     EnumThreadWindows(GetCurrentThreadId(), MatchDialogTitle, reinterpret_cast<LPARAM>(&search));
     return search.found;
-}
-
-// Threads of the process now, or -1 when they cannot be listed.
-inline int ThreadsOf(DWORD processId) {
-    const UniqueResource<HANDLE, ::CloseHandle> snapshot(
-        CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0));
-    if (snapshot.get() == INVALID_HANDLE_VALUE) return -1;
-    THREADENTRY32 entry{};
-    entry.dwSize = sizeof(entry);
-    int count = 0;
-    for (BOOL more = Thread32First(snapshot.get(), &entry); more;
-         more = Thread32Next(snapshot.get(), &entry)) {
-        if (entry.th32OwnerProcessID == processId) ++count;
-    }
-    return count;
 }
 
 // The three ways a user ends the dialog, with the result each gives.

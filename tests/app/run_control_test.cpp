@@ -23,7 +23,7 @@
 #include "engine/worker_table.h"
 #include "res/resource.h"
 #include "tests/app/app_fixture.h"
-#include "tests/gdi_objects.h"
+#include "tests/process_objects.h"
 #include "tests/app/dialog_checks.h"
 #include "tests/cpu/fake_cpuid.h"
 #include "tests/framework/modal_script.h"

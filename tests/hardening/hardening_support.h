@@ -9,8 +9,9 @@
 #include <cstdio>
 
 #include "skin/skin_manager.h"
-#include "tests/gdi_objects.h"
+#include "tests/process_objects.h"
 #include "support/unique_resource.h"
+#include "tools/skin-gallery/gallery.h"
 
 namespace hardening {
 
@@ -70,5 +71,19 @@ inline ::testing::AssertionResult NothingDeadIsKept() {
     }
     return ::testing::AssertionSuccess();
 }
+
+// The UI thread hooked as start-up hooks it, and everything undone afterwards,
+// whatever an assertion left behind.
+class SkinnedThreadTest : public testing::Test {
+protected:
+    void SetUp() override {
+        LoadGalleryControls();
+        CSkinManager::GetManager()->InstallHook(static_cast<DWORD>(-1), TRUE);
+    }
+    void TearDown() override {
+        CSkinManager::GetManager()->UninstallHook(static_cast<DWORD>(-1));
+        CSkinManager::GetManager()->RemoveAll();
+    }
+};
 
 }  // namespace hardening

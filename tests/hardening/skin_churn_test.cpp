@@ -11,27 +11,16 @@
 namespace hardening {
 namespace {
 
-class Churn : public testing::Test {
-protected:
-    void SetUp() override {
-        LoadGalleryControls();
-        CSkinManager::GetManager()->InstallHook(static_cast<DWORD>(-1), TRUE);
-    }
-    void TearDown() override {
-        CSkinManager::GetManager()->UninstallHook(static_cast<DWORD>(-1));
-        CSkinManager::GetManager()->RemoveAll();
-    }
+using Churn = SkinnedThreadTest;
 
-public:
-    // A dialog with a nested dialog of three controls in it, both skinned at
-    // their WM_INITDIALOG.
-    static HWND OpenDialogs() {
-        const HWND dialog = OpenEmptyDialog();
-        CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_GALLERY_CHILD), dialog,
-                           &PlainDialogProc, 0);
-        return dialog;
-    }
-};
+// A dialog with a nested dialog of three controls in it, both skinned at their
+// WM_INITDIALOG.
+HWND OpenDialogs() {
+    const HWND dialog = OpenEmptyDialog();
+    CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_GALLERY_CHILD), dialog,
+                       &PlainDialogProc, 0);
+    return dialog;
+}
 
 struct ChurnResult {
     int created = 0, dialogs = 0, moves = 0;
@@ -47,7 +36,7 @@ ChurnResult RunChurn(unsigned seed) {
     auto below = [&](int n) { return static_cast<int>(random() % static_cast<unsigned>(n)); };
     const ObjectCounts before = ObjectCounts::Now();
     ChurnResult result;
-    HWND dialog = Churn::OpenDialogs();
+    HWND dialog = OpenDialogs();
     ++result.dialogs;
     std::vector<HWND> live;
     while (result.created < 10000) {
@@ -75,7 +64,7 @@ ChurnResult RunChurn(unsigned seed) {
             DestroyWindow(dialog);  // takes its live controls with it
             live.clear();
             EXPECT_TRUE(NothingDeadIsKept()) << "after destroying a dialog";
-            dialog = Churn::OpenDialogs();
+            dialog = OpenDialogs();
             ++result.dialogs;
         }
     }

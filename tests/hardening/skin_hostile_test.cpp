@@ -22,17 +22,7 @@ DWORD ToggleableBits(const std::string& cls) {
     return WS_HSCROLL | WS_VSCROLL;
 }
 
-class HostileMessages : public testing::Test {
-protected:
-    void SetUp() override {
-        LoadGalleryControls();
-        CSkinManager::GetManager()->InstallHook(static_cast<DWORD>(-1), TRUE);
-    }
-    void TearDown() override {
-        CSkinManager::GetManager()->UninstallHook(static_cast<DWORD>(-1));
-        CSkinManager::GetManager()->RemoveAll();
-    }
-};
+using HostileMessages = SkinnedThreadTest;
 
 struct StreamResult {
     long gdiGrowth = 0, userGrowth = 0;

@@ -6,7 +6,6 @@
 #include <windows.h>
 
 #include <psapi.h>
-#include <tlhelp32.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -16,6 +15,7 @@
 
 #include "res/resource.h"
 #include "support/unique_resource.h"
+#include "tests/process_objects.h"
 
 namespace {
 
@@ -49,26 +49,14 @@ int HandlesOf(DWORD processId) {
     return mine;
 }
 
-int ThreadsOf(DWORD processId) {
-    const Handle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0));
-    if (snapshot.get() == INVALID_HANDLE_VALUE) return -1;
-    THREADENTRY32 entry{};
-    entry.dwSize = sizeof(entry);
-    int count = 0;
-    for (BOOL more = Thread32First(snapshot.get(), &entry); more;
-         more = Thread32Next(snapshot.get(), &entry)) {
-        count += entry.th32OwnerProcessID == processId;
-    }
-    return count;
-}
-
 // Committed private memory (Wine fills PagefileUsage, not PrivateUsage).
 double PrivateMiB(HANDLE process) {
     PROCESS_MEMORY_COUNTERS_EX counters{};
     counters.cb = sizeof(counters);
     GetProcessMemoryInfo(process, reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters),
                          sizeof(counters));
-    const SIZE_T bytes = counters.PrivateUsage != 0 ? counters.PrivateUsage : counters.PagefileUsage;
+    const SIZE_T bytes =
+        counters.PrivateUsage != 0 ? counters.PrivateUsage : counters.PagefileUsage;
     return static_cast<double>(bytes) / (1024.0 * 1024.0);
 }
 
@@ -118,9 +106,11 @@ std::string ErrorLine(HWND dialog) {
 template <typename Field>
 double Median(const std::vector<Sample>& samples, std::size_t from, std::size_t to, Field field) {
     std::vector<double> values;
-    for (std::size_t i = from; i < to && i < samples.size(); ++i) values.push_back(field(samples[i]));
+    for (std::size_t i = from; i < to && i < samples.size(); ++i)
+        values.push_back(field(samples[i]));
     if (values.empty()) return 0;
-    std::nth_element(values.begin(), values.begin() + static_cast<long>(values.size() / 2), values.end());
+    std::nth_element(values.begin(), values.begin() + static_cast<long>(values.size() / 2),
+                     values.end());
     return values[values.size() / 2];
 }
 
@@ -161,8 +151,8 @@ int main(int argc, char** argv) {
         if (line != "No Error(s) detected yet!" && falseError.empty()) {
             falseError = "\"" + line + "\" after " + std::to_string(second) + " s";
         }
-        samples.push_back({HandlesOf(info.dwProcessId), ThreadsOf(info.dwProcessId),
-                           PrivateMiB(process.get())});
+        samples.push_back(
+            {HandlesOf(info.dwProcessId), ThreadsOf(info.dwProcessId), PrivateMiB(process.get())});
         if (second % 60 == 59) {
             const Sample& s = samples.back();
             std::printf("soak: %d s, %d handles, %d threads, %.1f MiB private\n", second + 1,
