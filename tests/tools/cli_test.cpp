@@ -151,18 +151,48 @@ TEST(StressProgram, AnUnwritableReportExitsFourBeforeRunning) {
     EXPECT_EQ(o.out.find("Result:"), std::string::npos) << "nothing ran";
 }
 
-TEST(StressProgram, SelfTestPassesAndReportsTheInjectedFault) {
+TEST(StressProgram, SelfTestPassesAndReportsBothInjectedFaults) {
     const TempFile file;
     const Outcome o = RunProgram({"--self-test", "--json", file.path()});
     EXPECT_EQ(o.status, 0) << o.out;
+    EXPECT_NE(o.out.find("detected by the two-pass check"), std::string::npos) << o.out;
+    EXPECT_NE(o.out.find("detected by the cross-core check"), std::string::npos) << o.out;
     EXPECT_NE(o.out.find("PASS"), std::string::npos);
     const nlohmann::json report = file.Parse();
     EXPECT_EQ(report["options"]["self_test"], true);
     EXPECT_EQ(report["exit_status"], 1) << "the faulty run itself fails";
-    const auto& error = report["workers"][0]["errors"].at(0);
-    EXPECT_EQ(error["element"], 7);
-    EXPECT_EQ(error["array"], "B");
-    EXPECT_EQ(error["xor_mask"], "0x0000000000000001");
+    for (const auto& [worker, kind] : {std::pair{0, "pass"}, std::pair{3, "cross-core"}}) {
+        const auto& error = report["workers"][worker]["errors"].at(0);
+        EXPECT_EQ(error["kind"], kind);
+        EXPECT_EQ(error["element"], 7);
+        EXPECT_EQ(error["array"], "B");
+        EXPECT_EQ(error["xor_mask"], "0x0000000000000001");
+    }
+}
+
+TEST(StressProgram, AnExpectedDigestPassesWhenItIsThisMachinesAndFailsOtherwise) {
+    const TempFile file;
+    ASSERT_EQ(RunProgram({"--seconds", "1", "--extra-matrix", "1", "--json", file.path()}).status,
+              0);
+    const nlohmann::json report = file.Parse();
+    const std::string matrix = report["references"][0]["digest"];
+    const std::string complex = report["references"][1]["digest"];
+    const std::string right[] = {"MatrixWorker=" + matrix, "ComplexMathWorker=" + complex};
+    const Outcome same =
+        RunProgram({"--seconds", "1", "--expect-digest", right[0], "--expect-digest", right[1]});
+    EXPECT_EQ(same.status, 0) << same.out;
+    EXPECT_NE(same.out.find("Expected digest MatrixWorker: " + matrix + ", matches"),
+              std::string::npos)
+        << same.out;
+    std::string wrong = matrix;
+    wrong.back() = wrong.back() == '0' ? '1' : '0';
+    const Outcome other =
+        RunProgram({"--seconds", "1", "--expect-digest", "MatrixWorker=" + wrong});
+    EXPECT_EQ(other.status, 1) << other.out;
+    EXPECT_NE(other.out.find("MISMATCH"), std::string::npos) << other.out;
+    EXPECT_NE(other.out.find("Result: FAIL, a reference digest is not the expected one"),
+              std::string::npos)
+        << other.out;
 }
 
 }  // namespace

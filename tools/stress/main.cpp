@@ -19,7 +19,9 @@ namespace {
 
 std::atomic<bool> g_interrupt{false};
 
-void OnInterrupt() { g_interrupt.store(true, std::memory_order_relaxed); }
+void OnInterrupt() {
+    g_interrupt.store(true, std::memory_order_relaxed);
+}
 
 RunSetup DescribeMachine(const StressOptions& options, bool measureClock) {
     RunSetup setup;
@@ -32,6 +34,7 @@ RunSetup DescribeMachine(const StressOptions& options, bool measureClock) {
         if (auto text = EstimateClock()) setup.clockText = *text;
     }
     setup.processors = UsableProcessors();
+    setup.hostName = HostName();
     return setup;
 }
 
@@ -70,9 +73,10 @@ int main(int argc, char** argv) {
         return pass ? kExitClean : kExitErrors;
     }
 
+    // Before the second-long clock estimate, so an early Ctrl-C ends the run cleanly.
+    InstallInterruptHandler(OnInterrupt, kExitInterrupted);
     const RunSetup setup = DescribeMachine(options, true);
     if (!options.quiet) PrintBanner(std::cout, setup);
-    InstallInterruptHandler(OnInterrupt, kExitInterrupted);
     const bool live = !options.quiet && IsTerminal(stdout);
     RunResult result = RunStress(setup, std::cout, live, g_interrupt);
     if (options.quiet) {
@@ -84,7 +88,8 @@ int main(int argc, char** argv) {
         json << BuildReport(setup, result).dump(2) << "\n";
         json.close();
         if (!json && result.status == kExitClean) {
-            std::cerr << "quarrion-stress: writing the report '" << options.jsonPath << "' failed\n";
+            std::cerr << "quarrion-stress: writing the report '" << options.jsonPath
+                      << "' failed\n";
             return kExitCouldNotRun;
         }
     }

@@ -9,6 +9,8 @@
 #include "tools/stress/runner.h"
 
 extern const char* const kStressVersion;
+// Raised whenever a key of the JSON report changes meaning or goes away.
+constexpr int kReportSchemaVersion = 2;
 
 void PrintBanner(std::ostream& out, const RunSetup& setup);
 void PrintSummary(std::ostream& out, const RunSetup& setup, const RunResult& result);
@@ -17,6 +19,9 @@ void PrintSummary(std::ostream& out, const RunSetup& setup, const RunResult& res
 std::string ResultLine(const RunResult& result);
 
 nlohmann::ordered_json BuildReport(const RunSetup& setup, const RunResult& result);
+
+// "A".."D" for the matrix, "X", "Y" for complex math.
+const char* ArrayName(WorkerKind kind, int array);
 
 // "0x" and sixteen hex digits.
 std::string Hex64(std::uint64_t value);
