@@ -16,6 +16,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include "tests/tools/ocp_checks.h"
+
 namespace {
 
 struct Outcome {
@@ -123,18 +125,38 @@ TEST(StressProgram, ACleanRunToAPipeHasNoLiveLineAndExitsZero) {
 }
 
 TEST(StressProgram, CtrlCStopsLikeTheDialogsStopAndExitsThree) {
-    const Outcome o = RunProgram({"--seconds", "60"}, std::chrono::milliseconds(2500));
+    const TempFile ocp;
+    const Outcome o =
+        RunProgram({"--seconds", "60", "--ocp", ocp.path()}, std::chrono::milliseconds(2500));
     EXPECT_EQ(o.status, 3) << o.out << o.err;
     EXPECT_NE(o.out.find("interrupted"), std::string::npos);
     EXPECT_NE(o.out.find("Result: PASS"), std::string::npos) << "the summary still prints";
+    std::ifstream in(ocp.path());
+    const auto lines = ocp_checks::CheckStream(in);
+    EXPECT_EQ(ocp_checks::All(lines, "error").at(0)["error"]["symptom"], "interrupted");
+    EXPECT_EQ(lines.back()["testRunArtifact"]["testRunEnd"],
+              (nlohmann::json{{"status", "ERROR"}, {"result", "NOT_APPLICABLE"}}));
 }
 
 TEST(StressProgram, TheJsonReportParsesBack) {
-    const TempFile file;
-    const Outcome o = RunProgram({"--seconds", "1", "--extra-matrix", "1", "--json", file.path()});
+    const TempFile file, ocp;
+    const Outcome o = RunProgram(
+        {"--seconds", "1", "--extra-matrix", "1", "--json", file.path(), "--ocp", ocp.path()});
     EXPECT_EQ(o.status, 0) << o.err;
     const nlohmann::json report = file.Parse();
     EXPECT_EQ(report["exit_status"], 0);
+    EXPECT_EQ(report["schema_version"], 2);
+    EXPECT_FALSE(report["host"].get<std::string>().empty());
+    std::ifstream in(ocp.path());
+    const auto lines = ocp_checks::CheckStream(in);
+    const auto start = lines.at(1)["testRunArtifact"]["testRunStart"];
+    EXPECT_EQ(start["dutInfo"]["name"], report["host"]);
+    EXPECT_NE(start["commandLine"].get<std::string>().find("--extra-matrix 1"), std::string::npos);
+    EXPECT_EQ(ocp_checks::All(lines, "testStepStart").size(), 4u + 2u) << "workers, references";
+    for (const auto& d : ocp_checks::All(lines, "diagnosis"))
+        EXPECT_EQ(d["diagnosis"]["type"], "PASS");
+    EXPECT_EQ(lines.back()["testRunArtifact"]["testRunEnd"],
+              (nlohmann::json{{"status", "COMPLETE"}, {"result", "PASS"}}));
     EXPECT_EQ(report["options"]["extra_matrix"], 1);
     ASSERT_EQ(report["workers"].size(), 4u);
     for (const auto& w : report["workers"]) {

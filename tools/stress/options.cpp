@@ -8,7 +8,7 @@
 const char* const kUsage =
     "usage: quarrion-stress [--seconds N] [--extra-matrix N | --all-cpus | --cycle-cores S]\n"
     "                       [--stop-on-error] [--no-cross-check] [--expect-digest ROUTINE=HEX]...\n"
-    "                       [--json FILE] [--quiet]\n"
+    "                       [--json FILE] [--ocp FILE] [--quiet]\n"
     "       quarrion-stress --self-test | --version | --help\n"
     "\n"
     "  --seconds N        run for N seconds (default 60; 0 runs until interrupted)\n"
@@ -22,6 +22,7 @@ const char* const kUsage =
     "                     fail unless the reference digest of ROUTINE (MatrixWorker or\n"
     "                     ComplexMathWorker) is HEX; may be repeated\n"
     "  --json FILE        write a machine-readable report to FILE\n"
+    "  --ocp FILE         write the run to FILE as OCP Test and Validation output 2.0\n"
     "  --quiet            no banner and no live line; only the result\n"
     "  --self-test        check that injected faults, one in a single pass and one in both\n"
     "                     passes of one worker, are detected and reported\n"
@@ -111,6 +112,10 @@ std::variant<StressOptions, UsageError> ParseArguments(const std::vector<std::st
             auto v = value();
             if (!v || v->empty()) return UsageError{"--json needs a file name"};
             options.jsonPath = *v;
+        } else if (arg == "--ocp") {
+            auto v = value();
+            if (!v || v->empty()) return UsageError{"--ocp needs a file name"};
+            options.ocpPath = *v;
         } else if (arg == "--quiet") {
             options.quiet = true;
         } else if (arg == "--self-test") {
@@ -123,5 +128,7 @@ std::variant<StressOptions, UsageError> ParseArguments(const std::vector<std::st
             return UsageError{"unknown argument '" + arg + "'"};
         }
     }
+    if (options.selfTest && !options.ocpPath.empty())
+        return UsageError{"--ocp records real runs, not --self-test's faulty one"};
     return options;
 }

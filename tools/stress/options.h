@@ -21,6 +21,7 @@ struct StressOptions {
     bool stopOnError = false;
     bool crossCheck = true;  // workers of one routine compared with each other
     std::vector<std::pair<std::string, std::uint64_t>> expectDigests;  // routine, digest
+    std::string ocpPath;                                               // empty: no OCP stream
     std::string jsonPath;                                              // empty: no report
     bool quiet = false;
     bool selfTest = false;

@@ -10,8 +10,6 @@
 
 const char* const kStressVersion = "0.92";
 
-namespace {}  // namespace
-
 const char* ArrayName(WorkerKind kind, int array) {
     static const char* const matrix[] = {"A", "B", "C", "D"};
     static const char* const complex[] = {"X", "Y"};
@@ -87,6 +85,8 @@ std::string WorkerAndProcessor(const RunResult& r, std::size_t worker) {
            ")";
 }
 
+}  // namespace
+
 std::string ErrorText(const RunResult& r, std::size_t worker, const ErrorRecord& e) {
     const WorkerState& w = *r.workers[worker];
     const bool cross = e.kind == ErrorKind::CrossCore;
@@ -130,8 +130,6 @@ std::string CheckText(const RunResult& r, const RoutineCheck& c) {
     }
     return text.str();
 }
-
-}  // namespace
 
 void PrintSummary(std::ostream& out, const RunSetup&, const RunResult& r) {
     char line[160];
@@ -239,6 +237,15 @@ nlohmann::ordered_json CheckJson(const RunResult& r, const RoutineCheck& c) {
 
 }  // namespace
 
+nlohmann::ordered_json OptionsJson(const StressOptions& o) {
+    nlohmann::ordered_json digests = nlohmann::ordered_json::object();
+    for (const auto& [routine, digest] : o.expectDigests) digests[routine] = Hex64(digest);
+    return {{"seconds", o.seconds},           {"placement", PlacementName(o.placement)},
+            {"extra_matrix", o.extraMatrix},  {"cycle_seconds", o.cycleSeconds},
+            {"stop_on_error", o.stopOnError}, {"cross_check", o.crossCheck},
+            {"expect_digest", digests},       {"self_test", o.selfTest}};
+}
+
 nlohmann::ordered_json BuildReport(const RunSetup& setup, const RunResult& r) {
     using nlohmann::ordered_json;
     const StressOptions& o = setup.options;
@@ -250,11 +257,7 @@ nlohmann::ordered_json BuildReport(const RunSetup& setup, const RunResult& r) {
     report["processor"] =
         setup.processorName.empty() ? ordered_json() : ordered_json(setup.processorName);
     report["clock"] = setup.clockText.empty() ? ordered_json() : ordered_json(setup.clockText);
-    report["options"] = {
-        {"seconds", o.seconds},           {"placement", PlacementName(o.placement)},
-        {"extra_matrix", o.extraMatrix},  {"cycle_seconds", o.cycleSeconds},
-        {"stop_on_error", o.stopOnError}, {"cross_check", o.crossCheck},
-        {"self_test", o.selfTest}};
+    report["options"] = OptionsJson(o);
     report["start"] = IsoTime(r.startTime);
     report["end"] = IsoTime(r.endTime);
     report["elapsed_seconds"] = r.elapsedSeconds;

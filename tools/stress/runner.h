@@ -90,8 +90,9 @@ struct RunSeams {
 struct RunSetup {
     StressOptions options;
     std::string hostName;
-    std::string processorName;  // empty: unknown
-    std::string clockText;      // empty: no estimate
+    std::vector<std::string> platformInfos;  // processor and build, for fleet records
+    std::string processorName;               // empty: unknown
+    std::string clockText;                   // empty: no estimate
     bool hasMmx = false;
     bool hasSse = false;
     std::vector<int> processors;  // usable logical processors
