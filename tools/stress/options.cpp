@@ -27,8 +27,9 @@ const char* const kUsage =
     "  --self-test        check that injected faults, one in a single pass and one in both\n"
     "                     passes of one worker, are detected and reported\n"
     "\n"
-    "exit status: 0 no error, 1 errors or a stalled worker, 2 bad usage,\n"
-    "             3 interrupted before the requested time, 4 could not run\n";
+    "exit status: 0 no error, 1 errors, a stalled worker or an unexpected digest,\n"
+    "             2 bad usage,"
+    " 3 interrupted before the requested time, 4 could not run\n";
 
 namespace {
 

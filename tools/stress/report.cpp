@@ -10,6 +10,9 @@
 
 const char* const kStressVersion = "0.92";
 
+namespace {
+
+// "A".."D" for the matrix, "X", "Y" for complex math.
 const char* ArrayName(WorkerKind kind, int array) {
     static const char* const matrix[] = {"A", "B", "C", "D"};
     static const char* const complex[] = {"X", "Y"};
@@ -17,8 +20,6 @@ const char* ArrayName(WorkerKind kind, int array) {
     if (kind == WorkerKind::ComplexMath && array >= 0 && array < 2) return complex[array];
     return "?";
 }
-
-namespace {
 
 std::string Number(double value) {
     char text[40];

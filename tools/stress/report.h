@@ -29,8 +29,5 @@ nlohmann::ordered_json OptionsJson(const StressOptions& options);
 
 nlohmann::ordered_json BuildReport(const RunSetup& setup, const RunResult& result);
 
-// "A".."D" for the matrix, "X", "Y" for complex math.
-const char* ArrayName(WorkerKind kind, int array);
-
 // "0x" and sixteen hex digits.
 std::string Hex64(std::uint64_t value);

@@ -23,6 +23,13 @@ std::int64_t NowMs() {
         .count();
 }
 
+// The routines of the engine's table, as the runner knows them.
+WorkerKind KindOf(WorkerRoutine routine) {
+    if (routine == MatrixWorker) return WorkerKind::Matrix;
+    if (routine == ComplexMathWorker) return WorkerKind::ComplexMath;
+    return WorkerKind::Memory;
+}
+
 // Shared by the monitor and every worker; a stalled worker may outlive the run.
 struct SharedRun {
     std::atomic<bool> stop{false};
@@ -193,12 +200,6 @@ const char* RoutineName(WorkerKind kind) {
             return "ComplexMathWorker";
     }
     return "?";
-}
-
-WorkerKind KindOf(WorkerRoutine routine) {
-    if (routine == MatrixWorker) return WorkerKind::Matrix;
-    if (routine == ComplexMathWorker) return WorkerKind::ComplexMath;
-    return WorkerKind::Memory;
 }
 
 const char* ErrorKindName(ErrorKind kind) {

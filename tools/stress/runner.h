@@ -28,7 +28,6 @@ enum ExitStatus {
 
 enum class WorkerKind { Matrix, Memory, ComplexMath };
 const char* RoutineName(WorkerKind kind);
-WorkerKind KindOf(WorkerRoutine routine);
 
 // Pass: the cycle's two passes differ. CrossCore: its first pass differs from the
 // reference the workers of its routine elected.

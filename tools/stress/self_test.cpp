@@ -67,8 +67,13 @@ bool RunSelfTest(const RunSetup& machine, std::ostream& out, RunResult* run) {
         << (bothPasses ? "detected by the cross-core check, xor " + Hex64(1)
                        : std::string("NOT detected"))
         << ".\n"
-        << "Self-test: the faulty run's exit status is " << result.status << ".\n"
-        << (pass ? "PASS" : "FAIL") << "\n";
+        << "Self-test: the faulty run's exit status is " << result.status << "; it reported:\n";
+    for (std::size_t i = 0; i < result.workers.size(); ++i) {
+        if (!result.workers[i]->finished) continue;  // a stalled thread still owns its records
+        for (const ErrorRecord& e : result.workers[i]->errors)
+            out << "  " << ErrorText(result, i, e) << "\n";
+    }
+    out << (pass ? "PASS" : "FAIL") << "\n";
     if (run) *run = std::move(result);
     return pass;
 }
