@@ -15,8 +15,8 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-constexpr int kCyclesPerBlock = 8;
-constexpr int kPairs = 40;
+constexpr int kCyclesPerBlock = 4;
+constexpr int kPairs = 100;
 
 std::size_t g_sink = 0;  // keeps the verdicts alive
 
