@@ -67,8 +67,9 @@ bool CrossCheck(WorkerState& w, const SharedRun& run, std::uint64_t cycle,
                 const PassResults& results) {
     RoutineVote& vote = *w.vote;
     if (cycle == 1) {
-        vote.Submit(w.voteSlot, results);
+        // Before the ballot goes in: whoever reads the outcome may name the processor.
         w.ballotProcessor = w.processor.load(std::memory_order_relaxed);
+        vote.Submit(w.voteSlot, results);
         // The last voter counts at once; the monitor counts when a voter is gone.
         // Until then wait, alive to the monitor, so that no cycle goes unchecked.
         while (!vote.TryDecide([](std::size_t) { return false; }) && w.crossCheck &&
