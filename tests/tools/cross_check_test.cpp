@@ -69,23 +69,6 @@ TEST(RoutineVote, TheMajorityOfFirstCyclesElectsTheReference) {
     }
 }
 
-TEST(RoutineVote, AMinorityBallotIsJudgedAgainstTheReference) {
-    RoutineVote vote({4, 7, 9}, kThree);
-    vote.Submit(0, Ballot(kA));
-    vote.Submit(1, Ballot(kB));
-    vote.Submit(2, Ballot(kA));
-    ASSERT_TRUE(vote.TryDecide([](std::size_t) { return false; }));
-    EXPECT_EQ(vote.Outcome()->groups, (std::vector<std::vector<std::size_t>>{{4, 9}, {7}}));
-    EXPECT_EQ(vote.JudgeBallot(0)->mismatches, 0u);
-    const CycleVerdict minority = *vote.JudgeBallot(1);
-    ASSERT_EQ(minority.mismatches, 1u);
-    EXPECT_EQ(minority.first->element, 6u);
-    EXPECT_EQ(minority.first->first, 2.5);
-    EXPECT_EQ(minority.first->second, 2.0);
-    EXPECT_EQ(minority.first->xorMask, DoubleBits(2.5) ^ DoubleBits(2.0));
-    EXPECT_NE(vote.Outcome()->digest, ResultsDigest(kB, 3)) << "the digest is the majority's";
-}
-
 // A deterministic defect: the same bit of the same element wrong in both passes.
 void FlipMatrixC7(double* const* arrays, std::size_t) {
     std::uint64_t bits = DoubleBits(arrays[2][7]) ^ 0x10;
@@ -156,6 +139,8 @@ TEST(CrossCoreRun, TheMajorityNamesTheMinorityWorkerAndItsProcessor) {
     ASSERT_FALSE(minority.errors.empty());
     EXPECT_EQ(minority.errors[0].kind, ErrorKind::CrossCore);
     EXPECT_EQ(minority.errors[0].cycle, 1u);
+    EXPECT_EQ(minority.errors[0].first.element, 7u) << "its own first cycle, judged";
+    EXPECT_EQ(minority.errors[0].first.xorMask, 0x10u);
     EXPECT_EQ(minority.errors[0].processor, minority.ballotProcessor);
 #ifdef __linux__
     EXPECT_GE(minority.errors[0].processor, 0);
