@@ -186,10 +186,7 @@ void CMainDialog::StopRun() {
 // Every 100 ms of a run: the last raised flag in this order names the error,
 // and the bars step as activity indicators only.
 void CMainDialog::OnTimer(UINT_PTR timerId) {
-    if (IsRaised(TestRunState.complexMathError)) m_errorText = " Error in Complex Math";
-    if (IsRaised(TestRunState.integerMathError)) m_errorText = " Error in Integer Math";
-    if (IsRaised(TestRunState.matrixError)) m_errorText = " Error in Matrix";
-    if (IsRaised(TestRunState.chipsetError)) m_errorText = " Error in Chipsets";
+    if (const char* message = ErrorMessage(RaisedErrorsOf(TestRunState))) m_errorText = message;
     m_barComplexMatrix.StepIt();
     m_barChipsetMemory.StepIt();
     m_barCpuChipset.StepIt();

@@ -23,5 +23,23 @@ extern TestRunStateRecord TestRunState;
 inline bool IsRaised(const std::atomic<bool>& flag) {
     return flag.load(std::memory_order_relaxed);
 }
-inline void Raise(std::atomic<bool>& flag) { flag.store(true, std::memory_order_relaxed); }
-inline void Lower(std::atomic<bool>& flag) { flag.store(false, std::memory_order_relaxed); }
+inline void Raise(std::atomic<bool>& flag) {
+    flag.store(true, std::memory_order_relaxed);
+}
+inline void Lower(std::atomic<bool>& flag) {
+    flag.store(false, std::memory_order_relaxed);
+}
+
+// Which error flags are raised, however the caller counted them.
+struct RaisedErrors {
+    bool complexMath = false;
+    bool integerMath = false;
+    bool matrix = false;
+    bool chipset = false;
+};
+
+RaisedErrors RaisedErrorsOf(const TestRunStateRecord& state);
+
+// The error line's message: the last raised in the order complex math, integer
+// math, matrix, chipsets, each with its leading blank; null when none is raised.
+const char* ErrorMessage(RaisedErrors raised);

@@ -14,10 +14,6 @@ inline std::uint64_t DoubleBits(double value) {
     return bits;
 }
 
-inline bool IsMismatch(double first, double second) {
-    return DoubleBits(first) != DoubleBits(second);
-}
-
 // Compares all pairs, without early exit; every mismatching pair raises the flag.
 // Out of line, so that the comparison can never be resolved at build time.
 void CompareResults(const double* first, const double* second, std::size_t count,

@@ -6,11 +6,11 @@
 #include "engine/memory.h"
 
 const WorkerTableRow kWorkerTable[kWorkerTableRows] = {
-    {"MatrixWorker", MatrixWorker, kPriorityHighest, WorkerCondition::Always},
-    {"MemoryWorker", MemoryWorker, kPriorityHighest, WorkerCondition::Always},
-    {"ComplexMathWorker", ComplexMathWorker, kPriorityHighest, WorkerCondition::Always},
-    {"MatrixWorker", MatrixWorker, kPriorityAboveNormal, WorkerCondition::MmxOption},
-    {"MatrixWorker", MatrixWorker, kPriorityAboveNormal, WorkerCondition::SseOption},
+    {MatrixWorker, kPriorityHighest, WorkerCondition::Always},
+    {MemoryWorker, kPriorityHighest, WorkerCondition::Always},
+    {ComplexMathWorker, kPriorityHighest, WorkerCondition::Always},
+    {MatrixWorker, kPriorityAboveNormal, WorkerCondition::MmxOption},
+    {MatrixWorker, kPriorityAboveNormal, WorkerCondition::SseOption},
 };
 
 bool RowApplies(const WorkerTableRow& row, RunOptions options) {

@@ -11,7 +11,6 @@
 enum class WorkerCondition { Always, MmxOption, SseOption };
 
 struct WorkerTableRow {
-    const char* name;
     WorkerRoutine routine;
     int priority;
     WorkerCondition condition;
@@ -25,6 +24,7 @@ struct RunOptions {
     bool useSse = false;
 };
 
+// Rows that apply with no option checked are the run's base workers.
 bool RowApplies(const WorkerTableRow& row, RunOptions options);
 
 // Start, as far as the engine goes: clears chipsetError, matrixError,
@@ -37,4 +37,6 @@ int LaunchWorkerTable(RunOptions options, void* parameter,
                       WorkerLauncher launch = LaunchWorkerThread);
 
 // Stop, as far as the engine goes: the workers end after the cycle they are in.
-inline void RequestStop(TestRunStateRecord& state = TestRunState) { Raise(state.stopRequested); }
+inline void RequestStop(TestRunStateRecord& state = TestRunState) {
+    Raise(state.stopRequested);
+}

@@ -16,6 +16,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include "tests/tools/ocp_checks.h"
+
 namespace {
 
 struct Outcome {
@@ -123,18 +125,38 @@ TEST(StressProgram, ACleanRunToAPipeHasNoLiveLineAndExitsZero) {
 }
 
 TEST(StressProgram, CtrlCStopsLikeTheDialogsStopAndExitsThree) {
-    const Outcome o = RunProgram({"--seconds", "60"}, std::chrono::milliseconds(2500));
+    const TempFile ocp;
+    const Outcome o =
+        RunProgram({"--seconds", "60", "--ocp", ocp.path()}, std::chrono::milliseconds(2500));
     EXPECT_EQ(o.status, 3) << o.out << o.err;
     EXPECT_NE(o.out.find("interrupted"), std::string::npos);
     EXPECT_NE(o.out.find("Result: PASS"), std::string::npos) << "the summary still prints";
+    std::ifstream in(ocp.path());
+    const auto lines = ocp_checks::CheckStream(in);
+    EXPECT_EQ(ocp_checks::All(lines, "error").at(0)["error"]["symptom"], "interrupted");
+    EXPECT_EQ(lines.back()["testRunArtifact"]["testRunEnd"],
+              (nlohmann::json{{"status", "ERROR"}, {"result", "NOT_APPLICABLE"}}));
 }
 
 TEST(StressProgram, TheJsonReportParsesBack) {
-    const TempFile file;
-    const Outcome o = RunProgram({"--seconds", "1", "--extra-matrix", "1", "--json", file.path()});
+    const TempFile file, ocp;
+    const Outcome o = RunProgram(
+        {"--seconds", "1", "--extra-matrix", "1", "--json", file.path(), "--ocp", ocp.path()});
     EXPECT_EQ(o.status, 0) << o.err;
     const nlohmann::json report = file.Parse();
     EXPECT_EQ(report["exit_status"], 0);
+    EXPECT_EQ(report["schema_version"], 2);
+    EXPECT_FALSE(report["host"].get<std::string>().empty());
+    std::ifstream in(ocp.path());
+    const auto lines = ocp_checks::CheckStream(in);
+    const auto start = lines.at(1)["testRunArtifact"]["testRunStart"];
+    EXPECT_EQ(start["dutInfo"]["name"], report["host"]);
+    EXPECT_NE(start["commandLine"].get<std::string>().find("--extra-matrix 1"), std::string::npos);
+    EXPECT_EQ(ocp_checks::All(lines, "testStepStart").size(), 4u + 2u) << "workers, references";
+    for (const auto& d : ocp_checks::All(lines, "diagnosis"))
+        EXPECT_EQ(d["diagnosis"]["type"], "PASS");
+    EXPECT_EQ(lines.back()["testRunArtifact"]["testRunEnd"],
+              (nlohmann::json{{"status", "COMPLETE"}, {"result", "PASS"}}));
     EXPECT_EQ(report["options"]["extra_matrix"], 1);
     ASSERT_EQ(report["workers"].size(), 4u);
     for (const auto& w : report["workers"]) {
@@ -151,18 +173,48 @@ TEST(StressProgram, AnUnwritableReportExitsFourBeforeRunning) {
     EXPECT_EQ(o.out.find("Result:"), std::string::npos) << "nothing ran";
 }
 
-TEST(StressProgram, SelfTestPassesAndReportsTheInjectedFault) {
+TEST(StressProgram, SelfTestPassesAndReportsBothInjectedFaults) {
     const TempFile file;
     const Outcome o = RunProgram({"--self-test", "--json", file.path()});
     EXPECT_EQ(o.status, 0) << o.out;
+    EXPECT_NE(o.out.find("detected by the two-pass check"), std::string::npos) << o.out;
+    EXPECT_NE(o.out.find("detected by the cross-core check"), std::string::npos) << o.out;
     EXPECT_NE(o.out.find("PASS"), std::string::npos);
     const nlohmann::json report = file.Parse();
     EXPECT_EQ(report["options"]["self_test"], true);
     EXPECT_EQ(report["exit_status"], 1) << "the faulty run itself fails";
-    const auto& error = report["workers"][0]["errors"].at(0);
-    EXPECT_EQ(error["element"], 7);
-    EXPECT_EQ(error["array"], "B");
-    EXPECT_EQ(error["xor_mask"], "0x0000000000000001");
+    for (const auto& [worker, kind] : {std::pair{0, "pass"}, std::pair{3, "cross-core"}}) {
+        const auto& error = report["workers"][worker]["errors"].at(0);
+        EXPECT_EQ(error["kind"], kind);
+        EXPECT_EQ(error["element"], 7);
+        EXPECT_EQ(error["array"], "B");
+        EXPECT_EQ(error["xor_mask"], "0x0000000000000001");
+    }
+}
+
+TEST(StressProgram, AnExpectedDigestPassesWhenItIsThisMachinesAndFailsOtherwise) {
+    const TempFile file;
+    ASSERT_EQ(RunProgram({"--seconds", "1", "--extra-matrix", "1", "--json", file.path()}).status,
+              0);
+    const nlohmann::json report = file.Parse();
+    const std::string matrix = report["references"][0]["digest"];
+    const std::string complex = report["references"][1]["digest"];
+    const std::string right[] = {"MatrixWorker=" + matrix, "ComplexMathWorker=" + complex};
+    const Outcome same =
+        RunProgram({"--seconds", "1", "--expect-digest", right[0], "--expect-digest", right[1]});
+    EXPECT_EQ(same.status, 0) << same.out;
+    EXPECT_NE(same.out.find("Expected digest MatrixWorker: " + matrix + ", matches"),
+              std::string::npos)
+        << same.out;
+    std::string wrong = matrix;
+    wrong.back() = wrong.back() == '0' ? '1' : '0';
+    const Outcome other =
+        RunProgram({"--seconds", "1", "--expect-digest", "MatrixWorker=" + wrong});
+    EXPECT_EQ(other.status, 1) << other.out;
+    EXPECT_NE(other.out.find("MISMATCH"), std::string::npos) << other.out;
+    EXPECT_NE(other.out.find("Result: FAIL, a reference digest is not the expected one"),
+              std::string::npos)
+        << other.out;
 }
 
 }  // namespace

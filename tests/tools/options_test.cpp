@@ -33,6 +33,13 @@ TEST(StressOptions, EveryOptionParses) {
     EXPECT_EQ(o.placement, Placement::CycleCores);
     EXPECT_EQ(o.cycleSeconds, 5u);
     EXPECT_TRUE(Parse({"--self-test"}).selfTest);
+    EXPECT_TRUE(Parse({}).crossCheck);
+    EXPECT_FALSE(Parse({"--no-cross-check"}).crossCheck);
+    o = Parse({"--expect-digest", "MatrixWorker=0x00ff", "--expect-digest",
+               "ComplexMathWorker=FFFFFFFFFFFFFFFF"});
+    using Digests = std::vector<std::pair<std::string, std::uint64_t>>;
+    EXPECT_EQ(o.expectDigests,
+              (Digests{{"MatrixWorker", 0xff}, {"ComplexMathWorker", ~std::uint64_t{0}}}));
     EXPECT_TRUE(Parse({"--version"}).showVersion);
     EXPECT_TRUE(Parse({"--help"}).showHelp);
 }
@@ -57,6 +64,12 @@ TEST(StressOptions, BadInputIsRefusedWithTheArgumentNamed) {
         {{"--json", ""}, "--json"},
         {{"--all-cpus", "--cycle-cores", "3"}, "exclude"},
         {{"--extra-matrix", "2", "--all-cpus"}, "exclude"},
+        {{"--expect-digest"}, "--expect-digest"},
+        {{"--expect-digest", "MatrixWorker"}, "MatrixWorker"},
+        {{"--expect-digest", "MemoryWorker=12"}, "MemoryWorker=12"},
+        {{"--expect-digest", "MatrixWorker=0x"}, "MatrixWorker=0x"},
+        {{"--expect-digest", "MatrixWorker=12345678901234567"}, "12345678901234567"},
+        {{"--expect-digest", "MatrixWorker=12g4"}, "12g4"},
         {{"--bogus"}, "--bogus"},
         {{"60"}, "60"},
     };

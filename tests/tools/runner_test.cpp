@@ -112,14 +112,16 @@ TEST(StressRun, AnInterruptStopsAfterTheCurrentCycle) {
     EXPECT_EQ(RunStress(endless, out, false, interrupt, Quick()).status, kExitClean);
 }
 
-void SpoilComplexY(double* const* second, std::size_t) { second[1][2999] = -second[1][2999]; }
-void SpoilMatrixD(double* const* second, std::size_t) { second[3][1] = 0.0; }  // a NaN turned number
+void SpoilComplexY(double* const* second, std::size_t) {
+    second[1][2999] = -second[1][2999];
+}
+void SpoilMatrixD(double* const* second, std::size_t) {
+    second[3][1] = 0.0;
+}  // a NaN turned number
 
 TEST(StressRun, AnErrorIsReportedWithWorkerElementValuesAndMask) {
     RunSeams seams = Quick();
-    seams.corrupt = SpoilComplexY;
-    seams.corruptWorker = 2;
-    seams.corruptCycle = 3;
+    seams.faults = {{2, 3, {SpoilComplexY}}};
     const RunSetup setup = MakeSetup(1);
     std::ostringstream out;
     const RunResult r = RunStress(setup, out, false, kNoInterrupt, seams);
@@ -134,7 +136,8 @@ TEST(StressRun, AnErrorIsReportedWithWorkerElementValuesAndMask) {
     EXPECT_EQ(e.first.second, -e.first.first);
     EXPECT_EQ(e.first.xorMask, 0x8000000000000000ull);
 
-    const nlohmann::ordered_json report = nlohmann::ordered_json::parse(BuildReport(setup, r).dump());
+    const nlohmann::ordered_json report =
+        nlohmann::ordered_json::parse(BuildReport(setup, r).dump());
     EXPECT_EQ(report["exit_status"], 1);
     EXPECT_EQ(report["processor"], "AMD Athlon");
     EXPECT_EQ(report["clock"], "1000.00   MHZ   estimate ");
@@ -154,9 +157,7 @@ TEST(StressRun, AnErrorIsReportedWithWorkerElementValuesAndMask) {
     EXPECT_FALSE(report["start"].get<std::string>().empty());
 
     // The matrix outranks complex math in the error line, as in the dialog.
-    seams.corrupt = SpoilMatrixD;
-    seams.corruptWorker = 0;
-    seams.corruptCycle = 1;
+    seams.faults = {{0, 1, {SpoilMatrixD}}};
     RunSetup both = setup;
     both.options.stopOnError = true;
     const RunResult m = RunStress(both, out, false, kNoInterrupt, seams);
@@ -169,8 +170,7 @@ TEST(StressRun, AnErrorIsReportedWithWorkerElementValuesAndMask) {
 
 TEST(StressRun, StopOnErrorEndsTheRunAtTheFirstError) {
     RunSeams seams = Quick();
-    seams.corrupt = SpoilMatrixD;
-    seams.corruptCycle = 2;
+    seams.faults = {{0, 2, {SpoilMatrixD}}};
     RunSetup setup = MakeSetup(60);
     setup.options.stopOnError = true;
     std::ostringstream out;
@@ -182,12 +182,12 @@ TEST(StressRun, StopOnErrorEndsTheRunAtTheFirstError) {
 TEST(StressRun, AWorkerThatFinishesNoCycleInTimeIsReportedStalled) {
     std::atomic<bool> release{false};
     RunSeams seams = Quick();
-    seams.stallAfter = std::chrono::milliseconds(400);
+    seams.stallAfter = std::chrono::milliseconds(5000);  // far above a sanitised cycle
     seams.beforeCycle = [&](std::size_t worker, std::uint64_t cycle) {
         if (worker == 1 && cycle == 3)
             while (!release) std::this_thread::sleep_for(std::chrono::milliseconds(5));
     };
-    const RunSetup setup = MakeSetup(2);
+    const RunSetup setup = MakeSetup(1);
     std::ostringstream out;
     const RunResult r = RunStress(setup, out, false, kNoInterrupt, seams);
     EXPECT_EQ(r.status, kExitErrors);

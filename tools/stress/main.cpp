@@ -9,6 +9,8 @@
 
 #include "cpu/cpu_probe.h"
 #include "cpu/tsc_stopwatch.h"
+#include "tools/stress/machine_info.h"
+#include "tools/stress/ocp.h"
 #include "tools/stress/options.h"
 #include "tools/stress/platform.h"
 #include "tools/stress/report.h"
@@ -19,7 +21,9 @@ namespace {
 
 std::atomic<bool> g_interrupt{false};
 
-void OnInterrupt() { g_interrupt.store(true, std::memory_order_relaxed); }
+void OnInterrupt() {
+    g_interrupt.store(true, std::memory_order_relaxed);
+}
 
 RunSetup DescribeMachine(const StressOptions& options, bool measureClock) {
     RunSetup setup;
@@ -32,7 +36,23 @@ RunSetup DescribeMachine(const StressOptions& options, bool measureClock) {
         if (auto text = EstimateClock()) setup.clockText = *text;
     }
     setup.processors = UsableProcessors();
+    setup.hostName = HostName();
+    setup.platformInfos = PlatformInfos(ActiveCpuidSource());
     return setup;
+}
+
+bool OpenOutput(std::ofstream& file, const std::string& path, const char* what) {
+    if (path.empty()) return true;
+    file.open(path, std::ios::out | std::ios::trunc);
+    if (!file) std::cerr << "quarrion-stress: cannot write the " << what << " '" << path << "'\n";
+    return static_cast<bool>(file);
+}
+
+bool Finish(std::ofstream& file, const std::string& path, const char* what) {
+    if (!file.is_open()) return true;
+    file.close();
+    if (!file) std::cerr << "quarrion-stress: writing the " << what << " '" << path << "' failed\n";
+    return static_cast<bool>(file);
 }
 
 }  // namespace
@@ -53,15 +73,11 @@ int main(int argc, char** argv) {
         std::cout << "quarrion-stress " << kStressVersion << "\n";
         return kExitClean;
     }
-    // Open the report first: an unwritable path should fail now, not after the run.
-    std::ofstream json;
-    if (!options.jsonPath.empty()) {
-        json.open(options.jsonPath, std::ios::out | std::ios::trunc);
-        if (!json) {
-            std::cerr << "quarrion-stress: cannot write the report '" << options.jsonPath << "'\n";
-            return kExitCouldNotRun;
-        }
-    }
+    // Open the outputs first: an unwritable path should fail now, not after the run.
+    std::ofstream json, ocp;
+    if (!OpenOutput(json, options.jsonPath, "report") ||
+        !OpenOutput(ocp, options.ocpPath, "OCP stream"))
+        return kExitCouldNotRun;
     if (options.selfTest) {
         const RunSetup setup = DescribeMachine(options, false);
         RunResult run;
@@ -70,24 +86,24 @@ int main(int argc, char** argv) {
         return pass ? kExitClean : kExitErrors;
     }
 
+    // Before the second-long clock estimate, so an early Ctrl-C ends the run cleanly.
+    InstallInterruptHandler(OnInterrupt, kExitInterrupted);
     const RunSetup setup = DescribeMachine(options, true);
     if (!options.quiet) PrintBanner(std::cout, setup);
-    InstallInterruptHandler(OnInterrupt, kExitInterrupted);
+    OcpStream stream(ocp);
+    if (ocp.is_open()) stream.Begin(setup, CommandLine(argc, argv));
     const bool live = !options.quiet && IsTerminal(stdout);
     RunResult result = RunStress(setup, std::cout, live, g_interrupt);
+    if (ocp.is_open()) stream.End(result);
     if (options.quiet) {
         std::cout << ResultLine(result) << "\n";
     } else {
         PrintSummary(std::cout, setup, result);
     }
-    if (json.is_open()) {
-        json << BuildReport(setup, result).dump(2) << "\n";
-        json.close();
-        if (!json && result.status == kExitClean) {
-            std::cerr << "quarrion-stress: writing the report '" << options.jsonPath << "' failed\n";
-            return kExitCouldNotRun;
-        }
-    }
+    if (json.is_open()) json << BuildReport(setup, result).dump(2) << "\n";
+    const bool written =
+        Finish(json, options.jsonPath, "report") && Finish(ocp, options.ocpPath, "OCP stream");
+    if (!written && result.status == kExitClean) return kExitCouldNotRun;
     std::cout.flush();
     // A stalled worker may still be running: leave without waiting for it.
     if (result.anyStalled()) std::_Exit(result.status);

@@ -7,7 +7,8 @@
 
 const char* const kUsage =
     "usage: quarrion-stress [--seconds N] [--extra-matrix N | --all-cpus | --cycle-cores S]\n"
-    "                       [--stop-on-error] [--json FILE] [--quiet]\n"
+    "                       [--stop-on-error] [--no-cross-check] [--expect-digest ROUTINE=HEX]...\n"
+    "                       [--json FILE] [--ocp FILE] [--quiet]\n"
     "       quarrion-stress --self-test | --version | --help\n"
     "\n"
     "  --seconds N        run for N seconds (default 60; 0 runs until interrupted)\n"
@@ -16,12 +17,19 @@ const char* const kUsage =
     "                     memory and complex-math workers\n"
     "  --cycle-cores S    one matrix worker, moved to the next logical processor every S seconds\n"
     "  --stop-on-error    end the run at the first error\n"
+    "  --no-cross-check   do not compare the workers of one routine with each other\n"
+    "  --expect-digest ROUTINE=HEX\n"
+    "                     fail unless the reference digest of ROUTINE (MatrixWorker or\n"
+    "                     ComplexMathWorker) is HEX; may be repeated\n"
     "  --json FILE        write a machine-readable report to FILE\n"
+    "  --ocp FILE         write the run to FILE as OCP Test and Validation output 2.0\n"
     "  --quiet            no banner and no live line; only the result\n"
-    "  --self-test        check that an injected fault is detected and reported\n"
+    "  --self-test        check that injected faults, one in a single pass and one in both\n"
+    "                     passes of one worker, are detected and reported\n"
     "\n"
-    "exit status: 0 no error, 1 errors or a stalled worker, 2 bad usage,\n"
-    "             3 interrupted before the requested time, 4 could not run\n";
+    "exit status: 0 no error, 1 errors, a stalled worker or an unexpected digest,\n"
+    "             2 bad usage,"
+    " 3 interrupted before the requested time, 4 could not run\n";
 
 namespace {
 
@@ -31,6 +39,20 @@ std::optional<unsigned long> ParseWhole(const std::string& text, unsigned long m
     const unsigned long value = std::strtoul(text.c_str(), nullptr, 10);
     if (errno == ERANGE || value > max) return {};
     return value;
+}
+
+// "MatrixWorker=0x1234abcd": a routine with results and up to sixteen hex digits.
+std::optional<std::pair<std::string, std::uint64_t>> ParseDigest(const std::string& text) {
+    const std::size_t equals = text.find('=');
+    if (equals == std::string::npos) return {};
+    const std::string routine = text.substr(0, equals);
+    std::string hex = text.substr(equals + 1);
+    if (hex.rfind("0x", 0) == 0 || hex.rfind("0X", 0) == 0) hex.erase(0, 2);
+    if (routine != "MatrixWorker" && routine != "ComplexMathWorker") return {};
+    if (hex.empty() || hex.size() > 16 ||
+        hex.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos)
+        return {};
+    return std::make_pair(routine, std::stoull(hex, nullptr, 16));
 }
 
 }  // namespace
@@ -46,7 +68,8 @@ std::variant<StressOptions, UsageError> ParseArguments(const std::vector<std::st
         };
         auto placement = [&](Placement p) -> std::optional<UsageError> {
             if (sawPlacement)
-                return UsageError{"--extra-matrix, --all-cpus and --cycle-cores exclude each other"};
+                return UsageError{
+                    "--extra-matrix, --all-cpus and --cycle-cores exclude each other"};
             sawPlacement = true;
             options.placement = p;
             return {};
@@ -76,10 +99,24 @@ std::variant<StressOptions, UsageError> ParseArguments(const std::vector<std::st
             options.cycleSeconds = static_cast<unsigned>(*n);
         } else if (arg == "--stop-on-error") {
             options.stopOnError = true;
+        } else if (arg == "--no-cross-check") {
+            options.crossCheck = false;
+        } else if (arg == "--expect-digest") {
+            auto v = value();
+            if (!v) return UsageError{"--expect-digest needs ROUTINE=HEX"};
+            auto digest = ParseDigest(*v);
+            if (!digest)
+                return UsageError{"--expect-digest: '" + *v +
+                                  "' is not MatrixWorker=HEX or ComplexMathWorker=HEX"};
+            options.expectDigests.push_back(*digest);
         } else if (arg == "--json") {
             auto v = value();
             if (!v || v->empty()) return UsageError{"--json needs a file name"};
             options.jsonPath = *v;
+        } else if (arg == "--ocp") {
+            auto v = value();
+            if (!v || v->empty()) return UsageError{"--ocp needs a file name"};
+            options.ocpPath = *v;
         } else if (arg == "--quiet") {
             options.quiet = true;
         } else if (arg == "--self-test") {
@@ -92,5 +129,7 @@ std::variant<StressOptions, UsageError> ParseArguments(const std::vector<std::st
             return UsageError{"unknown argument '" + arg + "'"};
         }
     }
+    if (options.selfTest && !options.ocpPath.empty())
+        return UsageError{"--ocp records real runs, not --self-test's faulty one"};
     return options;
 }

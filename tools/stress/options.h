@@ -1,7 +1,9 @@
 // Command line of quarrion-stress.
 #pragma once
 
+#include <cstdint>
 #include <string>
+#include <utility>
 #include <variant>
 #include <vector>
 
@@ -12,12 +14,15 @@ enum class Placement {
 };
 
 struct StressOptions {
-    unsigned seconds = 60;          // 0: until interrupted
-    int extraMatrix = -1;           // -1: one per unit (MMX, SSE) the processor has
+    unsigned seconds = 60;  // 0: until interrupted
+    int extraMatrix = -1;   // -1: one per unit (MMX, SSE) the processor has
     Placement placement = Placement::Table;
-    unsigned cycleSeconds = 0;      // with CycleCores
+    unsigned cycleSeconds = 0;  // with CycleCores
     bool stopOnError = false;
-    std::string jsonPath;           // empty: no report
+    bool crossCheck = true;  // workers of one routine compared with each other
+    std::vector<std::pair<std::string, std::uint64_t>> expectDigests;  // routine, digest
+    std::string ocpPath;                                               // empty: no OCP stream
+    std::string jsonPath;                                              // empty: no report
     bool quiet = false;
     bool selfTest = false;
     bool showVersion = false;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdio>
+#include <string>
 #include <vector>
 
 // The logical processors this process may run on, by number.
@@ -20,3 +21,6 @@ int CurrentProcessor();
 void InstallInterruptHandler(void (*onFirst)(), int exitStatusOnSecond);
 
 bool IsTerminal(std::FILE* stream);
+
+// This machine's name as the network knows it; empty when unknown.
+std::string HostName();

@@ -1,4 +1,4 @@
-// Linux: sched affinity, SIGINT/SIGTERM, isatty.
+// Linux: sched affinity, SIGINT/SIGTERM, isatty, the host name.
 #include "tools/stress/platform.h"
 
 #include <sched.h>
@@ -42,7 +42,9 @@ bool PinCurrentThread(int processor) {
     return sched_setaffinity(0, sizeof set, &set) == 0;
 }
 
-int CurrentProcessor() { return sched_getcpu(); }
+int CurrentProcessor() {
+    return sched_getcpu();
+}
 
 void InstallInterruptHandler(void (*onFirst)(), int exitStatusOnSecond) {
     g_onFirst = onFirst;
@@ -54,4 +56,12 @@ void InstallInterruptHandler(void (*onFirst)(), int exitStatusOnSecond) {
     sigaction(SIGTERM, &action, nullptr);
 }
 
-bool IsTerminal(std::FILE* stream) { return isatty(fileno(stream)) == 1; }
+bool IsTerminal(std::FILE* stream) {
+    return isatty(fileno(stream)) == 1;
+}
+
+std::string HostName() {
+    char name[256] = {};
+    if (gethostname(name, sizeof name - 1) != 0) return {};
+    return name;
+}

@@ -1,4 +1,4 @@
-// Windows: thread affinity masks, console control events, _isatty.
+// Windows: thread affinity masks, console control events, _isatty, the computer name.
 #include "tools/stress/platform.h"
 
 #include <windows.h>
@@ -38,7 +38,9 @@ bool PinCurrentThread(int processor) {
     return SetThreadAffinityMask(GetCurrentThread(), DWORD_PTR{1} << processor) != 0;
 }
 
-int CurrentProcessor() { return static_cast<int>(GetCurrentProcessorNumber()); }
+int CurrentProcessor() {
+    return static_cast<int>(GetCurrentProcessorNumber());
+}
 
 void InstallInterruptHandler(void (*onFirst)(), int exitStatusOnSecond) {
     g_onFirst = onFirst;
@@ -46,4 +48,13 @@ void InstallInterruptHandler(void (*onFirst)(), int exitStatusOnSecond) {
     SetConsoleCtrlHandler(OnConsoleEvent, TRUE);
 }
 
-bool IsTerminal(std::FILE* stream) { return _isatty(_fileno(stream)) != 0; }
+bool IsTerminal(std::FILE* stream) {
+    return _isatty(_fileno(stream)) != 0;
+}
+
+std::string HostName() {
+    char name[MAX_COMPUTERNAME_LENGTH + 1] = {};
+    DWORD size = sizeof name;
+    if (!GetComputerNameA(name, &size)) return {};
+    return std::string(name, size);
+}

@@ -4,6 +4,7 @@
 #include <cinttypes>
 #include <cstdio>
 #include <ctime>
+#include <sstream>
 
 #include "engine/verification.h"
 
@@ -11,6 +12,7 @@ const char* const kStressVersion = "0.92";
 
 namespace {
 
+// "A".."D" for the matrix, "X", "Y" for complex math.
 const char* ArrayName(WorkerKind kind, int array) {
     static const char* const matrix[] = {"A", "B", "C", "D"};
     static const char* const complex[] = {"X", "Y"};
@@ -38,7 +40,9 @@ std::string IsoTime(std::chrono::system_clock::time_point t) {
     return text;
 }
 
-std::string Processor(int cpu) { return cpu >= 0 ? std::to_string(cpu) : std::string("-"); }
+std::string Processor(int cpu) {
+    return cpu >= 0 ? std::to_string(cpu) : std::string("-");
+}
 
 const char* PlacementName(Placement p) {
     switch (p) {
@@ -63,13 +67,69 @@ std::string Hex64(std::uint64_t value) {
 void PrintBanner(std::ostream& out, const RunSetup& setup) {
     out << "quarrion-stress " << kStressVersion << "\n"
         << "Processor: " << (setup.processorName.empty() ? "unknown" : setup.processorName) << "\n"
-        << "Raw clock frequency: "
-        << (setup.clockText.empty() ? "Not Detected!" : setup.clockText) << "\n";
+        << "Raw clock frequency: " << (setup.clockText.empty() ? "Not Detected!" : setup.clockText)
+        << "\n";
     const auto plan = PlanWorkers(setup);
     out << "Workers: " << plan.size() << ", ";
-    if (setup.options.seconds) out << "for " << setup.options.seconds << " s";
-    else out << "until interrupted";
+    if (setup.options.seconds)
+        out << "for " << setup.options.seconds << " s";
+    else
+        out << "until interrupted";
     out << " (Ctrl-C stops after the current cycle)\n" << std::flush;
+}
+
+namespace {
+
+// "1 (cpu 0)": a worker by its number and the processor of its first cycle.
+std::string WorkerAndProcessor(const RunResult& r, std::size_t worker) {
+    return std::to_string(worker + 1) + " (cpu " + Processor(r.workers[worker]->ballotProcessor) +
+           ")";
+}
+
+}  // namespace
+
+std::string ErrorText(const RunResult& r, std::size_t worker, const ErrorRecord& e) {
+    const WorkerState& w = *r.workers[worker];
+    const bool cross = e.kind == ErrorKind::CrossCore;
+    std::ostringstream text;
+    text << "Error: worker " << worker + 1 << " (" << RoutineName(w.kind) << ", cpu "
+         << Processor(e.processor) << ") cycle " << e.cycle << ", " << ErrorKindName(e.kind)
+         << ": array " << ArrayName(w.kind, e.first.array) << " element " << e.first.element << ": "
+         << (cross ? "computed " : "first pass ") << Number(e.first.first) << " ("
+         << Hex64(DoubleBits(e.first.first)) << "), " << (cross ? "reference " : "second pass ")
+         << Number(e.first.second) << " (" << Hex64(DoubleBits(e.first.second)) << "), xor "
+         << Hex64(e.first.xorMask) << ", " << e.mismatchingPairs << " element(s) differ";
+    return text.str();
+}
+
+std::string CheckText(const RunResult& r, const RoutineCheck& c) {
+    std::ostringstream text;
+    const char* routine = RoutineName(c.kind);
+    if (!c.outcome || c.outcome->ballots == 0) {
+        text << "Reference " << routine << ": none, no first cycle finished";
+    } else if (c.outcome->majority) {
+        text << "Reference " << routine << ": digest " << Hex64(c.outcome->digest) << ", "
+             << c.outcome->groups.front().size() << " of " << c.outcome->ballots
+             << " worker(s) agree" << (c.crossCheck ? "" : ", not cross-checked");
+    } else {
+        text << "Disagreement: " << routine
+             << " workers differ in their first cycle and no majority exists, so none is blamed:";
+        for (std::size_t g = 0; g < c.outcome->groups.size(); ++g) {
+            text << (g ? " |" : "");
+            for (std::size_t worker : c.outcome->groups[g])
+                text << " " << WorkerAndProcessor(r, worker);
+        }
+        if (const auto& m = c.outcome->split) {
+            text << "; first difference at array " << ArrayName(c.kind, m->array) << " element "
+                 << m->element << ": " << Number(m->first) << " vs " << Number(m->second)
+                 << ", xor " << Hex64(m->xorMask);
+        }
+    }
+    if (c.expectedDigest) {
+        text << "\nExpected digest " << routine << ": " << Hex64(*c.expectedDigest)
+             << (c.DigestDiffers() ? ", MISMATCH" : ", matches");
+    }
+    return text.str();
 }
 
 void PrintSummary(std::ostream& out, const RunSetup&, const RunResult& r) {
@@ -85,6 +145,7 @@ void PrintSummary(std::ostream& out, const RunSetup&, const RunResult& r) {
                       w.errorCycles.load(), w.stalled ? "  STALLED" : "");
         out << line;
     }
+    for (const RoutineCheck& c : r.checks) out << CheckText(r, c) << "\n";
     for (std::size_t i = 0; i < r.workers.size(); ++i) {
         const WorkerState& w = *r.workers[i];
         if (w.stalled) {
@@ -92,13 +153,7 @@ void PrintSummary(std::ostream& out, const RunSetup&, const RunResult& r) {
                 << Processor(w.processor) << ") stalled: no cycle finished within the limit.\n";
         }
         if (!w.finished) continue;  // a stalled thread still owns its records
-        for (const ErrorRecord& e : w.errors) {
-            out << "Error: worker " << i + 1 << " (" << RoutineName(w.kind) << ", cpu "
-                << Processor(e.processor) << ") cycle " << e.cycle << ": array "
-                << ArrayName(w.kind, e.first.array) << " element " << e.first.element << ": "
-                << Number(e.first.first) << " vs " << Number(e.first.second) << ", xor "
-                << Hex64(e.first.xorMask) << " (" << e.mismatchingPairs << " pair(s) differed)\n";
-        }
+        for (const ErrorRecord& e : w.errors) out << ErrorText(r, i, e) << "\n";
     }
     out << ResultLine(r) << "\n" << std::flush;
 }
@@ -106,31 +161,104 @@ void PrintSummary(std::ostream& out, const RunSetup&, const RunResult& r) {
 std::string ResultLine(const RunResult& r) {
     std::uint64_t cycles = 0;
     for (const auto& w : r.workers) cycles += w->cycles;
+    bool digestDiffers = false;
+    for (const RoutineCheck& c : r.checks) digestDiffers = digestDiffers || c.DigestDiffers();
     switch (r.status) {
         case kExitClean:
         case kExitInterrupted:
             return "Result: PASS, no errors in " + std::to_string(cycles) + " cycles";
         case kExitCouldNotRun:
             return "Result: COULD NOT RUN, no worker started";
-        default:
-            return "Result: FAIL," + ErrorLine(r) + (r.anyStalled() ? ", a worker stalled" : "");
+        default: {
+            std::string line = "Result: FAIL";
+            const std::string errors = ErrorLine(r);
+            if (errors[0] == ' ') line += "," + errors;  // the dialog's words keep their blank
+            if (r.anyStalled()) line += ", a worker stalled";
+            if (digestDiffers) line += ", a reference digest is not the expected one";
+            return line;
+        }
     }
+}
+
+namespace {
+
+nlohmann::ordered_json OrNull(int processor) {
+    return processor >= 0 ? nlohmann::ordered_json(processor) : nlohmann::ordered_json();
+}
+
+nlohmann::ordered_json ErrorJson(WorkerKind kind, const ErrorRecord& e) {
+    const bool cross = e.kind == ErrorKind::CrossCore;
+    const std::string a = cross ? "computed" : "first", b = cross ? "reference" : "second";
+    return {{"kind", ErrorKindName(e.kind)},
+            {"cycle", e.cycle},
+            {"processor", OrNull(e.processor)},
+            {"array", ArrayName(kind, e.first.array)},
+            {"element", e.first.element},
+            {a, Number(e.first.first)},
+            {b, Number(e.first.second)},
+            {a + "_bits", Hex64(DoubleBits(e.first.first))},
+            {b + "_bits", Hex64(DoubleBits(e.first.second))},
+            {"xor_mask", Hex64(e.first.xorMask)},
+            {"mismatching_pairs", e.mismatchingPairs}};
+}
+
+nlohmann::ordered_json CheckJson(const RunResult& r, const RoutineCheck& c) {
+    using nlohmann::ordered_json;
+    ordered_json check{{"routine", RoutineName(c.kind)}, {"cross_check", c.crossCheck}};
+    ordered_json workers = ordered_json::array(), groups = ordered_json::array();
+    for (std::size_t worker : c.workers) workers.push_back(worker + 1);
+    check["workers"] = workers;
+    const bool elected = c.outcome && c.outcome->majority;
+    check["ballots"] = c.outcome ? c.outcome->ballots : 0;
+    check["majority"] = elected;
+    check["digest"] = elected ? ordered_json(Hex64(c.outcome->digest)) : ordered_json();
+    check["expected_digest"] =
+        c.expectedDigest ? ordered_json(Hex64(*c.expectedDigest)) : ordered_json();
+    check["digest_differs"] = c.DigestDiffers();
+    if (c.outcome) {
+        for (const auto& group : c.outcome->groups) {
+            ordered_json members = ordered_json::array();
+            for (std::size_t worker : group)
+                members.push_back({{"worker", worker + 1},
+                                   {"processor", OrNull(r.workers[worker]->ballotProcessor)}});
+            groups.push_back(members);
+        }
+    }
+    check["groups"] = groups;
+    check["disagreement"] = c.Disagreement();
+    if (c.outcome && c.outcome->split) {
+        const Mismatch& m = *c.outcome->split;
+        check["first_difference"] = {{"array", ArrayName(c.kind, m.array)},
+                                     {"element", m.element},
+                                     {"values", {Number(m.first), Number(m.second)}},
+                                     {"xor_mask", Hex64(m.xorMask)}};
+    }
+    return check;
+}
+
+}  // namespace
+
+nlohmann::ordered_json OptionsJson(const StressOptions& o) {
+    nlohmann::ordered_json digests = nlohmann::ordered_json::object();
+    for (const auto& [routine, digest] : o.expectDigests) digests[routine] = Hex64(digest);
+    return {{"seconds", o.seconds},           {"placement", PlacementName(o.placement)},
+            {"extra_matrix", o.extraMatrix},  {"cycle_seconds", o.cycleSeconds},
+            {"stop_on_error", o.stopOnError}, {"cross_check", o.crossCheck},
+            {"expect_digest", digests},       {"self_test", o.selfTest}};
 }
 
 nlohmann::ordered_json BuildReport(const RunSetup& setup, const RunResult& r) {
     using nlohmann::ordered_json;
     const StressOptions& o = setup.options;
     ordered_json report;
+    report["schema_version"] = kReportSchemaVersion;
     report["program"] = "quarrion-stress";
     report["version"] = kStressVersion;
-    report["processor"] = setup.processorName.empty() ? ordered_json() : ordered_json(setup.processorName);
+    report["host"] = setup.hostName;
+    report["processor"] =
+        setup.processorName.empty() ? ordered_json() : ordered_json(setup.processorName);
     report["clock"] = setup.clockText.empty() ? ordered_json() : ordered_json(setup.clockText);
-    report["options"] = {{"seconds", o.seconds},
-                         {"placement", PlacementName(o.placement)},
-                         {"extra_matrix", o.extraMatrix},
-                         {"cycle_seconds", o.cycleSeconds},
-                         {"stop_on_error", o.stopOnError},
-                         {"self_test", o.selfTest}};
+    report["options"] = OptionsJson(o);
     report["start"] = IsoTime(r.startTime);
     report["end"] = IsoTime(r.endTime);
     report["elapsed_seconds"] = r.elapsedSeconds;
@@ -140,30 +268,22 @@ nlohmann::ordered_json BuildReport(const RunSetup& setup, const RunResult& r) {
     ordered_json workers = ordered_json::array();
     for (const auto& w : r.workers) {
         ordered_json errors = ordered_json::array();
-        if (w->finished) {
-            for (const ErrorRecord& e : w->errors) {
-                errors.push_back({{"cycle", e.cycle},
-                                  {"processor", e.processor >= 0 ? ordered_json(e.processor) : ordered_json()},
-                                  {"array", ArrayName(w->kind, e.first.array)},
-                                  {"element", e.first.element},
-                                  {"first", Number(e.first.first)},
-                                  {"second", Number(e.first.second)},
-                                  {"first_bits", Hex64(DoubleBits(e.first.first))},
-                                  {"second_bits", Hex64(DoubleBits(e.first.second))},
-                                  {"xor_mask", Hex64(e.first.xorMask)},
-                                  {"mismatching_pairs", e.mismatchingPairs}});
-            }
-        }
-        workers.push_back({{"routine", RoutineName(w->kind)},
-                           {"processor", w->pinnedProcessor >= 0 ? ordered_json(w->pinnedProcessor.load())
-                                                                 : ordered_json()},
-                           {"last_processor", w->processor >= 0 ? ordered_json(w->processor.load())
-                                                                : ordered_json()},
-                           {"cycles", w->cycles.load()},
-                           {"error_cycles", w->errorCycles.load()},
-                           {"stalled", w->stalled.load()},
-                           {"errors", errors}});
+        if (w->finished)
+            for (const ErrorRecord& e : w->errors) errors.push_back(ErrorJson(w->kind, e));
+        workers.push_back(
+            {{"routine", RoutineName(w->kind)},
+             {"processor",
+              w->pinnedProcessor >= 0 ? ordered_json(w->pinnedProcessor.load()) : ordered_json()},
+             {"last_processor",
+              w->processor >= 0 ? ordered_json(w->processor.load()) : ordered_json()},
+             {"cycles", w->cycles.load()},
+             {"error_cycles", w->errorCycles.load()},
+             {"stalled", w->stalled.load()},
+             {"errors", errors}});
     }
     report["workers"] = workers;
+    ordered_json references = ordered_json::array();
+    for (const RoutineCheck& c : r.checks) references.push_back(CheckJson(r, c));
+    report["references"] = references;
     return report;
 }

@@ -9,12 +9,23 @@
 #include "tools/stress/runner.h"
 
 extern const char* const kStressVersion;
+// Raised whenever a key of the JSON report changes meaning or goes away.
+constexpr int kReportSchemaVersion = 2;
 
 void PrintBanner(std::ostream& out, const RunSetup& setup);
 void PrintSummary(std::ostream& out, const RunSetup& setup, const RunResult& result);
 
+// "Error: worker 4 (MatrixWorker, cpu 1) cycle 3, cross-core: array C element 7: ..."
+std::string ErrorText(const RunResult& result, std::size_t worker, const ErrorRecord& error);
+// "Reference MatrixWorker: digest 0x..., 2 of 2 worker(s) agree", or the disagreement,
+// and the expected digest's verdict on a line of its own.
+std::string CheckText(const RunResult& result, const RoutineCheck& check);
+
 // "Result: PASS, ...", "Result: FAIL, Error in ...", or "Result: COULD NOT RUN, ...".
 std::string ResultLine(const RunResult& result);
+
+// The options in effect, as the JSON report and the OCP run start name them.
+nlohmann::ordered_json OptionsJson(const StressOptions& options);
 
 nlohmann::ordered_json BuildReport(const RunSetup& setup, const RunResult& result);
 

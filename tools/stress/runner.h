@@ -1,5 +1,6 @@
-// One stress run without a window: the workers with per-cycle accounting, a
-// monitor that watches the clock, interrupts and stalls, and the verdict.
+// One stress run without a window: the engine's workers with per-cycle
+// accounting and the cross-core check, a monitor that watches the clock,
+// interrupts and stalls, and the verdict.
 #pragma once
 
 #include <atomic>
@@ -7,22 +8,37 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
 
 #include "engine/cycle_verdict.h"
+#include "engine/worker.h"
+#include "tools/stress/cross_check.h"
 #include "tools/stress/options.h"
 
-enum ExitStatus { kExitClean = 0, kExitErrors = 1, kExitUsage = 2, kExitInterrupted = 3, kExitCouldNotRun = 4 };
+enum ExitStatus {
+    kExitClean = 0,
+    kExitErrors = 1,
+    kExitUsage = 2,
+    kExitInterrupted = 3,
+    kExitCouldNotRun = 4
+};
 
 enum class WorkerKind { Matrix, Memory, ComplexMath };
 const char* RoutineName(WorkerKind kind);
 
+// Pass: the cycle's two passes differ. CrossCore: its first pass differs from the
+// reference the workers of its routine elected.
+enum class ErrorKind { Pass, CrossCore };
+const char* ErrorKindName(ErrorKind kind);  // "pass", "cross-core"
+
 struct ErrorRecord {
     std::uint64_t cycle = 0;
     int processor = -1;
-    Mismatch first;                 // the first mismatching pair of that cycle
+    ErrorKind kind = ErrorKind::Pass;
+    Mismatch first;  // the first mismatching element; `second` is the reference for CrossCore
     std::size_t mismatchingPairs = 0;
 };
 
@@ -40,27 +56,56 @@ struct WorkerState {
     std::atomic<bool> finished{false};
     std::atomic<bool> stalled{false};
     std::vector<ErrorRecord> errors;  // the first kMaxErrorRecords
+    // Set before the thread starts: the routine's election (not owned; none for
+    // the memory worker), this worker's ballot in it, and whether it is compared.
+    RoutineVote* vote = nullptr;
+    std::size_t voteSlot = 0;
+    bool crossCheck = false;
+    // The worker's own thread, then whoever sees it finished.
+    int ballotProcessor = -1;
+    bool ballotJudged = false;
 };
 
 constexpr std::size_t kMaxErrorRecords = 100;
 
+struct RunResult;
+
+// A fault for one worker's one cycle.
+struct SeamFault {
+    std::size_t worker = 0;
+    std::uint64_t cycle = 1;
+    CycleFault fault;
+};
+
 // Seams for tests and the self-test. The program's ordinary runs use none.
 struct RunSeams {
     std::function<void(std::size_t worker, std::uint64_t cycle)> beforeCycle;
-    SecondPassCorruptor corrupt = nullptr;  // applied once, to one worker's one cycle
-    std::size_t corruptWorker = 0;
-    std::uint64_t corruptCycle = 1;
+    std::vector<SeamFault> faults;
+    std::function<bool(const RunResult&)> until;  // asked every tick: end the run now?
     std::chrono::milliseconds stallAfter{10000};
     std::chrono::milliseconds tick{100};
 };
 
 struct RunSetup {
     StressOptions options;
-    std::string processorName;  // empty: unknown
-    std::string clockText;      // empty: no estimate
+    std::string hostName;
+    std::vector<std::string> platformInfos;  // processor and build, for fleet records
+    std::string processorName;               // empty: unknown
+    std::string clockText;                   // empty: no estimate
     bool hasMmx = false;
     bool hasSse = false;
     std::vector<int> processors;  // usable logical processors
+};
+
+// One routine's cross-core check: its election and the digest the user expects.
+struct RoutineCheck {
+    WorkerKind kind = WorkerKind::Matrix;
+    bool crossCheck = false;  // its workers were compared with each other
+    std::vector<std::size_t> workers;
+    std::optional<VoteOutcome> outcome;  // empty: never decided (no worker ran)
+    std::optional<std::uint64_t> expectedDigest;
+    bool Disagreement() const;   // compared, and no majority among two or more ballots
+    bool DigestDiffers() const;  // expected, and not what this machine elected
 };
 
 struct RunResult {
@@ -69,6 +114,7 @@ struct RunResult {
     double elapsedSeconds = 0;
     std::chrono::system_clock::time_point startTime, endTime;
     std::vector<std::shared_ptr<WorkerState>> workers;
+    std::vector<RoutineCheck> checks;
     std::uint64_t totalErrorCycles() const;
     bool anyStalled() const;
 };
@@ -81,6 +127,6 @@ std::vector<std::pair<WorkerKind, int>> PlanWorkers(const RunSetup& setup);
 RunResult RunStress(const RunSetup& setup, std::ostream& out, bool liveLine,
                     const std::atomic<bool>& interrupt, const RunSeams& seams = {});
 
-// The error line in the dialog's words: the last raised of complex math, matrix.
+// The error line in the dialog's words and by the dialog's rule.
 std::string ErrorLine(const RunResult& result);
 std::string ErrorLine(std::uint64_t matrixErrors, std::uint64_t complexErrors);
