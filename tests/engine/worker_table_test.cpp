@@ -119,6 +119,10 @@ HANDLE g_refused = nullptr;
 unsigned long __stdcall RefuseToResume(void* thread) {
     DuplicateHandle(GetCurrentProcess(), thread, GetCurrentProcess(), &g_refused, 0, FALSE,
                     DUPLICATE_SAME_ACCESS);
+    // Under Wine a thread created suspended still runs Wine's own start-up until
+    // it parks; ended in the middle of that, it can take the process down now
+    // and then. On Windows it never ran at all. Let it park first.
+    Sleep(100);
     return static_cast<unsigned long>(-1);
 }
 

@@ -33,7 +33,7 @@ std::string BrandString(CpuidSource& cpuid) {
     for (std::uint32_t leaf = kBrandFirst; leaf <= kBrandLast; ++leaf) {
         const CpuidRegisters r = cpuid.Query(leaf);
         const std::uint32_t words[] = {r.eax, r.ebx, r.ecx, r.edx};
-        std::memcpy(text + 16 * (leaf - kBrandFirst), words, sizeof words);
+        std::memcpy(text + std::size_t{16} * (leaf - kBrandFirst), words, sizeof words);
     }
     std::string brand(text);
     brand.erase(0, brand.find_first_not_of(' '));

@@ -2,6 +2,7 @@
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
+#include <exception>
 #include <fstream>
 #include <iostream>
 #include <string>
@@ -57,7 +58,7 @@ bool Finish(std::ofstream& file, const std::string& path, const char* what) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
+static int Main(int argc, char** argv) {
     const std::vector<std::string> args(argv + 1, argv + argc);
     const auto parsed = ParseArguments(args);
     if (const auto* error = std::get_if<UsageError>(&parsed)) {
@@ -108,4 +109,17 @@ int main(int argc, char** argv) {
     // A stalled worker may still be running: leave without waiting for it.
     if (result.anyStalled()) std::_Exit(result.status);
     return result.status;
+}
+
+// Nothing may end the program by an exception: a failure it did not foresee
+// (memory, the file system) is reported as one that kept the run from happening.
+int main(int argc, char** argv) {
+    try {
+        return Main(argc, argv);
+    } catch (const std::exception& failure) {
+        std::cerr << "quarrion-stress: " << failure.what() << "\n";
+    } catch (...) {
+        std::cerr << "quarrion-stress: unexpected failure\n";
+    }
+    return kExitCouldNotRun;
 }

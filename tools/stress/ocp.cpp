@@ -95,7 +95,8 @@ void OcpStream::End(const RunResult& r) {
         const WorkerState& w = *r.workers[i];
         const std::uint64_t cycles = w.cycles;
         Step(i, "measurement", {{"name", "cycles"}, {"value", cycles}, {"unit", "cycles"}});
-        const double rate = r.elapsedSeconds > 0 ? cycles / r.elapsedSeconds : 0.0;
+        const double rate =
+            r.elapsedSeconds > 0 ? static_cast<double>(cycles) / r.elapsedSeconds : 0.0;
         Step(i, "measurement", {{"name", "cycles per second"}, {"value", rate}, {"unit", "1/s"}});
         const char* status = "COMPLETE";
         if (!w.started) {

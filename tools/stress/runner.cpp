@@ -137,6 +137,8 @@ void RunMemory(std::size_t index, WorkerState& w, SharedRun& run) {
         run.stop, [&] { MemoryCycle(block.data(), block.size()); }, Accounts{index, w, run.seams});
 }
 
+// The thread shares ownership of its state and of the run for its whole life.
+// NOLINTNEXTLINE(performance-unnecessary-value-param)
 void WorkerBody(std::size_t index, std::shared_ptr<WorkerState> w, std::shared_ptr<SharedRun> run) {
     w->lastProgressMs = NowMs();
     if (w->pinnedProcessor >= 0 && !PinCurrentThread(w->pinnedProcessor)) w->pinnedProcessor = -1;
@@ -174,7 +176,8 @@ std::string LiveLine(const RunResult& r, const RunSetup& setup, double elapsed) 
     double rate[3] = {0, 0, 0};
     std::uint64_t matrixErrors = 0, complexErrors = 0;
     for (const auto& w : r.workers) {
-        rate[static_cast<int>(w->kind)] += elapsed > 0 ? w->cycles / elapsed : 0;
+        rate[static_cast<int>(w->kind)] +=
+            elapsed > 0 ? static_cast<double>(w->cycles) / elapsed : 0;
         if (w->kind == WorkerKind::Matrix) matrixErrors += w->errorCycles;
         if (w->kind == WorkerKind::ComplexMath) complexErrors += w->errorCycles;
     }
