@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <ctime>
 
+#include "tools/stress/report.h"
+
 namespace {
 
 using nlohmann::ordered_json;
@@ -13,12 +15,7 @@ using nlohmann::ordered_json;
 std::string Rfc3339(std::chrono::system_clock::time_point t) {
     const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(t.time_since_epoch());
     const std::time_t seconds = static_cast<std::time_t>(ms.count() / 1000);
-    std::tm utc{};
-#ifdef _WIN32
-    gmtime_s(&utc, &seconds);
-#else
-    gmtime_r(&seconds, &utc);
-#endif
+    const std::tm utc = UtcCalendar(seconds);
     char text[40];
     const std::size_t n = std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S", &utc);
     std::snprintf(text + n, sizeof text - n, ".%03dZ", static_cast<int>(ms.count() % 1000));

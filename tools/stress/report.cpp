@@ -10,6 +10,16 @@
 
 const char* const kStressVersion = "0.92";
 
+std::tm UtcCalendar(std::time_t seconds) {
+    std::tm utc{};
+#ifdef _WIN32
+    gmtime_s(&utc, &seconds);
+#else
+    gmtime_r(&seconds, &utc);
+#endif
+    return utc;
+}
+
 namespace {
 
 // "A".."D" for the matrix, "X", "Y" for complex math.
@@ -28,13 +38,7 @@ std::string Number(double value) {
 }
 
 std::string IsoTime(std::chrono::system_clock::time_point t) {
-    const std::time_t seconds = std::chrono::system_clock::to_time_t(t);
-    std::tm utc{};
-#ifdef _WIN32
-    gmtime_s(&utc, &seconds);
-#else
-    gmtime_r(&seconds, &utc);
-#endif
+    const std::tm utc = UtcCalendar(std::chrono::system_clock::to_time_t(t));
     char text[32];
     std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &utc);
     return text;

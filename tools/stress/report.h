@@ -1,12 +1,16 @@
 // What a run tells its user: the banner, the summary, and the JSON report.
 #pragma once
 
+#include <ctime>
 #include <ostream>
 #include <string>
 
 #include <nlohmann/json.hpp>
 
 #include "tools/stress/runner.h"
+
+// The calendar time in UTC, the same on every platform.
+std::tm UtcCalendar(std::time_t seconds);
 
 extern const char* const kStressVersion;
 // Raised whenever a key of the JSON report changes meaning or goes away.
