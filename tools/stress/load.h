@@ -35,9 +35,9 @@ struct LoadDescriptor {
     // the load has no count (memory traffic, integer work).
     double flopsPerCycle;
     unsigned isas;  // IsaBit()s the load is built for
-    // The digest every sound core elects for the first cycle, whatever the
-    // instruction set; 0 where there is none to know (the dialog's routines
-    // differ between builds).
+    // The digest of the results every sound core computes in every cycle,
+    // whatever the instruction set; 0 where there is none to know (the dialog's
+    // routines differ between builds).
     std::uint64_t knownDigest;
     // One worker's storage and state; null when the storage cannot be had.
     std::unique_ptr<LoadInstance> (*make)(Isa isa);
