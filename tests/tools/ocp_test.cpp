@@ -9,6 +9,9 @@
 #include <map>
 #include <sstream>
 
+#include "engine/complex_math.h"
+#include "engine/matrix.h"
+#include "engine/memory.h"
 #include "engine/verification.h"
 #include "tests/tools/ocp_checks.h"
 #include "tools/stress/machine_info.h"
@@ -51,9 +54,9 @@ TEST(OcpStream, RunEndAndStepEndsAgreeWithHowTheRunEnded) {
         RunResult r;
         r.status = c.status;
         r.interrupted = c.interrupted;
-        for (WorkerKind kind : {WorkerKind::Matrix, WorkerKind::Memory, WorkerKind::ComplexMath}) {
+        for (WorkerRoutine routine : {MatrixWorker, MemoryWorker, ComplexMathWorker}) {
             r.workers.push_back(std::make_shared<WorkerState>());
-            r.workers.back()->kind = kind;
+            r.workers.back()->load = FindDialogLoad(Registry(), routine);
             r.workers.back()->started = c.started;
             r.workers.back()->finished = true;
         }
@@ -158,7 +161,10 @@ void CheckBroken() {
 
 TEST(OcpChecks, RejectStreamsThatBreakTheFormat) {
     RunResult r;
-    for (int i = 0; i < 3; ++i) r.workers.push_back(std::make_shared<WorkerState>());
+    for (WorkerRoutine routine : {MatrixWorker, MemoryWorker, ComplexMathWorker}) {
+        r.workers.push_back(std::make_shared<WorkerState>());
+        r.workers.back()->load = FindDialogLoad(Registry(), routine);
+    }
     r.workers[0]->started = true;
     std::ostringstream text;
     OcpStream stream(text);
