@@ -56,7 +56,7 @@ std::string Finish(std::ofstream& file, const std::string& path, const char* wha
     if (!file.is_open()) return {};
     file.close();
     if (file) return {};
-    const std::string why = std::string("writing the ") + what + " '" + path + "' failed";
+    std::string why = std::string("writing the ") + what + " '" + path + "' failed";
     std::cerr << "quarrion-stress: " << why << "\n";
     return why;
 }
