@@ -2,6 +2,10 @@
 
 set(QUARRION_SANITIZE "" CACHE STRING "address, thread or empty")
 
+# The one version, from project(), for every program and package that shows it.
+configure_file(${CMAKE_CURRENT_LIST_DIR}/version.h.in ${PROJECT_BINARY_DIR}/generated/quarrion_version.h
+               @ONLY)
+
 # Our own targets only: third-party code (googletest) keeps its own warnings.
 function(quarrion_settings target)
   target_compile_options(${target} PRIVATE -Wall -Wextra -Wpedantic -Wshadow -Werror)
@@ -13,7 +17,7 @@ function(quarrion_settings target)
     # out-of-line code, so excess precision treats them alike.
     target_compile_options(${target} PRIVATE -march=i686 -mfpmath=387 -mno-mmx -mno-sse)
   endif()
-  target_include_directories(${target} PRIVATE ${PROJECT_SOURCE_DIR})
+  target_include_directories(${target} PRIVATE ${PROJECT_SOURCE_DIR} ${PROJECT_BINARY_DIR}/generated)
 endfunction()
 
 if(QUARRION_SANITIZE STREQUAL "address")
