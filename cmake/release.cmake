@@ -25,6 +25,17 @@ if(WIN32)
 else()
   set(doc_dir share/doc/quarrion)
   install(TARGETS quarrion-stress RUNTIME DESTINATION bin)
+  # A stripped install (cmake --install --strip, and every package) drops the
+  # compiler's notes too, as Debian's own packages do.
+  install(CODE "
+    if(CMAKE_INSTALL_DO_STRIP)
+      execute_process(COMMAND \"${CMAKE_STRIP}\" --remove-section=.comment --remove-section=.note
+                              \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/bin/quarrion-stress\"
+                      RESULT_VARIABLE failed)
+      if(failed)
+        message(FATAL_ERROR \"could not strip quarrion-stress\")
+      endif()
+    endif()")
   install(FILES README.md docs/fleet.md DESTINATION ${doc_dir})
 
   # The manual page comes from the program's own --help, so the two cannot drift;
@@ -73,11 +84,11 @@ else()
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
   set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
       "processor stress test with bit-for-bit checks
- quarrion-stress runs worker threads that compute the same floating-point
- results twice and compare the passes bit for bit, compare the workers of one
- routine across cores, and fill memory, to find unstable processors, caches
- and memory paths. It writes JSON reports and OCP Test and Validation output
- for fleets.")
+quarrion-stress runs worker threads that compute the same floating-point
+results twice and compare the passes bit for bit, compare the workers of one
+routine across cores, and fill memory, to find unstable processors, caches
+and memory paths. It writes JSON reports and OCP Test and Validation output
+for fleets.")
 endif()
 
 set(CPACK_PACKAGE_NAME quarrion)
@@ -86,5 +97,4 @@ set(CPACK_PACKAGE_CONTACT "${QUARRION_MAINTAINER}")
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_STRIP_FILES ON)
 set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
-set(CPACK_SOURCE_IGNORE_FILES /build/ /dist/ /\\.git/)
 include(CPack)
