@@ -1,6 +1,11 @@
 # Installation and packages: the Linux runner with its manual page as a .deb,
 # the Windows programs as a .zip. Both take the version from project().
 
+# Sanitizer builds are for the tests only: nothing of theirs is installed or shipped.
+if(QUARRION_SANITIZE)
+  return()
+endif()
+
 set(QUARRION_MAINTAINER "Quarrion developers <quarrion@example.org>")
 set(CMAKE_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ
                                                 GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
