@@ -7,8 +7,9 @@
 #include <sstream>
 
 #include "engine/verification.h"
+#include "quarrion_version.h"
 
-const char* const kStressVersion = "0.92";
+const char* const kStressVersion = QUARRION_VERSION;
 
 std::tm UtcCalendar(std::time_t seconds) {
     std::tm utc{};
