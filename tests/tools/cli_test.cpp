@@ -16,6 +16,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "quarrion_version.h"
 #include "tests/tools/ocp_checks.h"
 #include "tools/stress/isa.h"
 
@@ -105,7 +106,7 @@ TEST(StressProgram, BadUsageExitsTwoWithOneLineNamingTheArgument) {
 }
 
 TEST(StressProgram, VersionAndHelpExitZero) {
-    EXPECT_EQ(RunProgram({"--version"}).out, "quarrion-stress 0.92\n");
+    EXPECT_EQ(RunProgram({"--version"}).out, "quarrion-stress " QUARRION_VERSION "\n");
     const Outcome help = RunProgram({"--help"});
     EXPECT_EQ(help.status, 0);
     EXPECT_NE(help.out.find("--cycle-cores"), std::string::npos);

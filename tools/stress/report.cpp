@@ -7,9 +7,10 @@
 #include <sstream>
 
 #include "engine/verification.h"
+#include "quarrion_version.h"
 #include "tools/stress/isa.h"
 
-const char* const kStressVersion = "0.92";
+const char* const kStressVersion = QUARRION_VERSION;
 
 std::tm UtcCalendar(std::time_t seconds) {
     std::tm utc{};
