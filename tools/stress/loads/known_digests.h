@@ -9,7 +9,7 @@ namespace vload {
 
 constexpr std::uint64_t kFmaDigest = 0x67b505d88a953db8;
 constexpr std::uint64_t kFmaAddDigest = 0xde1a3aaba37f047e;
-constexpr std::uint64_t kCacheDigest = 0xbb8406b822d7e904;
-constexpr std::uint64_t kIntDigest = 0x8d71deea67f02fb4;
+constexpr std::uint64_t kCacheDigest = 0x4bf7361f7e27dbb6;
+constexpr std::uint64_t kIntDigest = 0xa7d3a4a713206151;
 
 }  // namespace vload

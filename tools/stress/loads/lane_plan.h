@@ -44,7 +44,7 @@ constexpr double SumSeed(std::size_t i) {
 // cache: every element is a chain stepped kCacheSteps times per visit, loaded
 // and stored each visit. Chunk 0 (8 KiB a copy) is the first-level region,
 // visited every round from its seeds on; chunks 1.. (248 KiB a copy) are the
-// second-level region, one chunk a round, six times over a cycle. A chunk's
+// second-level region, one chunk a round, seven times over a cycle. A chunk's
 // first visit starts from the first-level region as it then is, so every
 // element of the buffer follows its own chain.
 constexpr std::size_t kCacheArrays = 4;
@@ -53,7 +53,7 @@ constexpr std::size_t kCacheElements = kCacheArrays * kCacheArrayLength;
 constexpr std::size_t kCacheChunk = 1024;
 constexpr std::size_t kCacheChunks = kCacheElements / kCacheChunk;
 constexpr std::size_t kCacheSecondLevelChunks = kCacheChunks - 1;
-constexpr std::size_t kCacheRounds = 6 * kCacheSecondLevelChunks;
+constexpr std::size_t kCacheRounds = 7 * kCacheSecondLevelChunks;
 constexpr std::size_t kCacheSteps = 4;
 // Element visits in one copy's cycle, each kCacheSteps multiply-adds.
 constexpr std::size_t kCacheVisits = kCacheRounds * kCacheChunk * 2;
@@ -64,7 +64,7 @@ constexpr std::size_t kCacheVisits = kCacheRounds * kCacheChunk * 2;
 constexpr std::size_t kIntLanes = 64;
 constexpr std::size_t kAesStates = 16;
 constexpr std::size_t kCrcGroups = 4;
-constexpr std::size_t kIntSteps = 32768;
+constexpr std::size_t kIntSteps = 8192;
 constexpr std::uint64_t kMwcMultiplier = 4294957665u;
 constexpr std::size_t kIntResultArrays = 4;  // low words, high words, AES words, CRC32C
 
