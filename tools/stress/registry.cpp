@@ -7,6 +7,7 @@
 #include "engine/matrix.h"
 #include "engine/memory.h"
 #include "tools/stress/loads/dialog_loads.h"
+#include "tools/stress/loads/vector_loads.h"
 
 namespace {
 
@@ -22,6 +23,10 @@ const LoadRegistry& Registry() {
         {&kMatrixLoad, &kMatrixRoutine},
         {&kMemoryLoad, &kMemoryRoutine},
         {&kComplexMathLoad, &kComplexMathRoutine},
+        {&kFmaLoad, nullptr},
+        {&kFmaAddLoad, nullptr},
+        {&kCacheLoad, nullptr},
+        {&kIntLoad, nullptr},
     };
     return rows;
 }

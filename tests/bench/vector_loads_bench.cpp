@@ -1,0 +1,155 @@
+// The vector loads' figures, each a ratio timed in turns (interleaved.h) and
+// printed "name median min max":
+//   fma_vs_peak        the fma load's FLOP per core cycle, both copies, with the
+//                      comparison, ballot and digest, over the core's peak;
+//   fma_add_vs_fma     the fma-add load's FLOP rate over the fma load's;
+//   verification_cost  a bare fma cycle's time over a verified one's.
+// Core cycles come from the add chain (cycle_clock.h), timed in the same turns.
+#include <cpuid.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "tests/bench/interleaved.h"
+#include "tools/stress/cross_check.h"
+#include "tools/stress/cycle_clock.h"
+#include "tools/stress/digest.h"
+#include "tools/stress/isa.h"
+#include "tools/stress/loads/kernels.h"
+#include "tools/stress/loads/vector_loads.h"
+
+namespace {
+
+struct Processor {
+    std::string vendor;
+    unsigned family = 0, model = 0;
+};
+
+Processor Identify() {
+    Processor p;
+    unsigned a = 0, b = 0, c = 0, d = 0;
+    if (!__get_cpuid(0, &a, &b, &c, &d)) return p;
+    char vendor[13] = {};
+    std::memcpy(vendor, &b, 4);
+    std::memcpy(vendor + 4, &d, 4);
+    std::memcpy(vendor + 8, &c, 4);
+    p.vendor = vendor;
+    __get_cpuid(1, &a, &b, &c, &d);
+    p.family = (a >> 8) & 0xf;
+    p.model = (a >> 4) & 0xf;
+    if (p.family == 0xf) p.family += (a >> 20) & 0xff;
+    if (p.family >= 0x6) p.model += ((a >> 16) & 0xf) << 4;
+    return p;
+}
+
+// Double-precision FLOP per cycle from the FMA pipes (pipes x lanes x 2) for
+// the cores whose FMA units are known by family; zero: measure instead.
+double TablePeak(const Processor& p, Isa isa) {
+    if (p.vendor != "AuthenticAMD" || isa == Isa::Base) return 0;
+    if (p.family == 0x17) return p.model < 0x30 ? 8 : 16;  // Zen/Zen+ 2x128 bit, Zen 2 2x256
+    if (p.family == 0x19) return 16;  // Zen 3 2x256; Zen 4 runs 512 bits as two halves
+    return 0;
+}
+
+// Cycles one run of `work` takes: the add chain timed in the same turns.
+template <typename Work>
+InterleavedRatio PerChainCycle(Work&& work, std::uint64_t chainSteps, int pairs = 15) {
+    auto chain = [chainSteps] { RunAddChain(chainSteps); };
+    return MeasureInterleaved(chain, work, pairs, 0.03);
+}
+
+InterleavedRatio Scaled(InterleavedRatio r, double factor) {
+    r.median *= factor;
+    r.min *= factor;
+    r.max *= factor;
+    return r;
+}
+
+// The best FLOP per cycle of the bare one-copy kernel over a sweep of chain counts.
+double SweptPeak(Isa isa) {
+    constexpr std::size_t kSteps = 1 << 16;
+    double best = 0;
+    for (std::size_t chains = 4; chains <= 14; chains += 2) {
+        const double flops = vload::BareFmaChains(isa, chains, kSteps);
+        const auto cycles = PerChainCycle([&] { vload::BareFmaChains(isa, chains, kSteps); },
+                                          static_cast<std::uint64_t>(flops / 16), 5);
+        // The work's cycles are the chain's steps over (chain time / work time).
+        const double workCycles = flops / 16 / cycles.median;
+        best = std::max(best, flops / workCycles);
+    }
+    return best;
+}
+
+// One verified fma cycle as the runner makes it: both copies compared, the first
+// copy judged against the elected reference and digested.
+struct VerifiedCycle {
+    std::unique_ptr<LoadInstance> load;
+    PassResults reference;
+    std::uint64_t number = 0, mismatches = 0, digests = 0;
+    void operator()() {
+        mismatches += load->RunCycle(++number, {}).mismatches;
+        mismatches += CompareResultsWith(load->FirstPass(), reference).mismatches;
+        const PassResults pass = load->FirstPass();
+        digests ^= ResultsDigest(pass.arrays[0], pass.size());
+    }
+};
+
+}  // namespace
+
+int main() {
+    const auto isa = ChooseIsa(kFmaLoad.isas, MachineIsas());
+    if (!isa) {
+        std::printf("vector loads: this processor has no fused multiply-add; no figures\n");
+        return 0;
+    }
+    const vload::TwinKernels* kernels = vload::KernelsFor(*isa);
+
+    VerifiedCycle verified{kFmaLoad.make(*isa), {}};
+    verified.load->RunCycle(0, {});
+    RoutineVote vote({0}, kFmaLoad.layout);
+    vote.Submit(0, verified.load->FirstPass());
+    vote.TryDecide([](std::size_t) { return false; });
+    verified.reference = *vote.Reference();
+
+    const Processor processor = Identify();
+    double peak = TablePeak(processor, *isa);
+    const char* source = "table";
+    if (peak == 0) {
+        peak = SweptPeak(*isa);
+        source = "best bare kernel";
+    }
+    std::printf("processor %s family 0x%x model 0x%x, %s, peak %.1f FLOP/cycle (%s)\n",
+                processor.vendor.c_str(), processor.family, processor.model, IsaName(*isa), peak,
+                source);
+
+    // FLOP per cycle = flops / (cycle seconds * chain steps / chain seconds).
+    const auto chainSteps = static_cast<std::uint64_t>(kFmaLoad.flopsPerCycle / peak);
+    const InterleavedRatio perCycle = PerChainCycle(verified, chainSteps, 60);
+    PrintRatio("fma_vs_peak",
+               Scaled(perCycle, kFmaLoad.flopsPerCycle / (static_cast<double>(chainSteps) * peak)));
+
+    auto mixed = kFmaAddLoad.make(*isa);
+    auto plain = kFmaLoad.make(*isa);
+    std::uint64_t sink = 0;
+    // Many short turns: other builds on a shared machine move single samples a lot.
+    const InterleavedRatio rates =
+        MeasureInterleaved([&] { sink += plain->RunCycle(1, {}).mismatches; },
+                           [&] { sink += mixed->RunCycle(1, {}).mismatches; }, 60, 0.03);
+    PrintRatio("fma_add_vs_fma", Scaled(rates, kFmaAddLoad.flopsPerCycle / kFmaLoad.flopsPerCycle));
+
+    std::vector<double> first(kFmaLoad.layout.size()), second(first.size());
+    auto bare = [&] {
+        for (std::size_t i = 0; i < first.size(); ++i) first[i] = second[i] = vload::ChainSeed(i);
+        kernels->fma(first.data(), second.data());
+        sink += first[0] != second[0];
+    };
+    PrintRatio("verification_cost", MeasureInterleaved(bare, verified, 60, 0.03));
+    std::printf("fma_cycle_ms %.3f\n", perCycle.denominatorSeconds * 1e3);
+    std::printf("fma_add_cycle_ms %.3f\n", rates.denominatorSeconds * 1e3);
+    // A mismatch here is a fault of this machine.
+    return sink == 0 && verified.mismatches == 0 ? 0 : 1;
+}

@@ -1,0 +1,258 @@
+// The vector loads: known answers from the portable reference and from every
+// variant this processor runs, one-bit faults caught where they were put, the
+// arithmetic's promises checked over a whole cycle, and the FLOP count.
+#include <gtest/gtest.h>
+#include <immintrin.h>
+
+#include <algorithm>
+#include <cfloat>
+#include <cmath>
+#include <cstring>
+#include <vector>
+
+#include "engine/verification.h"
+#include "tools/stress/digest.h"
+#include "tools/stress/isa.h"
+#include "tools/stress/loads/kernels.h"
+#include "tools/stress/loads/lane_plan.h"
+#include "tools/stress/loads/vector_loads.h"
+
+namespace {
+
+using namespace vload;
+
+const LoadDescriptor* const kLoads[] = {&kFmaLoad, &kFmaAddLoad, &kCacheLoad, &kIntLoad};
+
+// Base, then every variant the load has and this processor runs.
+std::vector<Isa> VariantsHere(const LoadDescriptor& load) {
+    std::vector<Isa> isas{Isa::Base};
+    for (Isa isa : {Isa::Sse2, Isa::Avx2, Isa::Avx512})
+        if (load.isas & MachineIsas() & IsaBit(isa)) isas.push_back(isa);
+    return isas;
+}
+
+std::vector<double> Values(const PassResults& pass) {
+    std::vector<double> values;
+    for (std::size_t i = 0; i < pass.count; ++i)
+        values.insert(values.end(), pass.arrays[i], pass.arrays[i] + pass.length);
+    return values;
+}
+
+std::vector<double> OneCycle(const LoadDescriptor& load, Isa isa) {
+    auto instance = load.make(isa);
+    if (!instance) {
+        ADD_FAILURE() << load.name << " has no " << IsaName(isa) << " instance";
+        return {};
+    }
+    EXPECT_EQ(instance->RunCycle(1, {}).mismatches, 0u) << load.name << " " << IsaName(isa);
+    return Values(instance->FirstPass());
+}
+
+TEST(VectorLoads, EveryVariantHereGivesTheKnownAnswerInEveryCycle) {
+    for (const LoadDescriptor* load : kLoads) {
+        const std::vector<double> reference = OneCycle(*load, Isa::Base);
+        ASSERT_EQ(reference.size(), load->layout.size()) << load->name;
+        EXPECT_EQ(ResultsDigest(reference.data(), reference.size()), load->knownDigest)
+            << load->name << " computes 0x" << std::hex
+            << ResultsDigest(reference.data(), reference.size());
+        const PassResults expected = ResultsIn(reference.data(), load->layout);
+        for (Isa isa : VariantsHere(*load)) {
+            auto instance = load->make(isa);
+            ASSERT_TRUE(instance) << load->name << " " << IsaName(isa);
+            for (std::uint64_t cycle = 1; cycle <= 2; ++cycle) {
+                EXPECT_EQ(instance->RunCycle(cycle, {}).mismatches, 0u);
+                const CycleVerdict v = CompareResultsWith(instance->FirstPass(), expected);
+                EXPECT_EQ(v.mismatches, 0u)
+                    << load->name << " " << IsaName(isa) << " cycle " << cycle << " element "
+                    << (v.first ? v.first->element : 0);
+            }
+        }
+    }
+}
+
+TEST(VectorLoads, VariantsThisBuildLacksOrTheProcessorLacksAreRefused) {
+    EXPECT_EQ(kFmaLoad.make(Isa::Sse2), nullptr);  // no fused multiply-add to match
+    EXPECT_EQ(kFmaAddLoad.make(Isa::Sse2), nullptr);
+    EXPECT_EQ(kCacheLoad.make(Isa::Sse2), nullptr);
+    for (const LoadDescriptor* load : kLoads)
+        for (Isa isa : {Isa::Sse2, Isa::Avx2, Isa::Avx512})
+            if (!(MachineIsas() & IsaBit(isa))) {
+                EXPECT_EQ(load->make(isa), nullptr) << IsaName(isa);
+            }
+}
+
+// The fault the seam puts in: one bit of one element of one array.
+struct Fault {
+    std::size_t array, element;
+    int bit;
+};
+Fault g_fault;
+void FlipBit(double* const* arrays, std::size_t count) {
+    ASSERT_LT(g_fault.array, count);
+    double& value = arrays[g_fault.array][g_fault.element];
+    std::uint64_t bits = DoubleBits(value) ^ (std::uint64_t{1} << g_fault.bit);
+    std::memcpy(&value, &bits, sizeof value);
+}
+
+TEST(VectorLoads, AOneBitFaultInOneCopyIsCaughtWithItsElementAndMask) {
+    const struct {
+        const LoadDescriptor* load;
+        Fault fault;
+    } cases[] = {
+        {&kFmaLoad, {0, 7, 0}},   {&kFmaLoad, {0, kFmaValues - 1, 51}}, {&kFmaAddLoad, {0, 200, 0}},
+        {&kCacheLoad, {0, 5, 3}}, {&kCacheLoad, {3, 8191, 0}},          {&kIntLoad, {2, 33, 0}},
+        {&kIntLoad, {3, 63, 20}},
+    };
+    for (const auto& c : cases) {
+        g_fault = c.fault;
+        const Isa isa = VariantsHere(*c.load).back();
+        auto instance = c.load->make(isa);
+        ASSERT_TRUE(instance);
+        const std::vector<double> clean = OneCycle(*c.load, isa);
+
+        const CycleVerdict one = instance->RunCycle(1, {FlipBit, false});
+        EXPECT_EQ(one.mismatches, 1u) << c.load->name;
+        ASSERT_TRUE(one.first) << c.load->name;
+        EXPECT_EQ(one.first->array, static_cast<int>(c.fault.array)) << c.load->name;
+        EXPECT_EQ(one.first->element, c.load->layout.firstElement + c.fault.element);
+        EXPECT_EQ(one.first->xorMask, std::uint64_t{1} << c.fault.bit) << c.load->name;
+
+        // In both copies the two-pass check is blind; the first copy carries
+        // the fault to the ballot and the known answer, at that element only.
+        EXPECT_EQ(instance->RunCycle(2, {FlipBit, true}).mismatches, 0u) << c.load->name;
+        const std::vector<double> both = Values(instance->FirstPass());
+        const std::size_t at = c.fault.array * c.load->layout.length + c.fault.element;
+        for (std::size_t i = 0; i < both.size(); ++i)
+            EXPECT_EQ(DoubleBits(both[i]) ^ DoubleBits(clean[i]),
+                      i == at ? std::uint64_t{1} << c.fault.bit : 0)
+                << c.load->name << " element " << i;
+    }
+}
+
+// Every value a chain takes in a cycle, from the reference's own seeds.
+struct Trace {
+    double lowest = 1e300, highest = -1e300, smallestMagnitude = 1e300;
+    bool allNormal = true, repeats = false;
+};
+
+TEST(VectorLoads, ChainsStayNormalBoundedAndMovingThroughAWholeCycle) {
+    const std::vector<double> fma = OneCycle(kFmaLoad, Isa::Base);
+    const std::vector<double> mix = OneCycle(kFmaAddLoad, Isa::Base);
+    const struct {
+        const char* what;
+        std::size_t chains, steps;
+        const std::vector<double>* results;
+        bool sums;
+    } cases[] = {{"fma", kFmaValues, kFmaSteps, &fma, false},
+                 {"fma-add", kMixValues / 2, kMixSteps, &mix, true}};
+    for (const auto& c : cases) {
+        Trace chains, sums;
+        for (std::size_t i = 0; i < c.chains; ++i) {
+            double x = ChainSeed(i), sum = SumSeed(i);
+            std::vector<double> seen;
+            for (std::size_t step = 0; step < c.steps; ++step) {
+                x = std::fma(x, x, kQuadraticC);
+                sum = step % 2 ? sum - x : sum + x;
+                seen.push_back(x);
+                chains.allNormal &= std::isnormal(x);
+                chains.lowest = std::min(chains.lowest, x);
+                chains.highest = std::max(chains.highest, x);
+                chains.smallestMagnitude = std::min(chains.smallestMagnitude, std::fabs(x));
+                sums.lowest = std::min(sums.lowest, sum);
+                sums.highest = std::max(sums.highest, sum);
+            }
+            std::sort(seen.begin(), seen.end());
+            chains.repeats |= std::adjacent_find(seen.begin(), seen.end()) != seen.end();
+            // The trace is the load's own arithmetic: it ends where the load ends.
+            EXPECT_EQ(DoubleBits(x), DoubleBits((*c.results)[i])) << c.what << " chain " << i;
+            if (c.sums) {
+                EXPECT_EQ(DoubleBits(sum), DoubleBits((*c.results)[c.chains + i])) << c.what;
+            }
+        }
+        EXPECT_TRUE(chains.allNormal) << c.what;
+        EXPECT_FALSE(chains.repeats) << c.what << ": a chain came back to a value it had";
+        EXPECT_GE(chains.lowest, kQuadraticC) << c.what;
+        EXPECT_LE(chains.highest, -kQuadraticC) << c.what;
+        EXPECT_GT(chains.smallestMagnitude, 1e-12) << c.what;
+        if (c.sums) {
+            EXPECT_GE(sums.lowest, 2048.0) << c.what;
+            EXPECT_LT(sums.highest, 4096.0) << c.what;
+        }
+    }
+}
+
+TEST(VectorLoads, TheCacheAndIntegerResultsAreOrdinaryNumbers) {
+    for (const LoadDescriptor* load : {&kCacheLoad, &kIntLoad}) {
+        const std::vector<double> values = OneCycle(*load, Isa::Base);
+        for (double v : values) {
+            ASSERT_TRUE(v == 0 || std::isnormal(v)) << load->name << " " << v;
+            if (load == &kIntLoad) {
+                ASSERT_EQ(v, std::floor(v)) << "a 32-bit word is a whole number";
+                ASSERT_LT(v, 4294967296.0);
+            } else {
+                ASSERT_GE(v, kQuadraticC);
+                ASSERT_LE(v, -kQuadraticC);
+            }
+        }
+        // Every element follows its own chain: none was skipped or computed
+        // alike with another.
+        std::vector<double> sorted = values;
+        std::sort(sorted.begin(), sorted.end());
+        const auto distinct = std::unique(sorted.begin(), sorted.end()) - sorted.begin();
+        EXPECT_GT(static_cast<double>(distinct), 0.99 * static_cast<double>(values.size()))
+            << load->name;
+    }
+}
+
+}  // namespace
+
+// The kernels once more, over one scalar lane that counts what it executes.
+namespace counting {
+
+using namespace vload;
+long g_fmas = 0, g_adds = 0;
+
+#define LOADS_TARGET
+#define LOADS_AES_TARGET __attribute__((target("aes,sse4.2")))
+struct V {
+    using D = double;
+    static constexpr std::size_t kLanes = 1;
+    static D Load(const double* p) { return *p; }
+    static void Store(double* p, D v) { *p = v; }
+    static D Set1(double v) { return v; }
+    static D Fma(D a, D b, D c) { return ++g_fmas, std::fma(a, b, c); }
+    static D Add(D a, D b) { return ++g_adds, std::fma(a, 1.0, b); }
+    static D Sub(D a, D b) { return ++g_adds, std::fma(a, 1.0, -b); }
+};
+#include "tools/stress/loads/kernel_body.inc"
+#undef LOADS_TARGET
+#undef LOADS_AES_TARGET
+
+TEST(VectorLoads, FlopsPerCycleCountsEveryOperationOfBothCopies) {
+    const struct {
+        const LoadDescriptor* load;
+        void (*twin)(double*, double*);
+    } cases[] = {{&kFmaLoad, FmaTwin<V>}, {&kFmaAddLoad, FmaAddTwin<V>}};
+    for (const auto& c : cases) {
+        auto instance = c.load->make(Isa::Base);
+        ASSERT_TRUE(instance);
+        instance->RunCycle(1, {});
+        const std::vector<double> expected(instance->FirstPass().arrays[0],
+                                           instance->FirstPass().arrays[0] + c.load->layout.size());
+        // The load's own seeds: the reference's first cycle starts from them too.
+        std::vector<double> first(c.load->layout.size()), second;
+        const std::size_t chains = c.load == &kFmaLoad ? kFmaValues : kMixValues / 2;
+        for (std::size_t i = 0; i < chains; ++i) first[i] = ChainSeed(i);
+        for (std::size_t i = chains; i < first.size(); ++i) first[i] = SumSeed(i - chains);
+        second = first;
+        g_fmas = g_adds = 0;
+        c.twin(first.data(), second.data());
+        EXPECT_EQ(2.0 * static_cast<double>(g_fmas) + static_cast<double>(g_adds),
+                  c.load->flopsPerCycle)
+            << c.load->name;
+        EXPECT_EQ(first, expected) << c.load->name << ": one scalar lane gives other bits";
+        EXPECT_EQ(second, expected) << c.load->name;
+    }
+}
+
+}  // namespace counting

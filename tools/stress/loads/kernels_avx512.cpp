@@ -1,0 +1,69 @@
+// The AVX-512F kernels: eight doubles a register.
+#include <immintrin.h>
+
+#include <cstddef>
+#include <cstdint>
+
+#include "tools/stress/loads/kernels.h"
+
+namespace vload {
+namespace {
+
+#define LOADS_TARGET __attribute__((target("avx512f,avx2,fma")))
+#define LOADS_AES_TARGET __attribute__((target("avx512f,avx2,fma,aes,sse4.2")))
+
+struct V {
+    using D = __m512d;
+    using I = __m512i;
+    static constexpr std::size_t kLanes = 8;
+    LOADS_TARGET static D Load(const double* p) { return _mm512_loadu_pd(p); }
+    LOADS_TARGET static void Store(double* p, D v) { _mm512_storeu_pd(p, v); }
+    LOADS_TARGET static D Set1(double v) { return _mm512_set1_pd(v); }
+    LOADS_TARGET static D Fma(D a, D b, D c) { return _mm512_fmadd_pd(a, b, c); }
+    LOADS_TARGET static D Add(D a, D b) { return _mm512_add_pd(a, b); }
+    LOADS_TARGET static D Sub(D a, D b) { return _mm512_sub_pd(a, b); }
+    LOADS_TARGET static I LoadI(const std::uint64_t* p) {
+        return _mm512_loadu_si512(reinterpret_cast<const I*>(p));
+    }
+    LOADS_TARGET static void StoreI(std::uint64_t* p, I v) {
+        _mm512_storeu_si512(reinterpret_cast<I*>(p), v);
+    }
+    LOADS_TARGET static I Set1I(std::uint64_t v) {
+        return _mm512_set1_epi64(static_cast<long long>(v));
+    }
+    // lo32(x) * A + hi32(x): the multiply reads only the low half of each lane.
+    // The zero-masked forms with every lane enabled: gcc 12 reads the plain
+    // forms' undefined pass-through as an uninitialised value.
+    LOADS_TARGET static I MwcStep(I x, I multiplier) {
+        return _mm512_add_epi64(_mm512_maskz_mul_epu32(0xff, x, multiplier),
+                                _mm512_maskz_srli_epi64(0xff, x, 32));
+    }
+};
+
+#include "tools/stress/loads/kernel_body.inc"
+
+LOADS_TARGET void Fma(double* first, double* second) {
+    FmaTwin<V>(first, second);
+}
+LOADS_TARGET void FmaAdd(double* first, double* second) {
+    FmaAddTwin<V>(first, second);
+}
+LOADS_TARGET void Sweep(const double* s1, const double* s2, double* t1, double* t2,
+                        std::size_t length) {
+    CacheSweepTwin<V>(s1, s2, t1, t2, length);
+}
+
+constexpr TwinKernels kHardware{Fma, FmaAdd, Sweep, IntTwin<V, true>};
+constexpr TwinKernels kPortable{Fma, FmaAdd, Sweep, IntTwin<V, false>};
+
+}  // namespace
+
+const TwinKernels* Avx512Kernels(bool hardware) {
+    return hardware ? &kHardware : &kPortable;
+}
+
+LOADS_TARGET double Avx512BareChains(std::size_t chains, std::size_t steps) {
+    return BareSweep<V>(chains, steps);
+}
+
+}  // namespace vload
