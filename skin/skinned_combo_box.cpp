@@ -8,11 +8,11 @@ LRESULT CSkinnedComboBox::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
     switch (message) {
         case WM_LBUTTONUP:
             // No cursor position (all bits set): the drop-down list closing, not a click.
-            if (lParam == -1) DrawBorder();
+            if (lParam == -1) return DrawThenPassOn(message, wParam, lParam);
             return PassOn(message, wParam, lParam);
         case WM_COMMAND:
             // The edit took the focus: the combo box is focused from now on.
-            if (HIWORD(wParam) == EN_SETFOCUS) DrawBorder();
+            if (HIWORD(wParam) == EN_SETFOCUS) return DrawThenPassOn(message, wParam, lParam);
             return PassOn(message, wParam, lParam);
         default:
             return CSkinnedControl::WindowProc(message, wParam, lParam);

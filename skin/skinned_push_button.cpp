@@ -9,8 +9,7 @@ LRESULT CSkinnedPushButton::WindowProc(UINT message, WPARAM wParam, LPARAM lPara
         case WM_SETTEXT:
         case BM_SETCHECK:
             // The control repaints itself in 3D without a WM_PAINT; flatten it again.
-            PassOnThenDraw(message, wParam, lParam);
-            return 0;
+            return PassOnThenDraw(message, wParam, lParam);
         default:
             return CSkinnedControl::WindowProc(message, wParam, lParam);
     }

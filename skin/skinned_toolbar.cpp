@@ -45,27 +45,34 @@ LRESULT CSkinnedToolbar::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) 
 }
 
 BOOL CSkinnedToolbar::NeedsHotUpdate(POINT cursor) {
-    ::ScreenToClient(window, &cursor);
+    const Survival alive(*this);
+    const HWND self = window;
+    ::ScreenToClient(self, &cursor);
     int found = -1;
-    const int count = ButtonCount(window);
+    const int count = ButtonCount(self);
     for (int i = 0; i < count; ++i) {
-        const Button b = ButtonAt(window, i);
+        const Button b = ButtonAt(self, i);
         if (!IsSeparator(b) && ::PtInRect(&b.rect, cursor)) {
             found = i;
             break;
         }
     }
-    return window != CSkinManager::hotWindow || found != hotItem;
+    if (!alive()) return FALSE;
+    return self != CSkinManager::HotWindow() || found != hotItem;
 }
 
 void CSkinnedToolbar::DrawControl(HDC, RECT&) {
-    if (::GetWindowLongA(window, GWL_STYLE) & TBSTYLE_FLAT) return;
-    const int count = ButtonCount(window);
-    const WindowDc dc(::GetDC(window));
-    const POINT p = CursorIn(window);
+    const Survival alive(*this);
+    const HWND self = window;
+    if (::GetWindowLongA(self, GWL_STYLE) & TBSTYLE_FLAT) return;
+    const int count = ButtonCount(self);
+    const WindowDc dc = WindowDc::Client(self);
+    const POINT p = CursorIn(self);
+    if (!alive()) return;
     hotItem = -1;
     for (int i = 0; i < count; ++i) {
-        const Button b = ButtonAt(window, i);
+        const Button b = ButtonAt(self, i);
+        if (!alive()) return;
         if (IsSeparator(b)) continue;
         int look = (b.data.fsState & TBSTATE_CHECKED) ? kLookChecked : 0;
         if (::PtInRect(&b.rect, p)) {

@@ -31,7 +31,7 @@ void TurnChannel(HWND trackbar, LONG style, RECT& channel) {
 // LineTo leaves its end point out, as the outlines expect.
 class Outline {
 public:
-    Outline(HDC dc, const Pen (&pens)[4]) : dc_(dc), pens_(pens), selected_(dc, pens[0].get()) {}
+    Outline(HDC dc, const Pen (&pens)[4]) : dc_(dc), pens_(pens), saved_(dc) {}
     Outline& With(int pen) {
         ::SelectObject(dc_, pens_[pen - 1].get());
         return *this;
@@ -48,13 +48,15 @@ public:
 private:
     HDC dc_;  // not owned
     const Pen (&pens_)[4];
-    SelectedObject selected_;  // the DC's own pen goes back before the pens are deleted
+    // The DC's own pen goes back before the pens are deleted, also when one of
+    // them could not be made and nothing of ours was selected first.
+    SavedPen saved_;
 };
 
 }  // namespace
 
 void CSkinnedTrackbar::DrawControl(HDC, RECT&) {
-    const WindowDc dc(::GetDC(window));
+    const WindowDc dc = WindowDc::Client(window);
     const LONG style = ::GetWindowLongA(window, GWL_STYLE);
     RECT channel{};
     ::SendMessageA(window, TBM_GETCHANNELRECT, 0, reinterpret_cast<LPARAM>(&channel));

@@ -49,11 +49,11 @@ TEST(HookChain, OtherHooksSeeEveryMessageAndSurviveEitherOrderOfUnhooking) {
             after.reset();
             // Ours alone still skins what is initialised.
             const HWND dialog = OpenEmptyDialog();
-            EXPECT_EQ(CSkinManager::dialogMap.count(dialog), 1u);
+            EXPECT_EQ(CSkinManager::GetManager()->IsDialogSkinned(dialog), true);
             DestroyWindow(dialog);
             manager.UninstallHook(static_cast<DWORD>(-1));
         }
-        EXPECT_TRUE(CSkinManager::threadMap.empty());
+        EXPECT_TRUE(manager.HookedThreads() == 0);
     }
     DestroyWindow(target);
     Pump();

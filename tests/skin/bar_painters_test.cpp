@@ -57,12 +57,12 @@ TEST_F(BarPainters, ScrollBarRepaintsFlatAfterTheRedrawingMessagesOnly) {
         int inside;      // (1,1): FACE when flat, WINDOW when nobody repainted
     } rows[] = {
         // clang-format off
-        {"SBM_SETPOS 5, redraw",         SBM_SETPOS,         5,     TRUE,  0,    F},
+        {"SBM_SETPOS 5, redraw",         SBM_SETPOS,         5,     TRUE,  kOwn, F},
         {"SBM_SETPOS 0, redraw",         SBM_SETPOS,         0,     TRUE,  kOwn, Not(F)},
         {"SBM_SETPOS 5, no redraw",      SBM_SETPOS,         5,     FALSE, kOwn, W},
-        {"SBM_SETSCROLLINFO, redraw",    SBM_SETSCROLLINFO,  TRUE,  info,  0,    F},
+        {"SBM_SETSCROLLINFO, redraw",    SBM_SETSCROLLINFO,  TRUE,  info,  kOwn, F},
         {"SBM_SETSCROLLINFO, no redraw", SBM_SETSCROLLINFO,  FALSE, info,  kOwn, W},
-        {"SBM_SETRANGEREDRAW",           SBM_SETRANGEREDRAW, 0,     99,    0,    F},
+        {"SBM_SETRANGEREDRAW",           SBM_SETRANGEREDRAW, 0,     99,    kOwn, F},
         // clang-format on
     };
     for (const auto& row : rows) {

@@ -154,8 +154,25 @@ TEST(Drawing, ScrollBarGeometryHalvesArrowsAndSizesTheThumbByPageAndRange) {
     const int L = 200, T = L - 2 * a;
     const int pageThumb = MulDiv(20, T, 100);
     const Case cases[] = {
-        // The full int range wraps to a range of 0 in 32 bits.
-        {"zero range: arrows only", control, L, INT_MIN, INT_MAX, 0, 0, true, {{0, a}, {L - a, L}}},
+        // The full int range is 2^32 positions: counted in 64 bits, not wrapped to 0.
+        {"the full int range, at 0: mid-track",
+         control,
+         L,
+         INT_MIN,
+         INT_MAX,
+         0,
+         0,
+         true,
+         {{0, a}, {L - a, L}, {a + (T - system + 1) / 2, a + (T - system + 1) / 2 + system}}},
+        {"the full int range, at its end: the thumb ends where the track does",
+         control,
+         L,
+         INT_MIN,
+         INT_MAX,
+         0,
+         INT_MAX,
+         true,
+         {{0, a}, {L - a, L}, {L - a - system, L - a}}},
         {"page fills the range of a window's own bar: no thumb",
          own,
          L,

@@ -109,17 +109,17 @@ TEST_F(GalleryRecognition, EveryGalleryControlGetsTheKindItsClassAndStyleCallFor
         EXPECT_TRUE(kind == row.kind || (kind && row.kind && *kind == *row.kind))
             << row.what << ": " << Named(kind) << ", expected " << Named(row.kind);
     }
-    EXPECT_EQ(CSkinManager::dialogMap.count(child), 1u)
+    EXPECT_EQ(CSkinManager::GetManager()->IsDialogSkinned(child), true)
         << "the nested dialog is skinned as a dialog";
-    EXPECT_EQ(CSkinManager::dialogMap.count(g.strips), 1u);
+    EXPECT_EQ(CSkinManager::GetManager()->IsDialogSkinned(g.strips), true);
 }
 
 // Purpose-built windows, with the maps empty at the start of every test.
 class ManagerTest : public testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(CSkinManager::controlMap.empty()) << "an earlier test left controls behind";
-        ASSERT_TRUE(CSkinManager::dialogMap.empty());
+        ASSERT_TRUE(manager_.ControlCount() == 0) << "an earlier test left controls behind";
+        ASSERT_TRUE(manager_.DialogCount() == 0);
         manager_.InstallHook(static_cast<DWORD>(-1), TRUE);
     }
     void TearDown() override {
@@ -172,30 +172,31 @@ TEST_F(ManagerTest, DialogsOnlyModeSkinsDialogsAndChildModeSkinsChildrenAtCreati
     const HWND lone = host_->Add("Edit", 0, WS_EX_CLIENTEDGE, 0, 0, 80, 20);
     EXPECT_EQ(SkinOf(lone), nullptr);
     ASSERT_NE(OpenDialog(), nullptr);
-    EXPECT_EQ(CSkinManager::dialogMap.count(dialog_), 1u);
+    EXPECT_EQ(CSkinManager::GetManager()->IsDialogSkinned(dialog_), true);
     EXPECT_NE(SkinOf(GetDlgItem(dialog_, IDC_CHILD_EDIT)), nullptr);
     DestroyWindow(std::exchange(dialog_, nullptr));
 
     // Child windows: skinned at WM_CREATE, scroll bars excepted; dialogs are not subclassed.
     manager_.InstallHook(static_cast<DWORD>(-1), FALSE);
-    EXPECT_FALSE(manager_.dialogsOnly);
+    EXPECT_FALSE(manager_.DialogsOnly());
     const HWND edit = host_->Add("Edit", 0, WS_EX_CLIENTEDGE, 0, 30, 80, 20);
     const HWND bar = host_->Add("ScrollBar", SBS_HORZ, 0, 0, 60, 80, 16);
     EXPECT_NE(SkinOf(edit), nullptr);
     EXPECT_EQ(SkinOf(bar), nullptr) << "scroll bars are not skinned at their creation";
     ASSERT_NE(OpenDialog(), nullptr);
-    EXPECT_EQ(CSkinManager::dialogMap.count(dialog_), 0u);
+    EXPECT_EQ(CSkinManager::GetManager()->IsDialogSkinned(dialog_), false);
     EXPECT_NE(SkinOf(GetDlgItem(dialog_, IDC_CHILD_PUSH)), nullptr);
-    EXPECT_EQ(CSkinManager::threadMap.size(), 1u) << "a second InstallHook changes only the mode";
+    EXPECT_EQ(manager_.HookedThreads(), 1u) << "a second InstallHook changes only the mode";
 }
 
 TEST_F(ManagerTest, DialogInitialisedTwiceIsProcessedOnceAndLaterControlsAreSkinned) {
     ASSERT_NE(OpenDialog(), nullptr);
-    const std::size_t controls = CSkinManager::controlMap.size();
-    const CSkinnedDialog* object = CSkinManager::dialogMap.at(dialog_).get();
+    const std::size_t controls = manager_.ControlCount();
+    const std::size_t dialogs = manager_.DialogCount();
     SendMessageA(dialog_, WM_INITDIALOG, 0, 0);
-    EXPECT_EQ(CSkinManager::controlMap.size(), controls);
-    EXPECT_EQ(CSkinManager::dialogMap.at(dialog_).get(), object);
+    EXPECT_EQ(manager_.ControlCount(), controls);
+    EXPECT_EQ(manager_.DialogCount(), dialogs);
+    EXPECT_EQ(ProcOf(dialog_), &CSkinManager::DialogWindowProc);
 
     // Created after initialisation: skinned through WM_PARENTNOTIFY.
     const HWND later = CreateWindowExA(WS_EX_CLIENTEDGE, "ListBox", "", WS_CHILD | WS_VISIBLE, 0, 0,
@@ -207,44 +208,40 @@ TEST_F(ManagerTest, RegistrationSubclassesAndRemovalRestoresWithOneHoverTimer) {
     const HWND first = host_->Add("ListBox", 0, WS_EX_CLIENTEDGE, 0, 0, 60, 60);
     const HWND second = host_->Add("ListBox", 0, WS_EX_CLIENTEDGE, 70, 0, 60, 60);
     const WNDPROC original = ProcOf(first);
-    EXPECT_EQ(manager_.timerId, 0u);
+    EXPECT_EQ(manager_.TimerId(), 0u);
     EXPECT_FALSE(manager_.AddControl(nullptr));
 
     ASSERT_TRUE(manager_.AddControl(first));
     EXPECT_EQ(ProcOf(first), &CSkinnedControl::ControlWindowProc);
-    const UINT_PTR timer = manager_.timerId;
+    const UINT_PTR timer = manager_.TimerId();
     EXPECT_NE(timer, 0u);
     EXPECT_FALSE(manager_.AddControl(first)) << "registered twice";
     ASSERT_TRUE(manager_.AddControl(second));
-    EXPECT_EQ(manager_.timerId, timer) << "one timer for all controls";
+    EXPECT_EQ(manager_.TimerId(), timer) << "one timer for all controls";
 
     EXPECT_TRUE(manager_.RemoveControl(first));
     EXPECT_EQ(ProcOf(first), original);
     EXPECT_FALSE(manager_.RemoveControl(first));
-    EXPECT_NE(manager_.timerId, 0u);
+    EXPECT_NE(manager_.TimerId(), 0u);
 
     // WM_NCDESTROY of the last control: gone from the map, timer stopped.
     DestroyWindow(second);
-    EXPECT_TRUE(CSkinManager::controlMap.empty());
-    EXPECT_EQ(manager_.timerId, 0u);
+    EXPECT_TRUE(manager_.ControlCount() == 0);
+    EXPECT_EQ(manager_.TimerId(), 0u);
     ASSERT_TRUE(manager_.AddControl(first));
-    EXPECT_NE(manager_.timerId, 0u) << "a later registration starts a new timer";
+    EXPECT_NE(manager_.TimerId(), 0u) << "a later registration starts a new timer";
 }
 
-TEST_F(ManagerTest, HookWithoutThreadEntryDoesNothingAndThreadsAreKeyedByTheirWholeId) {
+TEST_F(ManagerTest, HookWithoutThreadEntryDoesNothing) {
     manager_.UninstallHook(static_cast<DWORD>(-1));
     ASSERT_NE(OpenDialog(), nullptr);
-    EXPECT_TRUE(CSkinManager::dialogMap.empty()) << "no hook, no skinning";
+    EXPECT_TRUE(manager_.DialogCount() == 0) << "no hook, no skinning";
     CWPSTRUCT message{0, WM_INITDIALOG, 0, dialog_};
     EXPECT_EQ(CSkinManager::HookProc(HC_ACTION, 0, reinterpret_cast<LPARAM>(&message)), 0);
-    EXPECT_TRUE(CSkinManager::dialogMap.empty());
+    EXPECT_TRUE(manager_.DialogCount() == 0);
 
     manager_.InstallHook(static_cast<DWORD>(-1), TRUE);
-    const DWORD self = GetCurrentThreadId();
-    EXPECT_EQ(CSkinManager::threadMap.count(self), 1u);
-    if ((self & 0xFFFF) != self) {
-        EXPECT_EQ(CSkinManager::threadMap.count(self & 0xFFFF), 0u);
-    }
+    EXPECT_TRUE(manager_.IsHooked(GetCurrentThreadId()));
 }
 
 TEST_F(ManagerTest, HoverFollowsTheCursorOverControlsAndTheirDirectChildrenOnly) {
@@ -261,27 +258,27 @@ TEST_F(ManagerTest, HoverFollowsTheCursorOverControlsAndTheirDirectChildrenOnly)
     auto hot = [](HWND w) { return (SkinOf(w)->GetState() & CSkinnedControl::kHot) != 0; };
 
     HoverOver(other);
-    EXPECT_EQ(CSkinManager::hotWindow, other);
+    EXPECT_EQ(CSkinManager::HotWindow(), other);
     EXPECT_TRUE(hot(other));
     HoverOver(list, 5, 5);
-    EXPECT_EQ(CSkinManager::hotWindow, list);
+    EXPECT_EQ(CSkinManager::HotWindow(), list);
     EXPECT_TRUE(hot(list));
     EXPECT_FALSE(hot(other)) << "the hot state moves, it is not shared";
     HoverOver(child, 5, 5);
-    EXPECT_EQ(CSkinManager::hotWindow, list) << "a direct child keeps its skinned parent hot";
+    EXPECT_EQ(CSkinManager::HotWindow(), list) << "a direct child keeps its skinned parent hot";
 
     // Captured mouse: frozen wherever the cursor goes.
     SetCapture(host());
     HoverOver(other);
-    EXPECT_EQ(CSkinManager::hotWindow, list);
+    EXPECT_EQ(CSkinManager::HotWindow(), list);
     ReleaseCapture();
 
     HoverOver(grandchild);
-    EXPECT_EQ(CSkinManager::hotWindow, nullptr) << "a grandchild is outside every skinned control";
+    EXPECT_EQ(CSkinManager::HotWindow(), nullptr) << "a grandchild is outside every skinned control";
     EXPECT_FALSE(hot(list));
     HoverOver(other);
     HoverOver(bare);
-    EXPECT_EQ(CSkinManager::hotWindow, nullptr);
+    EXPECT_EQ(CSkinManager::HotWindow(), nullptr);
     EXPECT_FALSE(hot(other));
 }
 
@@ -295,9 +292,9 @@ TEST_F(ManagerTest, ControlOrDialogDestroyedWhileHotLeavesNothingForTheNextTick)
     ASSERT_NE(OpenDialog(), nullptr);
     const HWND edit = GetDlgItem(dialog_, IDC_CHILD_EDIT);
     HoverOver(edit);
-    ASSERT_EQ(CSkinManager::hotWindow, edit);
+    ASSERT_EQ(CSkinManager::HotWindow(), edit);
     DestroyWindow(edit);
-    EXPECT_EQ(CSkinManager::hotWindow, nullptr) << "a dead window never stays hot";
+    EXPECT_EQ(CSkinManager::HotWindow(), nullptr) << "a dead window never stays hot";
     HoverAway();
 
     // The whole dialog goes from inside a timer message, the hover tick right after.
@@ -310,10 +307,10 @@ TEST_F(ManagerTest, ControlOrDialogDestroyedWhileHotLeavesNothingForTheNextTick)
     }
     KillTimer(nullptr, timer);
     EXPECT_FALSE(IsWindow(doomed));
-    EXPECT_TRUE(CSkinManager::dialogMap.empty());
-    EXPECT_TRUE(CSkinManager::controlMap.empty());
-    EXPECT_EQ(CSkinManager::hotWindow, nullptr);
-    EXPECT_EQ(manager_.timerId, 0u);
+    EXPECT_TRUE(manager_.DialogCount() == 0);
+    EXPECT_TRUE(manager_.ControlCount() == 0);
+    EXPECT_EQ(CSkinManager::HotWindow(), nullptr);
+    EXPECT_EQ(manager_.TimerId(), 0u);
 }
 
 // Another subclasser that stacks on top of whatever the window has.
@@ -359,18 +356,20 @@ TEST_F(ManagerTest, AnotherSubclasserOnTopSurvivesEitherOrderOfTearDown) {
 TEST_F(ManagerTest, RemoveAllUnhooksAndRestoresEveryWindowEvenWithSomeAlreadyGone) {
     ASSERT_NE(OpenDialog(), nullptr);
     const HWND edit = GetDlgItem(dialog_, IDC_CHILD_EDIT);
+    // An entry whose window vanished without its WM_NCDESTROY reaching us: a
+    // subclasser above us swallows it.
     const HWND gone = host_->Add("ListBox", 0, WS_EX_CLIENTEDGE, 0, 0, 50, 50);
+    ASSERT_TRUE(manager_.AddControl(gone));
+    const std::size_t registered = manager_.ControlCount();
+    SetWindowLongPtrA(gone, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&DefWindowProcA));
     DestroyWindow(gone);
-    // An entry whose window vanished without its WM_NCDESTROY reaching us.
-    auto stale = std::make_unique<CSkinnedControl>();
-    stale->window = gone;
-    CSkinManager::controlMap.emplace(gone, std::move(stale));
+    ASSERT_EQ(manager_.ControlCount(), registered) << "the dead list box is still registered";
 
     manager_.RemoveAll();
-    EXPECT_TRUE(CSkinManager::threadMap.empty());
-    EXPECT_TRUE(CSkinManager::controlMap.empty());
-    EXPECT_TRUE(CSkinManager::dialogMap.empty());
-    EXPECT_EQ(manager_.timerId, 0u);
+    EXPECT_TRUE(manager_.HookedThreads() == 0);
+    EXPECT_TRUE(manager_.ControlCount() == 0);
+    EXPECT_TRUE(manager_.DialogCount() == 0);
+    EXPECT_EQ(manager_.TimerId(), 0u);
     EXPECT_NE(ProcOf(edit), &CSkinnedControl::ControlWindowProc);
     EXPECT_NE(ProcOf(dialog_), &CSkinManager::DialogWindowProc);
     SendMessageA(edit, EM_SETLIMITTEXT, 9, 0);
