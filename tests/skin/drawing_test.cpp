@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "skin/handles.h"
 #include "tests/skin/skin_test_support.h"
 
 using namespace skin_test;
@@ -241,6 +242,32 @@ TEST(Drawing, ScrollBarGeometryHalvesArrowsAndSizesTheThumbByPageAndRange) {
         EXPECT_EQ(found, expected) << c.what;
         EnableWindow(c.window, TRUE);
     }
+}
+
+// The trackbar selects four pens in turn, any of which may have failed to be
+// made: the DC's own pen must be back before they are deleted.
+TEST(Drawing, SavedPenPutsTheDcsOwnPenBackWhateverWasSelectedMeanwhile) {
+    const HDC dc = CreateCompatibleDC(nullptr);
+    const Pen mine(CreatePen(PS_SOLID, 1, RGB(1, 2, 3)));
+    const HGDIOBJ own = GetCurrentObject(dc, OBJ_PEN);
+    const struct {
+        const char* what;
+        HGDIOBJ first, second;
+    } rows[] = {
+        {"nothing selected", nullptr, nullptr},
+        {"the first pen failed, a later one selected", nullptr, mine.get()},
+        {"a pen selected", mine.get(), nullptr},
+        {"a stock pen after ours", mine.get(), GetStockObject(WHITE_PEN)},
+    };
+    for (const auto& row : rows) {
+        {
+            const SavedPen saved(dc);
+            if (row.first != nullptr) SelectObject(dc, row.first);
+            if (row.second != nullptr) SelectObject(dc, row.second);
+        }
+        EXPECT_EQ(GetCurrentObject(dc, OBJ_PEN), own) << row.what;
+    }
+    DeleteDC(dc);
 }
 
 }  // namespace

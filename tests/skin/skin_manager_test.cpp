@@ -4,7 +4,9 @@
 
 #include <commctrl.h>
 
+#include <atomic>
 #include <memory>
+#include <thread>
 #include <typeinfo>
 #include <utility>
 
@@ -374,6 +376,163 @@ TEST_F(ManagerTest, RemoveAllUnhooksAndRestoresEveryWindowEvenWithSomeAlreadyGon
     EXPECT_NE(ProcOf(dialog_), &CSkinManager::DialogWindowProc);
     SendMessageA(edit, EM_SETLIMITTEXT, 9, 0);
     EXPECT_EQ(SendMessageA(edit, EM_GETLIMITTEXT, 0, 0), 9);
+}
+
+// A subclasser above us in the usual pattern: it passes WM_NCDESTROY down and
+// only then steps out of the chain, after our object has gone.
+struct LateSubclasser {
+    static inline WNDPROC saved = nullptr;
+    static LRESULT CALLBACK Proc(HWND w, UINT m, WPARAM wp, LPARAM lp) {
+        const LRESULT result = CallWindowProcA(saved, w, m, wp, lp);
+        if (m == WM_NCDESTROY) {
+            SetWindowLongPtrA(w, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(saved));
+        }
+        return result;
+    }
+};
+
+TEST_F(ManagerTest, WindowsDestroyedUnderAnotherSubclasserAreNeverStranded) {
+    for (int i = 0; i < 50; ++i) {
+        const HWND edit = host_->Add("Edit", 0, WS_EX_CLIENTEDGE, 0, 0, 100, 20);
+        ASSERT_TRUE(manager_.AddControl(edit));
+        LateSubclasser::saved = reinterpret_cast<WNDPROC>(SetWindowLongPtrA(
+            edit, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&LateSubclasser::Proc)));
+        DestroyWindow(edit);
+    }
+    EXPECT_EQ(manager_.StrandedCount(), 0u) << "dead handles kept: a new window with one of "
+                                               "their values would never be skinned";
+    EXPECT_EQ(manager_.ControlCount(), 0u);
+}
+
+// Spins lend their hot look to their buddy; a buddy that lends it back while
+// we paint must not recurse until the stack runs out.
+TEST_F(ManagerTest, SpinsBuddiedToThemselvesOrToEachOtherPaintOnce) {
+    const HWND self = host_->Add(UPDOWN_CLASSA, 0, 0, 10, 10, 16, 30);
+    const HWND first = host_->Add(UPDOWN_CLASSA, 0, 0, 60, 10, 16, 30);
+    const HWND second = host_->Add(UPDOWN_CLASSA, 0, 0, 120, 10, 16, 30);
+    const struct {
+        HWND spin, buddy;
+        LONG align;  // set afterwards: the control would move itself beside its buddy
+    } pairs[] = {{self, self, UDS_ALIGNRIGHT},
+                 {first, second, UDS_ALIGNRIGHT},
+                 {second, first, UDS_ALIGNLEFT}};
+    for (const auto& pair : pairs) {
+        ASSERT_TRUE(manager_.AddControl(pair.spin));
+        SendMessageA(pair.spin, UDM_SETBUDDY, reinterpret_cast<WPARAM>(pair.buddy), 0);
+        SetWindowLongA(pair.spin, GWL_STYLE, GetWindowLongA(pair.spin, GWL_STYLE) | pair.align);
+    }
+    for (const HWND spin : {self, first, second}) {
+        const int which = spin == self ? 0 : spin == first ? 1 : 2;
+        ASSERT_NE(SkinOf(spin), nullptr) << which;
+        HoverOver(spin);
+        EXPECT_EQ(CSkinManager::HotWindow(), spin) << which;
+        EXPECT_TRUE(SkinOf(spin)->GetState() & CSkinnedControl::kHot) << which;
+        HoverAway();
+        EXPECT_FALSE(SkinOf(spin)->GetState() & CSkinnedControl::kHot) << which;
+        // Focus lights a spin too, and it lends that look on the same way.
+        SetFocus(spin);
+        SetFocus(nullptr);
+    }
+}
+
+// WM_PARENTNOTIFY names any window it likes: only a direct child of the dialog,
+// on this thread, is skinned.
+TEST_F(ManagerTest, ForgedCreationNoticesSkinNothingButTheDialogsOwnChildren) {
+    ASSERT_NE(OpenDialog(), nullptr);
+    const HWND holder = CreateWindowExA(WS_EX_NOPARENTNOTIFY, "Static", "", WS_CHILD, 0, 0, 90, 90,
+                                        dialog_, nullptr, nullptr, nullptr);
+    const HWND grandchild = CreateWindowExA(WS_EX_CLIENTEDGE, "ListBox", "", WS_CHILD, 0, 0, 50,
+                                            50, holder, nullptr, nullptr, nullptr);
+    const HWND stranger = host_->Add("ListBox", 0, WS_EX_CLIENTEDGE, 0, 0, 50, 50);
+    const HWND own = CreateWindowExA(WS_EX_CLIENTEDGE | WS_EX_NOPARENTNOTIFY, "ListBox", "",
+                                     WS_CHILD, 100, 0, 50, 50, dialog_, nullptr, nullptr, nullptr);
+    // A list box of another thread, alive until the test is done with it.
+    std::atomic<HWND> foreign{nullptr};
+    std::atomic<bool> release{false};
+    std::thread other([&] {
+        const HWND w = CreateWindowExA(WS_EX_CLIENTEDGE, "ListBox", "", WS_POPUP, 0, 0, 50, 50,
+                                       nullptr, nullptr, nullptr, nullptr);
+        foreign = w;
+        while (!release) Sleep(2);
+        DestroyWindow(w);
+    });
+    while (foreign.load() == nullptr) Sleep(2);
+    const struct {
+        const char* what;
+        HWND named;
+        bool skinned;
+    } notices[] = {
+        {"a grandchild", grandchild, false},
+        {"a window outside the dialog", stranger, false},
+        {"another thread's window", foreign.load(), false},
+        {"no window at all", reinterpret_cast<HWND>(0x1234), false},
+        {"the dialog's own new child", own, true},
+    };
+    for (const auto& notice : notices) {
+        SendMessageA(dialog_, WM_PARENTNOTIFY, MAKEWPARAM(WM_CREATE, 0),
+                     reinterpret_cast<LPARAM>(notice.named));
+        EXPECT_EQ(SkinOf(notice.named) != nullptr, notice.skinned) << notice.what;
+    }
+    EXPECT_FALSE(manager_.AddControl(foreign.load())) << "another thread's window";
+    release = true;
+    other.join();
+}
+
+TEST_F(ManagerTest, AFailedHookIsNotRecordedAndTheNextCallHooks) {
+    manager_.UninstallHook(static_cast<DWORD>(-1));
+    // No thread has this id: the hook fails.
+    const DWORD missing = 0xFFFFFFF0u;
+    manager_.InstallHook(missing, TRUE);
+    EXPECT_FALSE(manager_.IsHooked(missing)) << "a failed hook was recorded";
+    EXPECT_EQ(manager_.HookedThreads(), 0u);
+    manager_.InstallHook(static_cast<DWORD>(-1), TRUE);
+    EXPECT_TRUE(manager_.IsHooked(GetCurrentThreadId()));
+    ASSERT_NE(OpenDialog(), nullptr);
+    EXPECT_TRUE(manager_.IsDialogSkinned(dialog_));
+}
+
+// A simple combo box's edit paints in its parent's DC; without a parent there
+// is nothing to paint in, and never the screen.
+TEST_F(ManagerTest, AComboEditWithoutParentPaintsNowhere) {
+    const HWND lone = CreateWindowExA(0, "Edit", "", WS_POPUP, 0, 0, 60, 20, nullptr, nullptr,
+                                      nullptr, nullptr);
+    CSkinnedComboEdit edit;
+    edit.window = lone;
+    WindowDc dc;
+    RECT rect{};
+    edit.GetBorderDC(dc, rect);
+    EXPECT_FALSE(dc) << "a DC for the desktop";
+    edit.DrawBorder();  // paints nothing, and does not fail
+    DestroyWindow(lone);
+}
+
+// Dragged columns: the hot item and the empty area follow the display order.
+TEST_F(ManagerTest, AHeaderWithReorderedColumnsRaisesTheItemUnderTheMouseOnce) {
+    const DistinctSysColors colours;
+    const HWND header = host_->Add(WC_HEADERA, HDS_BUTTONS, 0, 10, 100, 300, 24);
+    const int widths[] = {40, 60, 80};
+    for (int i = 0; i < 3; ++i) {
+        HDITEMA item{};
+        item.mask = HDI_WIDTH;
+        item.cxy = widths[i];
+        SendMessageA(header, HDM_INSERTITEMA, i, reinterpret_cast<LPARAM>(&item));
+    }
+    int order[] = {2, 0, 1};  // shown: item 2 (0-80), item 0 (80-120), item 1 (120-180)
+    SendMessageA(header, HDM_SETORDERARRAY, 3, reinterpret_cast<LPARAM>(order));
+    ASSERT_TRUE(manager_.AddControl(header));
+    auto* skinned = static_cast<CSkinnedHeader*>(SkinOf(header));
+    const struct {
+        int x, item;
+    } hovers[] = {{20, 2}, {100, 0}, {150, 1}, {250, -1}};
+    for (const auto& h : hovers) {
+        HoverOver(header, h.x, 12);
+        EXPECT_EQ(skinned->hotItem, h.item) << "at x " << h.x;
+        POINT cursor{};
+        GetCursorPos(&cursor);
+        EXPECT_FALSE(skinned->NeedsHotUpdate(cursor)) << "repainted on every tick at x " << h.x;
+    }
+    // The empty area starts at the rightmost item's right edge.
+    EXPECT_EQ(CheckPixels(header, {{180, 12, Sys::HIGHLIGHT}}), "");
 }
 
 }  // namespace
