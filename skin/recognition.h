@@ -19,5 +19,4 @@ using SkinChild = void (*)(HWND child);
 // The object for a window of `className` (at most 63 characters are compared),
 // or null when the class or its condition says the window keeps its own look.
 // Throws std::bad_alloc.
-std::unique_ptr<CSkinnedControl> Recognise(HWND window, const char* className,
-                                           SkinChild skinChild);
+std::unique_ptr<CSkinnedControl> Recognise(HWND window, const char* className, SkinChild skinChild);

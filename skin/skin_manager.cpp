@@ -576,8 +576,9 @@ LRESULT CALLBACK CSkinManager::DialogWindowProc(HWND hwnd, UINT message, WPARAM 
                                                 LPARAM lParam) {
     try {
         ThreadSkin* skin = registry.Mine();
-        const auto found = skin != nullptr ? skin->dialogs.find(hwnd)
-                                           : std::unordered_map<HWND, std::unique_ptr<CSkinnedDialog>>::iterator();
+        const auto found =
+            skin != nullptr ? skin->dialogs.find(hwnd)
+                            : std::unordered_map<HWND, std::unique_ptr<CSkinnedDialog>>::iterator();
         if (skin == nullptr || found == skin->dialogs.end()) {
             return PassOnUnregistered(hwnd, message, wParam, lParam);
         }

@@ -100,5 +100,5 @@ private:
     void ClearHotWindow();
 
     std::atomic<BOOL> dialogsOnly_{FALSE};  // one mode for every hooked thread
-    HookHandle globalHook_;  // the hook is ours; its module is the host's
+    HookHandle globalHook_;                 // the hook is ours; its module is the host's
 };

@@ -29,16 +29,16 @@ BOOL CSkinnedComboBox::IsFocused() {
 }
 
 void CSkinnedComboBox::DrawControl(HDC dc, RECT& rect) {
-    using namespace Sys;
+    using namespace Scheme;
     CSkinnedControl::DrawControl(dc, rect);
     RECT button = rect;
     ::InflateRect(&button, -2, -2);
     button.left = button.right - ::GetSystemMetrics(SM_CXHSCROLL);
-    Rings2 scheme{HIGHLIGHT, SHADOW, FACE, FACE};
+    Rings2 scheme = kButton;
     if (!::IsWindowEnabled(window)) {
-        scheme = {FACE, FACE, FACE, FACE};  // a disabled button loses its edges
+        scheme = kButtonDisabled;  // a disabled button loses its edges
     } else if (IsHighlighted()) {
-        scheme = {FACE, DKSHADOW, HIGHLIGHT, SHADOW};
+        scheme = kButtonLit;
     }
     DrawRings2(dc, button, scheme);
 }

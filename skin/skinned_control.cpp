@@ -127,14 +127,13 @@ void CSkinnedControl::ModifyState(WORD clear, WORD set, BOOL redraw) {
 }
 
 void CSkinnedControl::DrawControl(HDC dc, RECT& rect) {
-    using namespace Sys;
-    Rings2 scheme{SHADOW, HIGHLIGHT, LIGHT, LIGHT};
+    Rings2 scheme = Scheme::kFlat;
     if (IsHighlighted()) {
-        scheme = {SHADOW, HIGHLIGHT, DKSHADOW, LIGHT};
+        scheme = Scheme::kLit;
     } else if (!::IsWindowEnabled(window) || (state & kReadOnly)) {
-        scheme = {SHADOW, HIGHLIGHT, FACE, FACE};
+        scheme = Scheme::kGrey;
     } else if (state & kSmall) {
-        scheme = {SHADOW, HIGHLIGHT, HIGHLIGHT, LIGHT};
+        scheme = Scheme::kSmall;
     }
     DrawRings2(dc, rect, scheme);
     PaintWindowScrollBars(dc, rect);
@@ -213,12 +212,7 @@ void CSkinnedControl::PaintScrollBar(HDC dc, const RECT& bar, int vertical, int 
 }
 
 void CSkinnedControl::PaintScrollButton(HDC dc, const RECT& rect) {
-    using namespace Sys;
-    if (IsHighlighted()) {
-        DrawRings2(dc, rect, FACE, DKSHADOW, HIGHLIGHT, SHADOW);
-    } else {
-        DrawRings2(dc, rect, HIGHLIGHT, SHADOW, FACE, FACE);
-    }
+    DrawRings2(dc, rect, IsHighlighted() ? Scheme::kButtonLit : Scheme::kButton);
 }
 
 LRESULT CALLBACK CSkinnedControl::ControlWindowProc(HWND hwnd, UINT message, WPARAM wParam,

@@ -54,7 +54,7 @@ protected:
         bool operator()() const;
 
     private:
-        HWND window_;                     // not owned
+        HWND window_;                    // not owned
         const CSkinnedControl* object_;  // not owned, never read through
         std::uint32_t serial_;
         bool registered_;  // an object nobody registered has nothing to lose

@@ -96,10 +96,5 @@ void CSkinnedHeader::DrawControl(HDC, RECT&) {
 }
 
 void CSkinnedHeader::PaintHeaderItem(HDC dc, const RECT& rect, BOOL hot) {
-    using namespace Sys;
-    if (hot) {
-        DrawRings2(dc, rect, HIGHLIGHT, DKSHADOW, LIGHT, SHADOW);
-    } else {
-        DrawRings2(dc, rect, HIGHLIGHT, SHADOW, FACE, FACE);
-    }
+    DrawRings2(dc, rect, hot ? Scheme::kRaisedLit : Scheme::kButton);
 }

@@ -87,10 +87,5 @@ void CSkinnedSpin::PaintSpinButton(HDC dc, const RECT& rect) {
     // A spin with a buddy looks as usable as the buddy is.
     const HWND buddy = BuddyOf(window);
     const bool enabled = ::IsWindowEnabled(buddy != nullptr ? buddy : window) != 0;
-    using namespace Sys;
-    if (enabled && IsHighlighted()) {
-        DrawRings2(dc, rect, FACE, DKSHADOW, HIGHLIGHT, SHADOW);
-    } else {
-        DrawRings2(dc, rect, HIGHLIGHT, SHADOW, FACE, FACE);
-    }
+    DrawRings2(dc, rect, enabled && IsHighlighted() ? Scheme::kButtonLit : Scheme::kButton);
 }

@@ -84,19 +84,19 @@ void CSkinnedToolbar::DrawControl(HDC, RECT&) {
 }
 
 void CSkinnedToolbar::PaintToolbarButton(HDC dc, const RECT& rect, int look) {
-    using namespace Sys;
+    using namespace Scheme;
     switch (look) {
         case kLookChecked | kLookHot:
-            DrawRings2(dc, rect, DKSHADOW, HIGHLIGHT, SHADOW, SHADOW);
+            DrawRings2(dc, rect, kCheckedLit);
             break;
         case kLookChecked:
-            DrawRings2(dc, rect, SHADOW, HIGHLIGHT, FACE, FACE);
+            DrawRings2(dc, rect, kChecked);
             break;
         case kLookHot:
-            DrawRings2(dc, rect, HIGHLIGHT, DKSHADOW, LIGHT, SHADOW);
+            DrawRings2(dc, rect, kRaisedLit);
             break;
         default:
-            DrawRings2(dc, rect, HIGHLIGHT, SHADOW, FACE, FACE);
+            DrawRings2(dc, rect, kButton);
             break;
     }
 }

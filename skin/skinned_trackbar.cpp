@@ -63,11 +63,7 @@ void CSkinnedTrackbar::DrawControl(HDC, RECT&) {
     if (style & TBS_VERT) TurnChannel(window, style, channel);
 
     using namespace Sys;
-    if (IsHighlighted()) {
-        DrawRings2(dc.get(), channel, SHADOW, HIGHLIGHT, DKSHADOW, LIGHT);
-    } else {
-        DrawRings2(dc.get(), channel, SHADOW, HIGHLIGHT, FACE, FACE);
-    }
+    DrawRings2(dc.get(), channel, IsHighlighted() ? Scheme::kLit : Scheme::kGrey);
     if (style & TBS_NOTHUMB) return;
     RECT thumb;
     ::SetRectEmpty(&thumb);
@@ -81,11 +77,7 @@ void CSkinnedTrackbar::PaintTrackbarThumb(HDC dc, const RECT& r) {
     const bool highlighted = IsHighlighted();
     FillSolid(dc, r, ::GetSysColor(FACE));
     if (style & TBS_BOTH) {
-        if (highlighted) {
-            DrawRings2(dc, r, HIGHLIGHT, DKSHADOW, LIGHT, SHADOW);
-        } else {
-            DrawRings2(dc, r, HIGHLIGHT, SHADOW, FACE, FACE);
-        }
+        DrawRings2(dc, r, highlighted ? Scheme::kRaisedLit : Scheme::kButton);
         return;
     }
 

@@ -52,7 +52,8 @@ TEST_F(MainAppTest, InitInstanceRunsTheMainDialogAsMainWindowAndAnswersFalse) {
     EXPECT_EQ(mainWindow, shown);
     EXPECT_EQ(app.m_pMainWnd, nullptr);
     EXPECT_FALSE(IsWindow(shown));
-    EXPECT_TRUE(CSkinManager::GetManager()->ControlCount() == 0) << "every skinned control left with its window";
+    EXPECT_TRUE(CSkinManager::GetManager()->ControlCount() == 0)
+        << "every skinned control left with its window";
     EXPECT_TRUE(CSkinManager::GetManager()->DialogCount() == 0);
 }
 

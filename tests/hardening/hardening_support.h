@@ -39,7 +39,8 @@ inline HWND OpenEmptyDialog(int cx = 320, int cy = 220) {
 // QUARRION_SEED replays a run exactly; without it every run takes a new seed.
 inline unsigned SeedFromEnvironment() {
     const char* given = std::getenv("QUARRION_SEED");
-    if (given != nullptr && *given != '\0') return static_cast<unsigned>(std::strtoul(given, nullptr, 0));
+    if (given != nullptr && *given != '\0')
+        return static_cast<unsigned>(std::strtoul(given, nullptr, 0));
     return GetTickCount();
 }
 
@@ -67,7 +68,8 @@ inline void Pump() {
 // up, painted or made hot again.
 inline ::testing::AssertionResult NothingDeadIsKept() {
     for (const HWND window : CSkinManager::GetManager()->RegisteredWindows()) {
-        if (!IsWindow(window)) return ::testing::AssertionFailure() << "a dead window is registered";
+        if (!IsWindow(window))
+            return ::testing::AssertionFailure() << "a dead window is registered";
     }
     const HWND hot = CSkinManager::HotWindow();
     if (hot != nullptr && !IsWindow(hot)) {

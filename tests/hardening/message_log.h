@@ -71,7 +71,7 @@ private:
     }
 
     static inline MessageLog* current_ = nullptr;  // one log at a time, on the test's thread
-    bool armed_ = false;   // the next message sent is the test's own
+    bool armed_ = false;                           // the next message sent is the test's own
     bool logged_ = false;  // the outermost message now running is the test's own
     int depth_ = 0;
     std::vector<Logged> entries_;

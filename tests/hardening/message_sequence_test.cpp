@@ -94,15 +94,14 @@ TEST(MessageAnswers, OnlyTheDeliberateAnswersMayDiffer) {
         bool agree;
     };
     const Row rows[] = {
-        {WM_SETTEXT, TRUE, TRUE, true},       {WM_SETTEXT, TRUE, 0, false},
-        {SBM_SETPOS, 20, 0, false},           {WM_PAINT, 1, 0, true},
-        {WM_PAINT, 0, 1, false},              {WM_NCPAINT, 5, 0, true},
-        {WM_ENABLE, 1, 0, true},              {WM_GETDLGCODE, DLGC_WANTARROWS, 0, false},
+        {WM_SETTEXT, TRUE, TRUE, true}, {WM_SETTEXT, TRUE, 0, false},
+        {SBM_SETPOS, 20, 0, false},     {WM_PAINT, 1, 0, true},
+        {WM_PAINT, 0, 1, false},        {WM_NCPAINT, 5, 0, true},
+        {WM_ENABLE, 1, 0, true},        {WM_GETDLGCODE, DLGC_WANTARROWS, 0, false},
     };
     for (const Row& row : rows) {
         EXPECT_EQ(AnswersAgree(row.message, row.plain, row.skinned), row.agree)
-            << "message 0x" << std::hex << row.message << ": " << row.plain << " / "
-            << row.skinned;
+            << "message 0x" << std::hex << row.message << ": " << row.plain << " / " << row.skinned;
     }
     const std::vector<Logged> two = {{WM_SETTEXT, 0, 0, TRUE}, {SBM_SETPOS, 5, 1, 3}};
     const std::vector<Logged> lost = {{WM_SETTEXT, 0, 0, TRUE}, {SBM_SETPOS, 5, 1, 0}};

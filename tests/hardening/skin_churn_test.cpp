@@ -87,8 +87,8 @@ TEST_F(Churn, TenThousandControlsComeAndGoWhileTheHoverTimerTicks) {
     Pump();
 
     const unsigned seed = SeedFromEnvironment();
-    SCOPED_TRACE(testing::Message() << "seed " << seed << " (QUARRION_SEED=" << seed
-                                    << " replays this run)");
+    SCOPED_TRACE(testing::Message()
+                 << "seed " << seed << " (QUARRION_SEED=" << seed << " replays this run)");
     std::printf("churn seed %u; without the skinning first\n", seed);
     CSkinManager::GetManager()->UninstallHook(static_cast<DWORD>(-1));
     const ChurnResult plain = RunChurn(seed);

@@ -70,12 +70,11 @@ StreamResult RunStream(const ControlKind& kind, unsigned seed, int count, HDC me
                 send(control, WM_PAINT, below(2) ? 0 : reinterpret_cast<WPARAM>(memory), 0);
                 break;
             case 4:
-                send(control, WM_NCPAINT, below(2) ? 1 : reinterpret_cast<WPARAM>(region),
-                             0);
+                send(control, WM_NCPAINT, below(2) ? 1 : reinterpret_cast<WPARAM>(region), 0);
                 break;
             case 5:
                 send(control, WM_SETTEXT, 0,
-                             reinterpret_cast<LPARAM>(below(2) ? "" : "hostile text"));
+                     reinterpret_cast<LPARAM>(below(2) ? "" : "hostile text"));
                 break;
             case 6:
                 send(control, BM_SETCHECK, anyW % 4, 0);
@@ -96,13 +95,13 @@ StreamResult RunStream(const ControlKind& kind, unsigned seed, int count, HDC me
                 const WORD code = below(2) ? EN_SETFOCUS : EN_KILLFOCUS;
                 const HWND from = below(2) ? GetTopWindow(control) : nullptr;
                 send(control, WM_COMMAND, MAKEWPARAM(anyW & 0xFFFF, code),
-                             reinterpret_cast<LPARAM>(from));
+                     reinterpret_cast<LPARAM>(from));
                 break;
             }
             case 12: {
                 const HWND child = GetTopWindow(below(2) ? control : dialog);
                 send(below(2) ? dialog : control, WM_PARENTNOTIFY,
-                             MAKEWPARAM(WM_CREATE, anyW & 0xFFFF), reinterpret_cast<LPARAM>(child));
+                     MAKEWPARAM(WM_CREATE, anyW & 0xFFFF), reinterpret_cast<LPARAM>(child));
                 break;
             }
             case 13: {  // hover ticks, onto the control and away
@@ -163,8 +162,8 @@ TEST_F(HostileMessages, EveryKindSurvivesARandomStreamOfTheMessagesItHandles) {
     const char* configured = std::getenv("QUARRION_HOSTILE_MESSAGES");
     const int perKind = configured != nullptr ? std::atoi(configured) : 100000;
     const unsigned seed = SeedFromEnvironment();
-    SCOPED_TRACE(testing::Message() << "seed " << seed << " (QUARRION_SEED=" << seed
-                                    << " replays this run)");
+    SCOPED_TRACE(testing::Message()
+                 << "seed " << seed << " (QUARRION_SEED=" << seed << " replays this run)");
     std::printf("hostile seed %u, %d messages per kind, each stream run plain, then skinned\n",
                 seed, perKind);
     std::fflush(stdout);

@@ -61,7 +61,8 @@ private:
                 const auto& kinds = ControlKinds();
                 for (int i = 0; i < 200; ++i) {
                     const ControlKind& kind = kinds[random() % kinds.size()];
-                    const HWND control = CreateKind(dialog, kind, 20 + static_cast<int>(random() % 100), 60);
+                    const HWND control =
+                        CreateKind(dialog, kind, 20 + static_cast<int>(random() % 100), 60);
                     created += control != nullptr;
                     Pump();
                     if (random() % 2) DestroyWindow(control);
@@ -103,8 +104,8 @@ private:
         const HWND dialog = OpenEmptyDialog(150, 120);
         SetWindowPos(dialog, nullptr, x_, 100, 260, 220, SWP_NOZORDER | SWP_NOACTIVATE);
         const HWND list = CreateWindowExA(WS_EX_CLIENTEDGE, "ListBox", "",
-                                          WS_CHILD | WS_VISIBLE | LBS_NOINTEGRALHEIGHT, 10, 10,
-                                          120, 40, dialog, nullptr, nullptr, nullptr);
+                                          WS_CHILD | WS_VISIBLE | LBS_NOINTEGRALHEIGHT, 10, 10, 120,
+                                          40, dialog, nullptr, nullptr, nullptr);
         Pump();
         RECT r{};
         GetWindowRect(list, &r);
@@ -131,8 +132,8 @@ private:
 TEST(SkinThreads, TwoThreadsChurnAtOnceThenOneIsUnhookedAndTheOtherKeepsWorking) {
     LoadGalleryControls();
     const unsigned seed = SeedFromEnvironment();
-    SCOPED_TRACE(testing::Message() << "seed " << seed << " (QUARRION_SEED=" << seed
-                                    << " replays this run)");
+    SCOPED_TRACE(testing::Message()
+                 << "seed " << seed << " (QUARRION_SEED=" << seed << " replays this run)");
     const int half = GetSystemMetrics(SM_CXSCREEN) / 2;
     UiThread a(20, seed), b(half + 20, seed + 1);
     ASSERT_TRUE(a.Done() && b.Done()) << "the threads did not start";

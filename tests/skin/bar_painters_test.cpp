@@ -169,7 +169,7 @@ TEST_F(BarPainters, TrackbarChannelAndThumb) {
     const auto channel = [](HWND w) { return ItemRect(w, TBM_GETCHANNELRECT, 0); };
     const RECT t = ItemRect(down, TBM_GETTHUMBRECT, 0), u = ItemRect(up, TBM_GETTHUMBRECT, 0);
     const RECT tb = ItemRect(box, TBM_GETTHUMBRECT, 0), tn = ItemRect(bare, TBM_GETTHUMBRECT, 0);
-    const Rings2 flat{S, H, F, F}, raised{S, H, K, L};
+    const Rings2 flat = Scheme::kGrey, raised = Scheme::kLit;
     // The pointed thumb's lit left and top, and its shaded right, outer and inner.
     const auto pointed = [&](int litInner, int shaded, int shadedInner) {
         return std::vector<Pixel>{{t.left, t.top + 3, H},

@@ -14,17 +14,7 @@ using namespace Sys;
 
 namespace {
 
-const Rings3 kOrdinary{HIGHLIGHT, SHADOW, FACE, FACE, FACE, FACE};
-const Rings3 kOrdinaryLit{HIGHLIGHT, DKSHADOW, LIGHT, SHADOW, FACE, FACE};
-const Rings3 kDefault{DKSHADOW, DKSHADOW, HIGHLIGHT, SHADOW, FACE, FACE};
-const Rings3 kDefaultLit{DKSHADOW, DKSHADOW, HIGHLIGHT, DKSHADOW, LIGHT, SHADOW};
-const Rings2 kPressed{SHADOW, HIGHLIGHT, FACE, FACE};
-const Rings2 kPressedLit{DKSHADOW, HIGHLIGHT, SHADOW, LIGHT};
-
-const Rings2 kBox{SHADOW, HIGHLIGHT, WINDOW, WINDOW};
-const Rings2 kBoxLit{DKSHADOW, HIGHLIGHT, SHADOW, FACE};
-const Rings2 kBoxDisabled{SHADOW, HIGHLIGHT, FACE, FACE};
-const Rings2 kBoxGrey{SHADOW, HIGHLIGHT, HIGHLIGHT, HIGHLIGHT};
+using namespace Scheme;
 
 // The 12-by-12 radio cell: the arcs A to D as the painter plots them.
 const char* const kCircle[12] = {

@@ -276,7 +276,8 @@ TEST_F(ManagerTest, HoverFollowsTheCursorOverControlsAndTheirDirectChildrenOnly)
     ReleaseCapture();
 
     HoverOver(grandchild);
-    EXPECT_EQ(CSkinManager::HotWindow(), nullptr) << "a grandchild is outside every skinned control";
+    EXPECT_EQ(CSkinManager::HotWindow(), nullptr)
+        << "a grandchild is outside every skinned control";
     EXPECT_FALSE(hot(list));
     HoverOver(other);
     HoverOver(bare);
@@ -441,8 +442,8 @@ TEST_F(ManagerTest, ForgedCreationNoticesSkinNothingButTheDialogsOwnChildren) {
     ASSERT_NE(OpenDialog(), nullptr);
     const HWND holder = CreateWindowExA(WS_EX_NOPARENTNOTIFY, "Static", "", WS_CHILD, 0, 0, 90, 90,
                                         dialog_, nullptr, nullptr, nullptr);
-    const HWND grandchild = CreateWindowExA(WS_EX_CLIENTEDGE, "ListBox", "", WS_CHILD, 0, 0, 50,
-                                            50, holder, nullptr, nullptr, nullptr);
+    const HWND grandchild = CreateWindowExA(WS_EX_CLIENTEDGE, "ListBox", "", WS_CHILD, 0, 0, 50, 50,
+                                            holder, nullptr, nullptr, nullptr);
     const HWND stranger = host_->Add("ListBox", 0, WS_EX_CLIENTEDGE, 0, 0, 50, 50);
     const HWND own = CreateWindowExA(WS_EX_CLIENTEDGE | WS_EX_NOPARENTNOTIFY, "ListBox", "",
                                      WS_CHILD, 100, 0, 50, 50, dialog_, nullptr, nullptr, nullptr);
@@ -478,24 +479,11 @@ TEST_F(ManagerTest, ForgedCreationNoticesSkinNothingButTheDialogsOwnChildren) {
     other.join();
 }
 
-TEST_F(ManagerTest, AFailedHookIsNotRecordedAndTheNextCallHooks) {
-    manager_.UninstallHook(static_cast<DWORD>(-1));
-    // No thread has this id: the hook fails.
-    const DWORD missing = 0xFFFFFFF0u;
-    manager_.InstallHook(missing, TRUE);
-    EXPECT_FALSE(manager_.IsHooked(missing)) << "a failed hook was recorded";
-    EXPECT_EQ(manager_.HookedThreads(), 0u);
-    manager_.InstallHook(static_cast<DWORD>(-1), TRUE);
-    EXPECT_TRUE(manager_.IsHooked(GetCurrentThreadId()));
-    ASSERT_NE(OpenDialog(), nullptr);
-    EXPECT_TRUE(manager_.IsDialogSkinned(dialog_));
-}
-
 // A simple combo box's edit paints in its parent's DC; without a parent there
 // is nothing to paint in, and never the screen.
 TEST_F(ManagerTest, AComboEditWithoutParentPaintsNowhere) {
-    const HWND lone = CreateWindowExA(0, "Edit", "", WS_POPUP, 0, 0, 60, 20, nullptr, nullptr,
-                                      nullptr, nullptr);
+    const HWND lone =
+        CreateWindowExA(0, "Edit", "", WS_POPUP, 0, 0, 60, 20, nullptr, nullptr, nullptr, nullptr);
     CSkinnedComboEdit edit;
     edit.window = lone;
     WindowDc dc;
@@ -521,9 +509,7 @@ TEST_F(ManagerTest, AHeaderWithReorderedColumnsRaisesTheItemUnderTheMouseOnce) {
     SendMessageA(header, HDM_SETORDERARRAY, 3, reinterpret_cast<LPARAM>(order));
     ASSERT_TRUE(manager_.AddControl(header));
     auto* skinned = static_cast<CSkinnedHeader*>(SkinOf(header));
-    const struct {
-        int x, item;
-    } hovers[] = {{20, 2}, {100, 0}, {150, 1}, {250, -1}};
+    const struct { int x, item; } hovers[] = {{20, 2}, {100, 0}, {150, 1}, {250, -1}};
     for (const auto& h : hovers) {
         HoverOver(header, h.x, 12);
         EXPECT_EQ(skinned->hotItem, h.item) << "at x " << h.x;
