@@ -107,6 +107,7 @@ struct Accounts {
     void AfterCycle(unsigned long number) {
         w.cycles.store(number, std::memory_order_relaxed);
         w.lastProgressMs.store(NowMs(), std::memory_order_relaxed);
+        if (seams.afterCycle) seams.afterCycle(index, number, w);
     }
 };
 
@@ -248,6 +249,7 @@ std::string ErrorLine(const RunResult& result) {
 
 std::vector<std::pair<WorkerKind, int>> PlanWorkers(const RunSetup& setup) {
     const StressOptions& o = setup.options;
+    if (!setup.workers.empty()) return setup.workers;
     std::vector<std::pair<WorkerKind, int>> plan;
     switch (o.placement) {
         case Placement::Table: {

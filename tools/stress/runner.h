@@ -80,6 +80,8 @@ struct SeamFault {
 // Seams for tests and the self-test. The program's ordinary runs use none.
 struct RunSeams {
     std::function<void(std::size_t worker, std::uint64_t cycle)> beforeCycle;
+    // On the worker's thread once the cycle and its checks are done.
+    std::function<void(std::size_t worker, std::uint64_t cycle, const WorkerState&)> afterCycle;
     std::vector<SeamFault> faults;
     std::function<bool(const RunResult&)> until;  // asked every tick: end the run now?
     std::chrono::milliseconds stallAfter{10000};
@@ -95,6 +97,9 @@ struct RunSetup {
     bool hasMmx = false;
     bool hasSse = false;
     std::vector<int> processors;  // usable logical processors
+    // Non-empty: exactly these workers (routine, pinned processor) instead of
+    // the placement's; how a sweep runs each of its steps.
+    std::vector<std::pair<WorkerKind, int>> workers;
 };
 
 // One routine's cross-core check: its election and the digest the user expects.
