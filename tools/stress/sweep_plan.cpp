@@ -6,7 +6,8 @@
 
 namespace {
 // A time that lands on an edge by repeated addition may fall a rounding short of
-// it; it counts as the edge, so walking edge to edge always moves forward.
+// it (or, with x87's wider registers, an edge a rounding past it); it counts as
+// the edge, so walking edge to edge always moves forward.
 constexpr double kEdgeSlack = 1e-9;
 }  // namespace
 
@@ -92,7 +93,7 @@ BurstPhase BurstAt(double t, double slotSeconds) {
     const double periods = std::floor((t - stepStart) * phase.rateHz + kEdgeSlack);
     const double periodStart = stepStart + periods * period;
     const double onEnd = periodStart + phase.duty * period;
-    phase.on = t < onEnd;
+    phase.on = t < onEnd - kEdgeSlack;
     phase.nextEdge = phase.on ? onEnd : periodStart + period;
     // A step's last period may be cut short by the next step, which starts on.
     const double stepEnd = stepStart + stepSeconds;
