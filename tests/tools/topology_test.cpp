@@ -49,15 +49,19 @@ TEST(Topology, PlacesFromApicIds) {
         int core, package;
     } cases[] = {
         // Leaf 0xB: one thread bit, four more core bits, x2APIC id 0x13.
-        {{0xD, 0x05000000, 1, 2, 0x13, 5, 0x0208}, 0x13, 0x9, 0x0},
-        {{0xD, 0x05000000, 1, 2, 0x35, 5, 0x0208}, 0x35, 0x1A, 0x1},
+        {{0xD, 0x05000000, 1, 2, 0x13, 5, 0x0201}, 0x13, 0x9, 0x0},
+        {{0xD, 0x05000000, 1, 2, 0x35, 5, 0x0201}, 0x35, 0x1A, 0x1},
         // No threads per core: the id is the core.
-        {{0x10, 0, 0, 1, 0x7, 3, 0x0208}, 0x7, 0x7, 0x0},
+        {{0x10, 0, 0, 1, 0x7, 3, 0x0201}, 0x7, 0x7, 0x0},
         // Leaf 0xB present but without a core level: a package of one core.
         {{0xD, 0, 1, 2, 0x3, 0, 0}, 0x3, 0x1, 0x1},
+        // Sub-leaf 1 of another level than cores is not taken for one.
+        {{0xD, 0, 1, 2, 0x3, 5, 0x0501}, 0x3, 0x1, 0x1},
+        // As this build machine's hypervisor answers for its second processor.
+        {{0x10, 0x01000000, 0, 1, 0x1, 5, 0x0201}, 0x1, 0x1, 0x0},
         // No leaf 0xB (or sub-leaf 0 empty): leaf 1's 8-bit id, place unknown.
         {{0xA, 0x05000000, 0, 0, 0, 0, 0}, 0x5, -1, -1},
-        {{0xD, 0x06000000, 1, 0, 0x99, 5, 0x0208}, 0x6, -1, -1},
+        {{0xD, 0x06000000, 1, 0, 0x99, 5, 0x0201}, 0x6, -1, -1},
     };
     for (const auto& c : cases) {
         const ProcessorPlace place = PlaceFromApic(4, c.leaves);
@@ -84,6 +88,25 @@ TEST(Topology, EveryUsableProcessorHasItsOwnApicId) {
         EXPECT_NE(std::find(core.begin(), core.end(), place.processor), core.end());
     }
     EXPECT_EQ(ids.size(), processors.size());
+}
+
+// Two independent sources, hwloc (where built in) and the APIC ids' fields,
+// must agree on which processors share a core and a package.
+TEST(Topology, ApicFieldsAgreeWithTheSystemsTopology) {
+    const std::vector<int> processors = UsableProcessors();
+    const Topology live = ReadTopology(processors);
+    const std::vector<std::optional<ApicLeaves>> leaves = ReadApicLeaves(processors);
+    std::vector<ProcessorPlace> fromApic;
+    for (std::size_t i = 0; i < processors.size(); ++i) {
+        ASSERT_TRUE(leaves[i].has_value()) << processors[i];
+        fromApic.push_back(PlaceFromApic(processors[i], *leaves[i]));
+    }
+    const Topology apic(fromApic);
+    for (int p : processors) {
+        for (TopologyLevel level : {TopologyLevel::Core, TopologyLevel::Package})
+            EXPECT_EQ(apic.Sharing(p, level), live.Sharing(p, level))
+                << p << " " << static_cast<int>(level);
+    }
 }
 
 }  // namespace

@@ -28,7 +28,7 @@ ApicLeaves QueryApicLeaves() {
         leaves.leafB0Edx = d;
         __cpuid_count(0xB, 1, a, b, c, d);
         leaves.leafB1Eax = a;
-        leaves.leafB1Ebx = b;
+        leaves.leafB1Ecx = c;
     }
     return leaves;
 }
@@ -74,7 +74,7 @@ ProcessorPlace PlaceFromApic(int processor, const ApicLeaves& leaves) {
     if (!HasLeafB(leaves)) return place;
     const unsigned threadBits = leaves.leafB0Eax & 0x1F;
     // Sub-leaf 1 missing (level type 0): every thread of the package is one core's.
-    const bool coreLevel = ((leaves.leafB1Ebx >> 8) & 0xFF) != 0;
+    const bool coreLevel = ((leaves.leafB1Ecx >> 8) & 0xFF) == 2;
     const unsigned packageBits = coreLevel ? leaves.leafB1Eax & 0x1F : threadBits;
     place.core = static_cast<int>(*place.apicId >> threadBits);
     place.package = static_cast<int>(*place.apicId >> packageBits);

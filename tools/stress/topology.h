@@ -35,9 +35,10 @@ private:
 struct ApicLeaves {
     std::uint32_t maxLeaf = 0;
     std::uint32_t leaf1Ebx = 0;
-    // Leaf 0xB, sub-leaves 0 (threads of a core) and 1 (threads of a package).
+    // Leaf 0xB, sub-leaves 0 (threads of a core) and 1 (threads of a package;
+    // ECX bits 15:8 name its level, 2 for cores).
     std::uint32_t leafB0Eax = 0, leafB0Ebx = 0, leafB0Edx = 0;
-    std::uint32_t leafB1Eax = 0, leafB1Ebx = 0;
+    std::uint32_t leafB1Eax = 0, leafB1Ecx = 0;
 };
 
 // The x2APIC id where leaf 0xB exists, else the initial 8-bit APIC id of leaf 1.
