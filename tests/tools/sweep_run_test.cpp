@@ -121,7 +121,7 @@ TEST(SweepRun, ChargesFaultsAndRetestsThem) {
             EXPECT_EQ(e.processor, c.migratedErrors ? kUnknownProcessor : p);
             EXPECT_EQ(e.regime, c.faults.front().regime);
             EXPECT_EQ(e.cycle, c.faults.front().cycle);
-            EXPECT_EQ(e.load, RegimeLoad(e.regime));
+            EXPECT_EQ(e.load, r.loads.at(e.regime));
             EXPECT_EQ(e.kind, "pass");
             EXPECT_GT(e.clockHz, 0);
             EXPECT_EQ(e.temperatureC, 61.5);

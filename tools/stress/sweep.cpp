@@ -10,6 +10,7 @@
 #include <sstream>
 #include <thread>
 
+#include "engine/complex_math.h"
 #include "tools/stress/platform.h"
 #include "tools/stress/report.h"
 
@@ -37,10 +38,6 @@ std::optional<unsigned long> Whole(const std::string& text, unsigned long min, u
     const unsigned long value = std::strtoul(text.c_str(), nullptr, 10);
     if (errno == ERANGE || value < min || value > max) return {};
     return value;
-}
-
-WorkerKind KindFor(Regime regime) {
-    return regime == Regime::Light ? WorkerKind::ComplexMath : WorkerKind::Matrix;
 }
 
 // What one worker saw of its cycles; written only by its own thread.
@@ -128,8 +125,11 @@ StepOutcome Sweeper::RunStep(const SweepStep& step, unsigned retest) {
     setup.options.seconds = 0;  // the slot ends the step, to the millisecond
     setup.options.stopOnError = false;
     setup.workers.clear();
-    for (int processor : outcome.processors)
-        setup.workers.push_back({KindFor(step.regime), processor});
+    const RegisteredLoad* load = RegimeLoad(setup_, step.regime);
+    if (!load) return outcome;
+    const Isa isa =
+        LoadIsa(*load->descriptor, setup_.machineIsas, setup_.options.isa).value_or(Isa::Base);
+    for (int processor : outcome.processors) setup.workers.push_back({load, isa, processor});
 
     auto watch = std::make_shared<StepWatch>();
     for (std::size_t i = 0; i < outcome.processors.size(); ++i)
@@ -204,7 +204,7 @@ void Sweeper::Account(const SweepStep& step, unsigned retest, const StepOutcome&
         for (const ErrorRecord& e : state.errors) {
             SweepError error;
             error.processor = outcome.processors[i];
-            error.load = RoutineName(state.kind);
+            error.load = RoutineName(*state.load);
             error.regime = step.regime;
             error.retest = retest;
             error.cycle = e.cycle;
@@ -248,6 +248,10 @@ SweepResult Sweeper::Run() {
     result_.startTime = std::chrono::system_clock::now();
     result_.slotSeconds = seams_.slotSeconds ? *seams_.slotSeconds : options_.seconds;
     result_.topology = ReadTopology(setup_.processors);
+    for (Regime regime : AllRegimes()) {
+        const RegisteredLoad* load = RegimeLoad(setup_, regime);
+        result_.loads[regime] = load ? RoutineName(*load) : "none";
+    }
     monitor_.Tick();
     nextTemperature_ = Clock::now() + std::chrono::seconds(1);
     if (!monitor_.UnwatchableMessage().empty()) {
@@ -276,7 +280,7 @@ SweepResult Sweeper::Run() {
     for (const auto& [processor, regime] : failures) {
         if (options_.retests == 0 || result_.interrupted || tooHot) break;
         const SweepStep alone{processor, regime == Regime::AllCore ? Regime::Heavy : regime, 0};
-        RetestOutcome retest{processor, regime, RegimeLoad(alone.regime), {}};
+        RetestOutcome retest{processor, regime, result_.loads[alone.regime], {}};
         retest.verdict = Retest(options_.retests, [&](unsigned repeat) {
             if (interrupt_.load() || tooHot) return false;
             const StepOutcome outcome = RunStep(alone, repeat + 1);
@@ -313,8 +317,20 @@ int SweepSeams::CurrentProcessorSeen(int, std::uint64_t, bool) {
     return CurrentProcessor();
 }
 
-const char* RegimeLoad(Regime regime) {
-    return RoutineName(KindFor(regime));
+const RegisteredLoad* RegimeLoad(const RunSetup& setup, Regime regime) {
+    const LoadRegistry& registry = *setup.registry;
+    if (regime == Regime::Light) return FindDialogLoad(registry, ComplexMathWorker);
+    const std::vector<const RegisteredLoad*> chosen = ChosenLoads(setup);
+    if (!setup.options.loads.empty() && !chosen.empty()) return chosen.front();
+    // The most arithmetic per cycle among the loads with results to verify; the
+    // dialog's matrix routine (first in the registry) where none counts any.
+    const RegisteredLoad* heaviest = nullptr;
+    for (const RegisteredLoad& row : registry) {
+        const LoadDescriptor& d = *row.descriptor;
+        if (d.layout.size() == 0 || !LoadIsa(d, setup.machineIsas, setup.options.isa)) continue;
+        if (!heaviest || d.flopsPerCycle > heaviest->descriptor->flopsPerCycle) heaviest = &row;
+    }
+    return heaviest;
 }
 
 std::variant<SweepOptions, UsageError> ExtractSweepOptions(std::vector<std::string>& args) {

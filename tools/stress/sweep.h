@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <optional>
 #include <ostream>
 #include <string>
@@ -70,6 +71,7 @@ struct SweepResult {
     std::vector<RetestOutcome> retests;
     std::optional<double> highestCelsius;  // over the whole sweep
     std::chrono::system_clock::time_point startTime, endTime;
+    std::map<Regime, std::string> loads;  // the name of each regime's load
 };
 
 // A fault for one cycle of one processor's step: in the sweep (retest 0) or in
@@ -94,8 +96,9 @@ struct SweepSeams {
     static int CurrentProcessorSeen(int pinned, std::uint64_t cycle, bool after);
 };
 
-// The load each regime runs, as the runner names it.
-const char* RegimeLoad(Regime regime);
+// The load each regime runs: the complex-math routine for light; for the others
+// the load --load names first, else the heaviest verified load this machine runs.
+const RegisteredLoad* RegimeLoad(const RunSetup& setup, Regime regime);
 
 SweepResult RunSweep(const RunSetup& setup, const SweepOptions& options, std::ostream& out,
                      const std::atomic<bool>& interrupt, const SweepSeams& seams = {});

@@ -24,6 +24,11 @@ std::string Celsius(const std::optional<double>& c) {
     return text;
 }
 
+std::string LoadOf(const SweepResult& r, Regime regime) {
+    const auto it = r.loads.find(regime);
+    return it == r.loads.end() ? "none" : it->second;
+}
+
 std::string Processor(int processor) {
     return processor == kUnknownProcessor ? "none (migrated)" : std::to_string(processor);
 }
@@ -132,8 +137,8 @@ void PrintSweep(std::ostream& out, const SweepResult& r) {
     for (const auto& key : RowOrder(r)) {
         const SweepCell& cell = r.tally.Cells().at(key);
         std::snprintf(line, sizeof line, "%-5d %-6s %-9s %-18s %10llu %7llu  %-19s %s\n", key.first,
-                      Apic(r, key.first).c_str(), RegimeName(key.second), RegimeLoad(key.second),
-                      static_cast<unsigned long long>(cell.cycles),
+                      Apic(r, key.first).c_str(), RegimeName(key.second),
+                      LoadOf(r, key.second).c_str(), static_cast<unsigned long long>(cell.cycles),
                       static_cast<unsigned long long>(cell.errorCycles),
                       (ClockCell(cell) + (cell.clocksHz.empty() ? "" : " GHz")).c_str(),
                       Celsius(cell.highestCelsius).c_str());
@@ -177,7 +182,7 @@ ordered_json SweepReport(const RunSetup& setup, const SweepOptions& options, con
     for (const auto& key : RowOrder(r)) {
         ordered_json step = {{"processor", key.first},
                              {"regime", RegimeName(key.second)},
-                             {"load", RegimeLoad(key.second)}};
+                             {"load", LoadOf(r, key.second)}};
         step.update(CellJson(r.tally.Cells().at(key)));
         steps.push_back(std::move(step));
     }
@@ -253,7 +258,7 @@ void WriteSweepOcp(std::ostream& out, const RunSetup& setup, const SweepOptions&
         const SweepCell& cell = r.tally.Cells().at(key);
         step("testStepStart",
              {{"name", "cpu " + std::to_string(key.first) + " " + RegimeName(key.second) + ": " +
-                           RegimeLoad(key.second)}});
+                           LoadOf(r, key.second)}});
         step("measurement", {{"name", "cycles"}, {"value", cell.cycles}, {"unit", "cycles"}});
         if (const auto clocks = SummariseClocks(cell.clocksHz)) {
             step("measurement", {{"name", "effective clock minimum"},
