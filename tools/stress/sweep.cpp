@@ -277,7 +277,9 @@ SweepResult Sweeper::Run() {
     // Each failure again, alone, as long as its slot; an all-core failure as
     // its processor's heavy load.
     const std::vector<SweepTally::Key> failures = result_.tally.Failures();
-    for (const auto& [processor, regime] : failures) {
+    for (const SweepTally::Key& failure : failures) {
+        const int processor = failure.first;
+        const Regime regime = failure.second;
         if (options_.retests == 0 || result_.interrupted || tooHot) break;
         const SweepStep alone{processor, regime == Regime::AllCore ? Regime::Heavy : regime, 0};
         RetestOutcome retest{processor, regime, result_.loads[alone.regime], {}};
