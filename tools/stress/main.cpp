@@ -1,10 +1,13 @@
 // quarrion-stress: the dialog's stress run for machines without a desktop.
 #include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
 #include <fstream>
+#include <functional>
 #include <iostream>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -18,6 +21,7 @@
 #include "tools/stress/report.h"
 #include "tools/stress/runner.h"
 #include "tools/stress/self_test.h"
+#include "tools/stress/sweep.h"
 
 namespace {
 
@@ -75,13 +79,52 @@ std::string WriteReport(std::ofstream& json, const std::string& path, const RunS
     return Finish(json, path, "report");
 }
 
+UsageError CheckSweepConflicts(const std::variant<SweepOptions, UsageError>& sweep,
+                               const std::variant<StressOptions, UsageError>& stress) {
+    const auto* s = std::get_if<SweepOptions>(&sweep);
+    const auto* o = std::get_if<StressOptions>(&stress);
+    if (!s || !o || !s->sweep) return {};
+    if (o->selfTest || o->placement != Placement::Table || o->extraMatrix >= 0 || o->seconds != 60)
+        return {"--sweep chooses its own workers and times (see --sweep-seconds)"};
+    return {};
+}
+
+// Asked every tick of a run: reads the processor's temperature once a second,
+// and ends the run when --max-temp is reached.
+std::function<bool(const RunResult&)> TemperatureGuard(TemperatureMonitor& heat) {
+    auto next = std::make_shared<std::chrono::steady_clock::time_point>();
+    return [&heat, next](const RunResult&) {
+        const auto now = std::chrono::steady_clock::now();
+        if (now < *next) return heat.Tripped();
+        *next = now + std::chrono::seconds(1);
+        return heat.Tick().has_value();
+    };
+}
+
+int Sweep(const RunSetup& setup, const SweepOptions& sweep, std::ofstream& json, std::ofstream& ocp,
+          const std::string& commandLine) {
+    const SweepResult result = RunSweep(setup, sweep, std::cout, g_interrupt);
+    PrintSweep(std::cout, result);
+    if (json.is_open()) json << SweepReport(setup, sweep, result).dump(2) << "\n";
+    if (ocp.is_open()) WriteSweepOcp(ocp, setup, sweep, result, commandLine);
+    const bool written = Finish(json, setup.options.jsonPath, "report").empty() &&
+                         Finish(ocp, setup.options.ocpPath, "OCP stream").empty();
+    if (!written && result.status == kExitClean) return kExitCouldNotRun;
+    return result.status;
+}
+
 }  // namespace
 
 static int Main(int argc, char** argv) {
-    const std::vector<std::string> args(argv + 1, argv + argc);
+    std::vector<std::string> args(argv + 1, argv + argc);
+    const auto sweepParsed = ExtractSweepOptions(args);
     const auto parsed = ParseArguments(args);
-    if (const auto* error = std::get_if<UsageError>(&parsed)) {
-        std::cerr << "quarrion-stress: " << error->message << "\n" << kUsage;
+    const UsageError* error = std::get_if<UsageError>(&sweepParsed);
+    if (!error) error = std::get_if<UsageError>(&parsed);
+    const UsageError sweepConflict = CheckSweepConflicts(sweepParsed, parsed);
+    if (!error && !sweepConflict.message.empty()) error = &sweepConflict;
+    if (error) {
+        std::cerr << "quarrion-stress: " << error->message << "\n" << kUsage << kSweepUsage;
         return kExitUsage;
     }
     const StressOptions& options = std::get<StressOptions>(parsed);
@@ -89,8 +132,9 @@ static int Main(int argc, char** argv) {
         PrintLoads(std::cout, Registry(), MachineIsas(), options.isa);
         return kExitClean;
     }
+    const SweepOptions& sweep = std::get<SweepOptions>(sweepParsed);
     if (options.showHelp) {
-        std::cout << kUsage;
+        std::cout << kUsage << kSweepUsage;
         return kExitClean;
     }
     if (options.showVersion) {
@@ -122,11 +166,27 @@ static int Main(int argc, char** argv) {
     // Before the second-long clock estimate, so an early Ctrl-C ends the run cleanly.
     InstallInterruptHandler(OnInterrupt, kExitInterrupted);
     const RunSetup setup = DescribeMachine(options, true);
-    if (!options.quiet) PrintBanner(std::cout, setup);
+    if (!options.quiet && sweep.sweep) PrintSweepBanner(std::cout, setup, sweep);
+    if (!options.quiet && !sweep.sweep) PrintBanner(std::cout, setup);
     OcpStream stream(ocp);
-    if (ocp.is_open()) stream.Begin(setup, CommandLine(argc, argv));
+    if (ocp.is_open() && !sweep.sweep) stream.Begin(setup, CommandLine(argc, argv));
+    if (sweep.sweep) return Sweep(setup, sweep, json, ocp, CommandLine(argc, argv));
     const bool live = !options.quiet && IsTerminal(stdout);
-    RunResult result = RunStress(setup, std::cout, live, g_interrupt);
+    TemperatureMonitor heat(LiveTemperatures, sweep.maxTempCelsius);
+    RunSeams seams;
+    if (sweep.maxTempCelsius) {
+        heat.Tick();
+        if (!heat.UnwatchableMessage().empty()) {
+            std::cerr << "quarrion-stress: " << heat.UnwatchableMessage() << "\n";
+            return kExitCouldNotRun;
+        }
+        seams.until = TemperatureGuard(heat);
+    }
+    RunResult result = RunStress(setup, std::cout, live, g_interrupt, seams);
+    if (heat.Tripped()) {
+        result.status = kExitTooHot;
+        std::cout << heat.StopMessage() << "\n";
+    }
     if (options.quiet) {
         std::cout << ResultLine(result) << "\n";
     } else {

@@ -12,8 +12,9 @@ namespace {
 
 using nlohmann::ordered_json;
 
-// RFC 3339 in UTC with milliseconds: "2026-12-08T09:44:54.123Z".
-std::string Rfc3339(std::chrono::system_clock::time_point t) {
+}  // namespace
+
+std::string OcpTimestamp(std::chrono::system_clock::time_point t) {
     const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(t.time_since_epoch());
     const std::time_t seconds = static_cast<std::time_t>(ms.count() / 1000);
     const std::tm utc = UtcCalendar(seconds);
@@ -22,6 +23,8 @@ std::string Rfc3339(std::chrono::system_clock::time_point t) {
     std::snprintf(text + n, sizeof text - n, ".%03dZ", static_cast<int>(ms.count() % 1000));
     return text;
 }
+
+namespace {
 
 std::string StepId(std::size_t worker) {
     return std::to_string(worker + 1);
@@ -63,7 +66,7 @@ void OcpStream::Emit(const char* kind, ordered_json body) {
     explained_ = explained_ || artifactExplains;
     ordered_json line;
     line["sequenceNumber"] = sequence_++;
-    line["timestamp"] = Rfc3339(std::chrono::system_clock::now());
+    line["timestamp"] = OcpTimestamp(std::chrono::system_clock::now());
     line[kind] = std::move(body);
     out_ << line.dump() << "\n" << std::flush;  // a fleet may read the stream as it grows
 }

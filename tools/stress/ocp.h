@@ -32,5 +32,8 @@ private:
     bool explained_ = false;  // a FAIL diagnosis or an error went out
 };
 
+// RFC 3339 in UTC with milliseconds: "2026-12-08T09:44:54.123Z".
+std::string OcpTimestamp(std::chrono::system_clock::time_point t);
+
 // The command line as one string, arguments with blanks quoted.
 std::string CommandLine(int argc, const char* const* argv);

@@ -142,6 +142,7 @@ struct Accounts {
     void AfterCycle(unsigned long number) {
         w.cycles.store(number, std::memory_order_relaxed);
         w.lastProgressMs.store(NowMs(), std::memory_order_relaxed);
+        if (seams.afterCycle) seams.afterCycle(index, number, w);
     }
 };
 
@@ -351,6 +352,7 @@ std::optional<std::string> MachineCannotRun(const RunSetup& setup) {
 
 std::vector<PlannedWorker> PlanWorkers(const RunSetup& setup) {
     const StressOptions& o = setup.options;
+    if (!setup.workers.empty()) return setup.workers;
     std::vector<PlannedWorker> plan;
     auto add = [&](const RegisteredLoad* load, int processor) {
         if (!load) return;

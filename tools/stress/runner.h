@@ -97,6 +97,8 @@ struct SeamFault {
 // Seams for tests and the self-test. The program's ordinary runs use none.
 struct RunSeams {
     std::function<void(std::size_t worker, std::uint64_t cycle)> beforeCycle;
+    // On the worker's thread once the cycle and its checks are done.
+    std::function<void(std::size_t worker, std::uint64_t cycle, const WorkerState&)> afterCycle;
     std::vector<SeamFault> faults;
     std::function<bool(const RunResult&)> until;  // asked every tick: end the run now?
     std::chrono::milliseconds stallAfter{10000};
@@ -114,6 +116,9 @@ struct RunSetup {
     std::vector<int> processors;                 // usable logical processors
     unsigned machineIsas = IsaBit(Isa::Base);    // what this processor and system run
     const LoadRegistry* registry = &Registry();  // not owned; tests bring their own
+    // Non-empty: exactly these workers instead of the placement's; how a sweep
+    // runs each of its steps.
+    std::vector<PlannedWorker> workers;
 };
 
 // One load's cross-core check: its election, the digest the user expects and

@@ -1,0 +1,284 @@
+// Whole sweeps with short slots: injected faults charged to their processor and
+// regime, a migrated cycle charged to none, retests, the temperature stop, and
+// the reports.
+#include "tools/stress/sweep.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "tests/tools/ocp_checks.h"
+#include "tools/stress/platform.h"
+
+namespace {
+
+void FlipLowestBit(double* const* arrays, std::size_t) {
+    std::uint64_t bits;
+    std::memcpy(&bits, &arrays[1][7], sizeof bits);
+    bits ^= 1;
+    std::memcpy(&arrays[1][7], &bits, sizeof bits);
+}
+
+constexpr CycleFault kOnePass{FlipLowestBit, false};
+
+RunSetup Machine() {
+    RunSetup setup;
+    setup.processors = UsableProcessors();
+    if (setup.processors.size() > 2) setup.processors.resize(2);
+    setup.options.quiet = true;
+    return setup;
+}
+
+// Injected readings: the k10temp layout at a fixed temperature.
+std::vector<TempReading> Warm() {
+    return {{"k10temp", "Tctl", 61.5, false}, {"nvme", "Composite", 80, false}};
+}
+
+struct Case {
+    const char* name;
+    std::vector<SweepFault> faults;  // processor -1: the last usable one
+    unsigned retests;
+    std::uint64_t migrateCycle;  // of the light regime; 0: none migrates
+    std::uint64_t heavyErrors, lightErrors, migratedCycles, migratedErrors;
+    const char* retest;  // the verdict on (P, heavy), or "" for none
+};
+
+TEST(SweepRun, ChargesFaultsAndRetestsThem) {
+    const Case cases[] = {
+        {"one fault", {{-1, Regime::Heavy, 0, 2, kOnePass}}, 0, 0, 1, 0, 0, 0, ""},
+        {"reproducible",
+         {{-1, Regime::Heavy, 0, 2, kOnePass},
+          {-1, Regime::Heavy, 1, 1, kOnePass},
+          {-1, Regime::Heavy, 3, 2, kOnePass}},
+         3,
+         0,
+         1,
+         0,
+         0,
+         0,
+         "reproducible (2 of 3)"},
+        {"intermittent",
+         {{-1, Regime::Heavy, 0, 2, kOnePass}},
+         2,
+         0,
+         1,
+         0,
+         0,
+         0,
+         "intermittent (0 of 2)"},
+        {"migrated", {{-1, Regime::Light, 0, 3, kOnePass}}, 0, 3, 0, 0, 1, 1, ""},
+        {"clean", {}, 2, 0, 0, 0, 0, 0, ""},
+    };
+    for (const Case& c : cases) {
+        const RunSetup setup = Machine();
+        const int p = setup.processors.back();
+        SweepOptions options;
+        options.sweep = true;
+        options.regimes = {Regime::Light, Regime::Heavy};
+        options.retests = c.retests;
+        SweepSeams seams;
+        seams.slotSeconds = 0.25;
+        seams.temperatures = Warm;
+        for (SweepFault f : c.faults) {
+            f.processor = p;
+            seams.faults.push_back(f);
+        }
+        const std::uint64_t migrate = c.migrateCycle;
+        seams.processorSeen = [p, migrate](int pinned, std::uint64_t cycle, bool after) {
+            // Only the light step of P runs the complex-math worker's short cycles
+            // this far in the test's slot; moving after cycle `migrate` is the fault.
+            return pinned == p && after && cycle == migrate ? pinned + 1000 : pinned;
+        };
+        std::ostringstream out;
+        const std::atomic<bool> interrupt{false};
+        const SweepResult r = RunSweep(setup, options, out, interrupt, seams);
+        SCOPED_TRACE(c.name);
+
+        for (int q : setup.processors) {
+            for (Regime regime : options.regimes) {
+                const SweepCell* cell = r.tally.Find(q, regime);
+                ASSERT_NE(cell, nullptr) << q << " " << RegimeName(regime);
+                EXPECT_GT(cell->cycles, 0u);
+                const std::uint64_t expected = q != p                    ? 0
+                                               : regime == Regime::Heavy ? c.heavyErrors
+                                                                         : c.lightErrors;
+                EXPECT_EQ(cell->errorCycles, expected) << q << " " << RegimeName(regime);
+                EXPECT_FALSE(cell->clocksHz.empty());
+                EXPECT_EQ(cell->highestCelsius, 61.5);
+            }
+        }
+        const auto migrated = r.tally.Migrated().find(Regime::Light);
+        EXPECT_EQ(migrated == r.tally.Migrated().end() ? 0 : migrated->second.cycles,
+                  c.migratedCycles);
+        EXPECT_EQ(migrated == r.tally.Migrated().end() ? 0 : migrated->second.errorCycles,
+                  c.migratedErrors);
+
+        // Every error of the sweep itself names its place and moment.
+        std::size_t sweepErrors = 0;
+        for (const SweepError& e : r.errors) {
+            if (e.retest) continue;
+            ++sweepErrors;
+            EXPECT_EQ(e.processor, c.migratedErrors ? kUnknownProcessor : p);
+            EXPECT_EQ(e.regime, c.faults.front().regime);
+            EXPECT_EQ(e.cycle, c.faults.front().cycle);
+            EXPECT_EQ(e.load, r.loads.at(e.regime));
+            EXPECT_EQ(e.kind, "pass");
+            EXPECT_GT(e.clockHz, 0);
+            EXPECT_EQ(e.temperatureC, 61.5);
+            if (!c.migratedErrors) {
+                EXPECT_EQ(e.apicId, r.topology.Find(p)->apicId);
+            }
+        }
+        EXPECT_EQ(sweepErrors, c.faults.empty() ? 0u : 1u);
+
+        ASSERT_EQ(r.retests.size(), std::string(c.retest).empty() ? 0u : 1u);
+        if (!r.retests.empty()) {
+            EXPECT_EQ(r.retests[0].processor, p);
+            EXPECT_EQ(r.retests[0].verdict.Text(), c.retest);
+        }
+        EXPECT_EQ(r.status, c.faults.empty() ? kExitClean : kExitErrors);
+        EXPECT_EQ(r.stepsRun, r.stepsPlanned);
+
+        // The reports: a valid OCP stream that says why it failed, and the JSON.
+        std::stringstream ocp;
+        WriteSweepOcp(ocp, setup, options, r, "quarrion-stress --sweep");
+        const std::vector<nlohmann::json> lines = ocp_checks::CheckStream(ocp);
+        ASSERT_FALSE(lines.empty());
+        EXPECT_EQ(lines.back()["testRunArtifact"]["testRunEnd"]["result"],
+                  c.faults.empty() ? "PASS" : "FAIL");
+        const std::string stream = ocp.str();
+        EXPECT_EQ(stream.find("\"FAIL\"") != std::string::npos, !c.faults.empty());
+        const nlohmann::ordered_json report = SweepReport(setup, options, r);
+        EXPECT_EQ(report["sweep"]["steps"].size(), setup.processors.size() * 2);
+        EXPECT_EQ(report["sweep"]["errors"].size(), r.errors.size());
+    }
+}
+
+TEST(SweepRun, MaxTempStopsTheSweep) {
+    const RunSetup setup = Machine();
+    SweepOptions options;
+    options.sweep = true;
+    options.maxTempCelsius = 90;
+    SweepSeams seams;
+    seams.slotSeconds = 0.6;
+    double celsius = 75;
+    seams.temperatures = [&celsius] {
+        celsius += 5;  // read about once a second: 80, 85, 90
+        return std::vector<TempReading>{{"coretemp", "Package id 0", celsius, false}};
+    };
+    std::ostringstream out;
+    const std::atomic<bool> interrupt{false};
+    const SweepResult r = RunSweep(setup, options, out, interrupt, seams);
+    EXPECT_EQ(r.status, kExitTooHot);
+    EXPECT_LT(r.stepsRun, r.stepsPlanned);
+    EXPECT_EQ(r.highestCelsius, 90.0);
+    EXPECT_NE(r.stopMessage.find("90.0 C (coretemp Package id 0)"), std::string::npos)
+        << r.stopMessage;
+}
+
+TEST(SweepRun, RefusesALimitNoSensorCanWatch) {
+    SweepOptions options;
+    options.sweep = true;
+    options.maxTempCelsius = 90;
+    SweepSeams seams;
+    seams.temperatures = [] { return std::vector<TempReading>{}; };
+    std::ostringstream out;
+    const std::atomic<bool> interrupt{false};
+    const SweepResult r = RunSweep(Machine(), options, out, interrupt, seams);
+    EXPECT_EQ(r.status, kExitCouldNotRun);
+    EXPECT_EQ(r.stepsRun, 0u);
+    EXPECT_NE(r.stopMessage.find("cannot be watched"), std::string::npos);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(SweepRun, OptionsAreTakenOutOfTheCommandLine) {
+    const struct {
+        std::vector<std::string> args, rest;
+        bool sweep;
+        unsigned seconds, retests;
+        std::optional<double> maxTemp;
+        std::size_t regimes;
+        const char* error;  // empty: accepted
+    } cases[] = {
+        {{"--seconds", "5"}, {"--seconds", "5"}, false, 60, 0, std::nullopt, 4, ""},
+        {{"--sweep", "--sweep-seconds", "5", "--json", "f"},
+         {"--json", "f"},
+         true,
+         5,
+         0,
+         std::nullopt,
+         4,
+         ""},
+        {{"--sweep", "--regimes", "heavy,light", "--retest", "3"},
+         {},
+         true,
+         60,
+         3,
+         std::nullopt,
+         2,
+         ""},
+        {{"--max-temp", "95", "--quiet"}, {"--quiet"}, false, 60, 0, 95.0, 4, ""},
+        {{"--sweep", "--sweep-seconds", "0"},
+         {},
+         false,
+         0,
+         0,
+         std::nullopt,
+         0,
+         "--sweep-seconds needs a whole number of seconds, 1 or more"},
+        {{"--sweep", "--max-temp", "151"},
+         {},
+         false,
+         0,
+         0,
+         std::nullopt,
+         0,
+         "--max-temp needs a whole number of degrees, up to 150"},
+        {{"--sweep", "--retest"},
+         {},
+         false,
+         0,
+         0,
+         std::nullopt,
+         0,
+         "--retest needs a whole number"},
+        {{"--sweep", "--regimes", "idle"},
+         {},
+         false,
+         0,
+         0,
+         std::nullopt,
+         0,
+         "unknown regime 'idle' (known: light, heavy, bursts, all-core)"},
+        {{"--retest", "2"},
+         {},
+         false,
+         0,
+         0,
+         std::nullopt,
+         0,
+         "--sweep-seconds, --regimes and --retest belong to --sweep"},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> args = c.args;
+        const auto parsed = ExtractSweepOptions(args);
+        if (*c.error) {
+            ASSERT_TRUE(std::holds_alternative<UsageError>(parsed)) << c.error;
+            EXPECT_EQ(std::get<UsageError>(parsed).message, c.error);
+            continue;
+        }
+        ASSERT_TRUE(std::holds_alternative<SweepOptions>(parsed)) << c.args.front();
+        const SweepOptions& o = std::get<SweepOptions>(parsed);
+        EXPECT_EQ(args, c.rest);
+        EXPECT_EQ(o.sweep, c.sweep);
+        EXPECT_EQ(o.seconds, c.seconds);
+        EXPECT_EQ(o.retests, c.retests);
+        EXPECT_EQ(o.maxTempCelsius, c.maxTemp);
+        EXPECT_EQ(o.regimes.size(), c.regimes);
+    }
+}
+
+}  // namespace

@@ -1,0 +1,53 @@
+// A cycle whose processor cannot be checked (the platform does not say) is
+// charged to its pin: the pin was accepted, and nothing says it moved.
+#include "tools/stress/attribution.h"
+
+#include <algorithm>
+
+std::optional<int> ChargedProcessor(const CyclePlace& place) {
+    if (place.pinned == kUnknownProcessor) return std::nullopt;
+    for (int seen : {place.before, place.after})
+        if (seen != kUnknownProcessor && seen != place.pinned) return std::nullopt;
+    return place.pinned;
+}
+
+void SweepTally::AddCycle(Regime regime, const CyclePlace& place, bool failed) {
+    const std::optional<int> processor = ChargedProcessor(place);
+    SweepCell& cell = processor ? cells_[{*processor, regime}] : migrated_[regime];
+    ++cell.cycles;
+    if (failed) ++cell.errorCycles;
+}
+
+void SweepTally::AddClock(Regime regime, int processor, double hz) {
+    cells_[{processor, regime}].clocksHz.push_back(hz);
+}
+
+void SweepTally::AddTemperature(Regime regime, int processor, double celsius) {
+    std::optional<double>& highest = cells_[{processor, regime}].highestCelsius;
+    if (!highest || celsius > *highest) highest = celsius;
+}
+
+const SweepCell* SweepTally::Find(int processor, Regime regime) const {
+    const auto it = cells_.find({processor, regime});
+    return it == cells_.end() ? nullptr : &it->second;
+}
+
+std::vector<SweepTally::Key> SweepTally::Failures() const {
+    std::vector<Key> failures;
+    for (const auto& [key, cell] : cells_)
+        if (cell.errorCycles > 0) failures.push_back(key);
+    return failures;
+}
+
+std::optional<ClockSummary> SummariseClocks(std::vector<double> samplesHz) {
+    if (samplesHz.empty()) return std::nullopt;
+    std::sort(samplesHz.begin(), samplesHz.end());
+    const std::size_t n = samplesHz.size();
+    const double median = n % 2 ? samplesHz[n / 2] : (samplesHz[n / 2 - 1] + samplesHz[n / 2]) / 2;
+    return ClockSummary{samplesHz.front(), median};
+}
+
+std::string RetestVerdict::Text() const {
+    return std::string(Reproducible() ? "reproducible" : "intermittent") + " (" +
+           std::to_string(failed) + " of " + std::to_string(repeats) + ")";
+}

@@ -1,0 +1,382 @@
+// Each step is one RunStress with the step's workers; the sweep watches its
+// cycles through the runner's seams and ends it when its slot is over.
+#include "tools/stress/sweep.h"
+
+#include <cerrno>
+#include <cmath>
+#include <cstdlib>
+#include <memory>
+#include <mutex>
+#include <sstream>
+#include <thread>
+
+#include "engine/complex_math.h"
+#include "tools/stress/platform.h"
+#include "tools/stress/report.h"
+
+const char* const kSweepUsage =
+    "\n"
+    "       quarrion-stress --sweep [--sweep-seconds S] [--regimes LIST] [--retest N]\n"
+    "                       [--max-temp C] [--json FILE] [--ocp FILE] [--quiet]\n"
+    "\n"
+    "  --sweep            one pinned worker on each logical processor in turn, under each\n"
+    "                     regime, then every processor at once; a processor-by-regime table\n"
+    "  --sweep-seconds S  each processor's time under each regime (default 60)\n"
+    "  --regimes LIST     among light, heavy, bursts, all-core (default: all four)\n"
+    "  --retest N         run each failing processor and load again alone N times\n"
+    "  --max-temp C       stop when a processor sensor reaches C degrees Celsius (exit 5)\n"
+    "\n"
+    "exit status 5: stopped by --max-temp\n";
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+std::optional<unsigned long> Whole(const std::string& text, unsigned long min, unsigned long max) {
+    if (text.empty() || text.find_first_not_of("0123456789") != std::string::npos) return {};
+    errno = 0;
+    const unsigned long value = std::strtoul(text.c_str(), nullptr, 10);
+    if (errno == ERANGE || value < min || value > max) return {};
+    return value;
+}
+
+// What one worker saw of its cycles; written only by its own thread.
+struct CycleNote {
+    std::uint64_t cycle;
+    CyclePlace place;
+    bool failed;
+    double clockHz;
+};
+
+struct WorkerWatch {
+    explicit WorkerWatch(ClockSampler::Measure measure) : sampler(std::move(measure)) {}
+    ClockSampler sampler;
+    int before = kUnknownProcessor;
+    std::uint64_t errorCyclesSeen = 0;
+    std::vector<CycleNote> notes;
+};
+
+// One step's state, shared with its workers for as long as any of them runs
+// (a stalled worker may outlive the step).
+struct StepWatch {
+    std::vector<std::unique_ptr<WorkerWatch>> workers;
+    Clock::time_point start;
+    double slot = 0;
+    bool bursts = false;
+    std::function<int(int, std::uint64_t, bool)> seen;
+    std::atomic<double> celsius{std::nan("")};  // the processor's latest; NaN: not available
+};
+
+// The bursts regime's gate, before each cycle: an off phase passes asleep.
+void WaitForBurst(const StepWatch& step) {
+    for (;;) {
+        const double t = std::chrono::duration<double>(Clock::now() - step.start).count();
+        if (t >= step.slot) return;
+        const BurstPhase phase = BurstAt(t, step.slot);
+        if (phase.on) return;
+        std::this_thread::sleep_until(step.start +
+                                      std::chrono::duration_cast<Clock::duration>(
+                                          std::chrono::duration<double>(phase.nextEdge)));
+    }
+}
+
+struct StepOutcome {
+    RunResult run;
+    std::shared_ptr<StepWatch> watch;
+    std::vector<int> processors;  // each worker's pin
+    bool tooHot = false;
+};
+
+class Sweeper {
+public:
+    Sweeper(const RunSetup& setup, const SweepOptions& options, std::ostream& out,
+            const std::atomic<bool>& interrupt, const SweepSeams& seams)
+        : setup_(setup),
+          options_(options),
+          out_(out),
+          interrupt_(interrupt),
+          seams_(seams),
+          monitor_(seams.temperatures, options.maxTempCelsius) {}
+
+    SweepResult Run();
+
+private:
+    StepOutcome RunStep(const SweepStep& step, unsigned retest);
+    void Account(const SweepStep& step, unsigned retest, const StepOutcome& outcome);
+    void Progress(const SweepStep& step, unsigned retest, const StepOutcome& outcome);
+    void NoteTemperature(const SweepStep& step, unsigned retest, const std::vector<int>& processors,
+                         StepWatch& watch);
+
+    const RunSetup& setup_;
+    const SweepOptions& options_;
+    std::ostream& out_;
+    const std::atomic<bool>& interrupt_;
+    const SweepSeams& seams_;
+    TemperatureMonitor monitor_;
+    Clock::time_point nextTemperature_;  // read about once a second, across steps
+    SweepResult result_;
+};
+
+StepOutcome Sweeper::RunStep(const SweepStep& step, unsigned retest) {
+    StepOutcome outcome;
+    outcome.processors =
+        step.processor == kAllProcessors ? setup_.processors : std::vector<int>{step.processor};
+    RunSetup setup = setup_;
+    setup.options.seconds = 0;  // the slot ends the step, to the millisecond
+    setup.options.stopOnError = false;
+    setup.workers.clear();
+    const RegisteredLoad* load = RegimeLoad(setup_, step.regime);
+    if (!load) return outcome;
+    const Isa isa =
+        LoadIsa(*load->descriptor, setup_.machineIsas, setup_.options.isa).value_or(Isa::Base);
+    for (int processor : outcome.processors) setup.workers.push_back({load, isa, processor});
+
+    auto watch = std::make_shared<StepWatch>();
+    for (std::size_t i = 0; i < outcome.processors.size(); ++i)
+        watch->workers.push_back(std::make_unique<WorkerWatch>(ClockSampler::DefaultMeasure()));
+    watch->slot = result_.slotSeconds;
+    watch->bursts = step.regime == Regime::Bursts;
+    watch->seen = seams_.processorSeen;
+    // A step shorter than the reading interval still gets the latest reading.
+    NoteTemperature(step, retest, outcome.processors, *watch);
+
+    RunSeams seams;
+    for (const SweepFault& f : seams_.faults) {
+        if (f.regime != step.regime || f.retest != retest) continue;
+        for (std::size_t i = 0; i < outcome.processors.size(); ++i)
+            if (outcome.processors[i] == f.processor) seams.faults.push_back({i, f.cycle, f.fault});
+    }
+    const std::vector<int> pins = outcome.processors;
+    seams.beforeCycle = [watch, pins](std::size_t i, std::uint64_t cycle) {
+        if (watch->bursts) WaitForBurst(*watch);
+        WorkerWatch& w = *watch->workers[i];
+        w.sampler.Poll(Clock::now());
+        w.before = watch->seen(pins[i], cycle, false);
+    };
+    seams.afterCycle = [watch](std::size_t i, std::uint64_t cycle, const WorkerState& state) {
+        WorkerWatch& w = *watch->workers[i];
+        const std::uint64_t errors = state.errorCycles.load(std::memory_order_relaxed);
+        const bool failed = errors > w.errorCyclesSeen;
+        w.errorCyclesSeen = errors;
+        const int pinned = state.pinnedProcessor.load();
+        w.notes.push_back({cycle,
+                           {pinned, w.before, watch->seen(pinned, cycle, true)},
+                           failed,
+                           w.sampler.LastHz()});
+    };
+    seams.until = [&, watch](const RunResult&) {
+        const Clock::time_point now = Clock::now();
+        if (now >= nextTemperature_) {
+            nextTemperature_ = now + std::chrono::seconds(1);
+            if (monitor_.Tick()) outcome.tooHot = true;
+            NoteTemperature(step, retest, outcome.processors, *watch);
+        }
+        return outcome.tooHot ||
+               std::chrono::duration<double>(now - watch->start).count() >= watch->slot;
+    };
+    watch->start = Clock::now();
+    std::ostringstream quiet;
+    outcome.run = RunStress(setup, quiet, false, interrupt_, seams);
+    outcome.watch = watch;
+    return outcome;
+}
+
+void Sweeper::NoteTemperature(const SweepStep& step, unsigned retest,
+                              const std::vector<int>& processors, StepWatch& watch) {
+    const auto c = monitor_.Latest().celsius;
+    watch.celsius = c ? *c : std::nan("");
+    if (!c || retest != 0) return;
+    for (int processor : processors) result_.tally.AddTemperature(step.regime, processor, *c);
+}
+
+void Sweeper::Account(const SweepStep& step, unsigned retest, const StepOutcome& outcome) {
+    const RunResult& run = outcome.run;
+    for (std::size_t i = 0; i < run.workers.size(); ++i) {
+        const WorkerState& state = *run.workers[i];
+        if (!state.finished) continue;  // a stalled worker's notes are still being written
+        const WorkerWatch& w = *outcome.watch->workers[i];
+        if (retest == 0) {
+            for (const CycleNote& note : w.notes)
+                result_.tally.AddCycle(step.regime, note.place, note.failed);
+            for (double hz : w.sampler.SamplesHz())
+                result_.tally.AddClock(step.regime, outcome.processors[i], hz);
+        }
+        for (const ErrorRecord& e : state.errors) {
+            SweepError error;
+            error.processor = outcome.processors[i];
+            error.load = RoutineName(*state.load);
+            error.regime = step.regime;
+            error.retest = retest;
+            error.cycle = e.cycle;
+            error.clockHz = w.sampler.LastHz();
+            for (const CycleNote& note : w.notes) {
+                if (note.cycle != e.cycle) continue;
+                error.clockHz = note.clockHz;
+                error.processor = ChargedProcessor(note.place).value_or(kUnknownProcessor);
+            }
+            if (const ProcessorPlace* place = result_.topology.Find(error.processor))
+                error.apicId = place->apicId;
+            const double c = outcome.watch->celsius.load();
+            if (!std::isnan(c)) error.temperatureC = c;
+            error.kind = ErrorKindName(e.kind);
+            error.text = ErrorText(run, i, e);
+            result_.errors.push_back(std::move(error));
+        }
+        // The first cycle's cross-core verdict can come after the cycle's end.
+        if (retest == 0 && state.errorCycles > w.errorCyclesSeen)
+            result_.tally.AddCycle(step.regime, {outcome.processors[i], -1, -1}, true);
+    }
+}
+
+void Sweeper::Progress(const SweepStep& step, unsigned retest, const StepOutcome& outcome) {
+    if (setup_.options.quiet) return;
+    std::uint64_t cycles = 0, errors = 0;
+    for (const auto& w : outcome.run.workers) {
+        cycles += w->cycles;
+        errors += w->errorCycles;
+    }
+    out_ << (step.processor == kAllProcessors ? std::string("all cpus")
+                                              : "cpu " + std::to_string(step.processor))
+         << " " << RegimeName(step.regime);
+    if (retest) out_ << " (retest " << retest << ")";
+    out_ << ": " << cycles << " cycles, " << errors << " errors, " << monitor_.Latest().Text()
+         << "\n"
+         << std::flush;
+}
+
+SweepResult Sweeper::Run() {
+    result_.startTime = std::chrono::system_clock::now();
+    result_.slotSeconds = seams_.slotSeconds ? *seams_.slotSeconds : options_.seconds;
+    result_.topology = ReadTopology(setup_.processors);
+    for (Regime regime : AllRegimes()) {
+        const RegisteredLoad* load = RegimeLoad(setup_, regime);
+        result_.loads[regime] = load ? RoutineName(*load) : "none";
+    }
+    monitor_.Tick();
+    nextTemperature_ = Clock::now() + std::chrono::seconds(1);
+    if (!monitor_.UnwatchableMessage().empty()) {
+        result_.stopMessage = monitor_.UnwatchableMessage();
+        result_.status = kExitCouldNotRun;
+        return result_;
+    }
+    const std::vector<SweepStep> plan =
+        PlanSweep(setup_.processors, options_.regimes, options_.seconds);
+    result_.stepsPlanned = static_cast<unsigned>(plan.size());
+    bool anyStarted = false, stalled = false, tooHot = false;
+    for (const SweepStep& step : plan) {
+        if (interrupt_.load() || tooHot) break;
+        const StepOutcome outcome = RunStep(step, 0);
+        ++result_.stepsRun;
+        Account(step, 0, outcome);
+        Progress(step, 0, outcome);
+        for (const auto& w : outcome.run.workers) anyStarted = anyStarted || w->started;
+        stalled = stalled || outcome.run.anyStalled();
+        tooHot = outcome.tooHot;
+        result_.interrupted = outcome.run.interrupted || interrupt_.load();
+    }
+    // Each failure again, alone, as long as its slot; an all-core failure as
+    // its processor's heavy load.
+    const std::vector<SweepTally::Key> failures = result_.tally.Failures();
+    for (const SweepTally::Key& failure : failures) {
+        const int processor = failure.first;
+        const Regime regime = failure.second;
+        if (options_.retests == 0 || result_.interrupted || tooHot) break;
+        const SweepStep alone{processor, regime == Regime::AllCore ? Regime::Heavy : regime, 0};
+        RetestOutcome retest{processor, regime, result_.loads[alone.regime], {}};
+        retest.verdict = Retest(options_.retests, [&](unsigned repeat) {
+            if (interrupt_.load() || tooHot) return false;
+            const StepOutcome outcome = RunStep(alone, repeat + 1);
+            Account(regime == Regime::AllCore ? SweepStep{processor, Regime::AllCore, 0} : alone,
+                    repeat + 1, outcome);
+            Progress(alone, repeat + 1, outcome);
+            tooHot = outcome.tooHot;
+            stalled = stalled || outcome.run.anyStalled();
+            return outcome.run.totalErrorCycles() > 0;
+        });
+        result_.retests.push_back(retest);
+    }
+    result_.highestCelsius = monitor_.Highest();
+    result_.endTime = std::chrono::system_clock::now();
+    std::uint64_t errors = 0;
+    for (const auto& [key, cell] : result_.tally.Cells()) errors += cell.errorCycles;
+    for (const auto& [regime, cell] : result_.tally.Migrated()) errors += cell.errorCycles;
+    if (tooHot) {
+        result_.stopMessage = monitor_.StopMessage();
+        result_.status = kExitTooHot;
+    } else if (!anyStarted) {
+        result_.status = kExitCouldNotRun;
+    } else if (errors > 0 || stalled) {
+        result_.status = kExitErrors;
+    } else if (result_.interrupted) {
+        result_.status = kExitInterrupted;
+    }
+    return result_;
+}
+
+}  // namespace
+
+int SweepSeams::CurrentProcessorSeen(int, std::uint64_t, bool) {
+    return CurrentProcessor();
+}
+
+const RegisteredLoad* RegimeLoad(const RunSetup& setup, Regime regime) {
+    const LoadRegistry& registry = *setup.registry;
+    if (regime == Regime::Light) return FindDialogLoad(registry, ComplexMathWorker);
+    const std::vector<const RegisteredLoad*> chosen = ChosenLoads(setup);
+    if (!setup.options.loads.empty() && !chosen.empty()) return chosen.front();
+    // The most arithmetic per cycle among the loads with results to verify; the
+    // dialog's matrix routine (first in the registry) where none counts any.
+    const RegisteredLoad* heaviest = nullptr;
+    for (const RegisteredLoad& row : registry) {
+        const LoadDescriptor& d = *row.descriptor;
+        if (d.layout.size() == 0 || !LoadIsa(d, setup.machineIsas, setup.options.isa)) continue;
+        if (!heaviest || d.flopsPerCycle > heaviest->descriptor->flopsPerCycle) heaviest = &row;
+    }
+    return heaviest;
+}
+
+std::variant<SweepOptions, UsageError> ExtractSweepOptions(std::vector<std::string>& args) {
+    SweepOptions options;
+    bool sweepOnly = false;
+    std::vector<std::string> rest;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        const bool hasValue = i + 1 < args.size();
+        if (arg == "--sweep") {
+            options.sweep = true;
+        } else if (arg == "--sweep-seconds" || arg == "--retest" || arg == "--max-temp") {
+            const std::optional<unsigned long> value =
+                hasValue ? Whole(args[i + 1], arg == "--sweep-seconds" ? 1 : 0,
+                                 arg == "--max-temp" ? 150 : 86400)
+                         : std::nullopt;
+            if (!value) {
+                return UsageError{arg + " needs a whole number" +
+                                  (arg == "--max-temp"        ? " of degrees, up to 150"
+                                   : arg == "--sweep-seconds" ? " of seconds, 1 or more"
+                                                              : "")};
+            }
+            sweepOnly = sweepOnly || arg != "--max-temp";
+            if (arg == "--sweep-seconds") options.seconds = static_cast<unsigned>(*value);
+            if (arg == "--retest") options.retests = static_cast<unsigned>(*value);
+            if (arg == "--max-temp") options.maxTempCelsius = static_cast<double>(*value);
+            ++i;
+        } else if (arg == "--regimes") {
+            if (!hasValue) return UsageError{"--regimes needs a list"};
+            auto parsed = ParseRegimes(args[++i]);
+            if (auto* error = std::get_if<std::string>(&parsed)) return UsageError{*error};
+            options.regimes = std::get<std::vector<Regime>>(parsed);
+            sweepOnly = true;
+        } else {
+            rest.push_back(arg);
+        }
+    }
+    if (sweepOnly && !options.sweep)
+        return UsageError{"--sweep-seconds, --regimes and --retest belong to --sweep"};
+    args = std::move(rest);
+    return options;
+}
+
+SweepResult RunSweep(const RunSetup& setup, const SweepOptions& options, std::ostream& out,
+                     const std::atomic<bool>& interrupt, const SweepSeams& seams) {
+    return Sweeper(setup, options, out, interrupt, seams).Run();
+}

@@ -1,0 +1,117 @@
+// quarrion-stress --sweep: every logical processor in turn under each regime,
+// then all of them at once, with every cycle charged to the processor it ran
+// on, the clock and temperature beside every error, and retests of failures.
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <optional>
+#include <ostream>
+#include <string>
+#include <variant>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "tools/stress/attribution.h"
+#include "tools/stress/clock_sampler.h"
+#include "tools/stress/options.h"
+#include "tools/stress/runner.h"
+#include "tools/stress/sensors.h"
+#include "tools/stress/sweep_plan.h"
+#include "tools/stress/topology.h"
+
+struct SweepOptions {
+    bool sweep = false;
+    unsigned seconds = 60;  // each step's slot
+    std::vector<Regime> regimes = AllRegimes();
+    std::optional<double> maxTempCelsius;  // also guards ordinary runs
+    unsigned retests = 0;
+};
+
+// Takes the sweep's options (--sweep, --sweep-seconds S, --regimes LIST,
+// --max-temp C, --retest N) out of `args`, leaving the rest to ParseArguments.
+std::variant<SweepOptions, UsageError> ExtractSweepOptions(std::vector<std::string>& args);
+extern const char* const kSweepUsage;
+
+// An error with where and when it happened.
+struct SweepError {
+    int processor = -1;  // charged to; -1 when the cycle migrated
+    std::optional<std::uint32_t> apicId;
+    std::string load;
+    Regime regime = Regime::Light;
+    unsigned retest = 0;  // 0: the sweep itself, else the repeat's number
+    std::uint64_t cycle = 0;
+    double clockHz = 0;                  // the worker's latest sample; 0: none yet
+    std::optional<double> temperatureC;  // the processor's, when readable
+    std::string kind;                    // "pass", "cross-core"
+    std::string text;                    // the runner's error line
+};
+
+struct RetestOutcome {
+    int processor = -1;
+    Regime regime = Regime::Light;
+    std::string load;
+    RetestVerdict verdict;
+};
+
+struct SweepResult {
+    int status = kExitClean;
+    bool interrupted = false;
+    std::string stopMessage;  // why the sweep ended early (too hot), else empty
+    unsigned stepsRun = 0;
+    unsigned stepsPlanned = 0;
+    double slotSeconds = 0;
+    Topology topology;
+    SweepTally tally;
+    std::vector<SweepError> errors;
+    std::vector<RetestOutcome> retests;
+    std::optional<double> highestCelsius;  // over the whole sweep
+    std::chrono::system_clock::time_point startTime, endTime;
+    std::map<Regime, std::string> loads;  // the name of each regime's load
+};
+
+// A fault for one cycle of one processor's step: in the sweep (retest 0) or in
+// one repeat of its retest.
+struct SweepFault {
+    int processor = 0;
+    Regime regime = Regime::Heavy;
+    unsigned retest = 0;
+    std::uint64_t cycle = 1;
+    CycleFault fault;
+};
+
+// Seams for tests; ordinary runs use none.
+struct SweepSeams {
+    std::vector<SweepFault> faults;
+    std::optional<double> slotSeconds;  // instead of the whole seconds of the options
+    TemperatureMonitor::Source temperatures = LiveTemperatures;
+    // Where a worker pinned to `pinned` finds itself before (after: false) and
+    // after each cycle.
+    std::function<int(int pinned, std::uint64_t cycle, bool after)> processorSeen =
+        CurrentProcessorSeen;
+    static int CurrentProcessorSeen(int pinned, std::uint64_t cycle, bool after);
+};
+
+// The load each regime runs: the complex-math routine for light; for the others
+// the load --load names first, else the heaviest verified load this machine runs.
+const RegisteredLoad* RegimeLoad(const RunSetup& setup, Regime regime);
+
+SweepResult RunSweep(const RunSetup& setup, const SweepOptions& options, std::ostream& out,
+                     const std::atomic<bool>& interrupt, const SweepSeams& seams = {});
+
+// What the sweep will do, before it starts.
+void PrintSweepBanner(std::ostream& out, const RunSetup& setup, const SweepOptions& options);
+
+// The processor-by-regime table, the errors with their context, the retests and
+// the result line.
+void PrintSweep(std::ostream& out, const SweepResult& result);
+
+nlohmann::ordered_json SweepReport(const RunSetup& setup, const SweepOptions& options,
+                                   const SweepResult& result);
+// The sweep as an OCP stream: the run, one step per processor and regime, the end.
+void WriteSweepOcp(std::ostream& out, const RunSetup& setup, const SweepOptions& options,
+                   const SweepResult& result, const std::string& commandLine);

@@ -1,0 +1,320 @@
+// What a sweep tells its user: the processor-by-regime table, the errors with
+// their place, clock and temperature, the retests; as text, JSON and OCP.
+#include <algorithm>
+#include <cstdio>
+
+#include "tools/stress/ocp.h"
+#include "tools/stress/report.h"
+#include "tools/stress/sweep.h"
+
+namespace {
+
+using nlohmann::ordered_json;
+
+std::string Ghz(double hz) {
+    char text[16];
+    std::snprintf(text, sizeof text, "%.2f", hz / 1e9);
+    return text;
+}
+
+std::string Celsius(const std::optional<double>& c) {
+    if (!c) return "not available";
+    char text[16];
+    std::snprintf(text, sizeof text, "%.1f C", *c);
+    return text;
+}
+
+std::string LoadOf(const SweepResult& r, Regime regime) {
+    const auto it = r.loads.find(regime);
+    return it == r.loads.end() ? "none" : it->second;
+}
+
+std::string Processor(int processor) {
+    return processor == kUnknownProcessor ? "none (migrated)" : std::to_string(processor);
+}
+
+std::string Apic(const SweepResult& r, int processor) {
+    const ProcessorPlace* place = r.topology.Find(processor);
+    if (!place || !place->apicId) return "-";
+    return std::to_string(*place->apicId);
+}
+
+std::string ClockCell(const SweepCell& cell) {
+    const std::optional<ClockSummary> clocks = SummariseClocks(cell.clocksHz);
+    return clocks ? Ghz(clocks->minimumHz) + " / " + Ghz(clocks->medianHz) : "-";
+}
+
+// The table's rows: each processor's regimes in sweep order, then all-core.
+std::vector<SweepTally::Key> RowOrder(const SweepResult& r) {
+    std::vector<SweepTally::Key> rows;
+    for (Regime regime : AllRegimes())
+        for (const auto& [key, cell] : r.tally.Cells())
+            if (key.second == regime) rows.push_back(key);
+    std::stable_sort(rows.begin(), rows.end(), [](const auto& a, const auto& b) {
+        const bool allA = a.second == Regime::AllCore, allB = b.second == Regime::AllCore;
+        if (allA != allB) return allB;
+        return a.first < b.first;
+    });
+    return rows;
+}
+
+std::string ErrorLineOf(const SweepError& e) {
+    std::string line = "  cpu " + Processor(e.processor);
+    if (e.apicId) line += " (APIC " + std::to_string(*e.apicId) + ")";
+    line += ", " + e.load + ", " + RegimeName(e.regime);
+    if (e.retest) line += " retest " + std::to_string(e.retest);
+    line += ", cycle " + std::to_string(e.cycle) + ", clock " +
+            (e.clockHz > 0 ? Ghz(e.clockHz) + " GHz" : "not measured yet") + ", temperature " +
+            Celsius(e.temperatureC) + ":\n    " + e.text;
+    return line;
+}
+
+ordered_json Nullable(const std::optional<double>& value) {
+    return value ? ordered_json(*value) : ordered_json(nullptr);
+}
+
+ordered_json CellJson(const SweepCell& cell) {
+    const std::optional<ClockSummary> clocks = SummariseClocks(cell.clocksHz);
+    return {{"cycles", cell.cycles},
+            {"error_cycles", cell.errorCycles},
+            {"clock_min_hz", clocks ? ordered_json(clocks->minimumHz) : ordered_json(nullptr)},
+            {"clock_median_hz", clocks ? ordered_json(clocks->medianHz) : ordered_json(nullptr)},
+            {"clock_samples", cell.clocksHz.size()},
+            {"highest_temperature_c", Nullable(cell.highestCelsius)}};
+}
+
+ordered_json ErrorJson(const SweepError& e) {
+    return {{"processor",
+             e.processor == kUnknownProcessor ? ordered_json(nullptr) : ordered_json(e.processor)},
+            {"apic_id", e.apicId ? ordered_json(*e.apicId) : ordered_json(nullptr)},
+            {"load", e.load},
+            {"regime", RegimeName(e.regime)},
+            {"retest", e.retest},
+            {"cycle", e.cycle},
+            {"clock_hz", e.clockHz > 0 ? ordered_json(e.clockHz) : ordered_json(nullptr)},
+            {"temperature_c", Nullable(e.temperatureC)},
+            {"kind", e.kind},
+            {"message", e.text}};
+}
+
+const char* ResultWord(const SweepResult& r) {
+    switch (r.status) {
+        case kExitClean:
+            return "PASS";
+        case kExitErrors:
+            return "FAIL";
+        case kExitTooHot:
+            return "STOPPED, too hot";
+        case kExitInterrupted:
+            return "INTERRUPTED";
+        default:
+            return "COULD NOT RUN";
+    }
+}
+
+}  // namespace
+
+void PrintSweepBanner(std::ostream& out, const RunSetup& setup, const SweepOptions& options) {
+    out << "quarrion-stress " << kStressVersion << "\n";
+    if (!setup.processorName.empty()) out << "Processor: " << setup.processorName << "\n";
+    const std::vector<SweepStep> plan =
+        PlanSweep(setup.processors, options.regimes, options.seconds);
+    out << "Sweep: " << setup.processors.size() << " logical processor(s), regimes";
+    for (Regime regime : options.regimes) out << " " << RegimeName(regime);
+    out << "; " << plan.size() << " steps of " << options.seconds << " s (about "
+        << plan.size() * options.seconds << " s; Ctrl-C stops after the current cycle)\n";
+}
+
+void PrintSweep(std::ostream& out, const SweepResult& r) {
+    if (r.stepsRun == 0) {
+        out << r.stopMessage << "\nResult: " << ResultWord(r) << "\n";
+        return;
+    }
+    char line[160];
+    std::snprintf(line, sizeof line, "%-5s %-6s %-9s %-18s %10s %7s  %-19s %s\n", "cpu", "apic",
+                  "regime", "load", "cycles", "errors", "clock min / median", "highest temp");
+    out << line;
+    for (const auto& key : RowOrder(r)) {
+        const SweepCell& cell = r.tally.Cells().at(key);
+        std::snprintf(line, sizeof line, "%-5d %-6s %-9s %-18s %10llu %7llu  %-19s %s\n", key.first,
+                      Apic(r, key.first).c_str(), RegimeName(key.second),
+                      LoadOf(r, key.second).c_str(), static_cast<unsigned long long>(cell.cycles),
+                      static_cast<unsigned long long>(cell.errorCycles),
+                      (ClockCell(cell) + (cell.clocksHz.empty() ? "" : " GHz")).c_str(),
+                      Celsius(cell.highestCelsius).c_str());
+        out << line;
+    }
+    for (const auto& [regime, cell] : r.tally.Migrated()) {
+        out << "Charged to no processor (migrated during the cycle), " << RegimeName(regime) << ": "
+            << cell.cycles << " cycles, " << cell.errorCycles << " errors\n";
+    }
+    for (const SweepError& e : r.errors) out << ErrorLineOf(e) << "\n";
+    for (const RetestOutcome& t : r.retests) {
+        out << "Retest cpu " << t.processor << " " << RegimeName(t.regime) << " (" << t.load
+            << " alone): " << t.verdict.Text() << "\n";
+    }
+    if (!r.stopMessage.empty()) out << r.stopMessage << "\n";
+    out << "Result: " << ResultWord(r) << ", " << r.stepsRun << " of " << r.stepsPlanned
+        << " steps, highest processor temperature " << Celsius(r.highestCelsius) << "\n";
+}
+
+ordered_json SweepReport(const RunSetup& setup, const SweepOptions& options, const SweepResult& r) {
+    const auto time = [](std::chrono::system_clock::time_point t) { return OcpTimestamp(t); };
+    ordered_json report = {{"schema_version", kReportSchemaVersion},
+                           {"program", "quarrion-stress"},
+                           {"version", kStressVersion},
+                           {"host", setup.hostName},
+                           {"processor", setup.processorName},
+                           {"clock", setup.clockText},
+                           {"start", time(r.startTime)},
+                           {"end", time(r.endTime)}};
+    ordered_json regimes = ordered_json::array();
+    for (Regime regime : options.regimes) regimes.push_back(RegimeName(regime));
+    ordered_json processors = ordered_json::array();
+    for (const ProcessorPlace& p : r.topology.Places()) {
+        processors.push_back({{"processor", p.processor},
+                              {"apic_id", p.apicId ? ordered_json(*p.apicId) : nullptr},
+                              {"core", p.core},
+                              {"die", p.die},
+                              {"package", p.package}});
+    }
+    ordered_json steps = ordered_json::array();
+    for (const auto& key : RowOrder(r)) {
+        ordered_json step = {{"processor", key.first},
+                             {"regime", RegimeName(key.second)},
+                             {"load", LoadOf(r, key.second)}};
+        step.update(CellJson(r.tally.Cells().at(key)));
+        steps.push_back(std::move(step));
+    }
+    ordered_json migrated = ordered_json::array();
+    for (const auto& [regime, cell] : r.tally.Migrated()) {
+        ordered_json row = {{"regime", RegimeName(regime)}};
+        row.update(CellJson(cell));
+        migrated.push_back(std::move(row));
+    }
+    ordered_json errors = ordered_json::array();
+    for (const SweepError& e : r.errors) errors.push_back(ErrorJson(e));
+    ordered_json retests = ordered_json::array();
+    for (const RetestOutcome& t : r.retests) {
+        retests.push_back(
+            {{"processor", t.processor},
+             {"regime", RegimeName(t.regime)},
+             {"load", t.load},
+             {"repeats", t.verdict.repeats},
+             {"failed", t.verdict.failed},
+             {"verdict", t.verdict.Reproducible() ? "reproducible" : "intermittent"}});
+    }
+    report["status"] = r.status;
+    report["result"] = ResultWord(r);
+    report["sweep"] = {{"seconds_per_step", r.slotSeconds},
+                       {"regimes", regimes},
+                       {"retest", options.retests},
+                       {"max_temperature_c", Nullable(options.maxTempCelsius)},
+                       {"steps_planned", r.stepsPlanned},
+                       {"steps_run", r.stepsRun},
+                       {"highest_temperature_c", Nullable(r.highestCelsius)},
+                       {"stop_message", r.stopMessage},
+                       {"processors", processors},
+                       {"steps", steps},
+                       {"migrated", migrated},
+                       {"errors", errors},
+                       {"retests", retests}};
+    return report;
+}
+
+void WriteSweepOcp(std::ostream& out, const RunSetup& setup, const SweepOptions& options,
+                   const SweepResult& r, const std::string& commandLine) {
+    unsigned long sequence = 0;
+    auto emit = [&](const char* kind, ordered_json body) {
+        ordered_json line;
+        line["sequenceNumber"] = sequence++;
+        line["timestamp"] = OcpTimestamp(std::chrono::system_clock::now());
+        line[kind] = std::move(body);
+        out << line.dump() << "\n";
+    };
+    emit("schemaVersion", {{"major", 2}, {"minor", 0}});
+    ordered_json platform = ordered_json::array();
+    for (const std::string& info : setup.platformInfos) platform.push_back({{"info", info}});
+    const std::string host = setup.hostName.empty() ? "unknown" : setup.hostName;
+    ordered_json parameters = OptionsJson(setup.options);
+    ordered_json regimes = ordered_json::array();
+    for (Regime regime : options.regimes) regimes.push_back(RegimeName(regime));
+    parameters["sweep_regimes"] = regimes;
+    parameters["sweep_seconds"] = r.slotSeconds;
+    parameters["retest"] = options.retests;
+    emit("testRunArtifact",
+         {{"testRunStart",
+           {{"name", "quarrion-stress"},
+            {"version", kStressVersion},
+            {"commandLine", commandLine},
+            {"parameters", parameters},
+            {"dutInfo", {{"dutInfoId", host}, {"name", host}, {"platformInfos", platform}}}}}});
+    std::size_t id = 0;
+    for (const auto& key : RowOrder(r)) {
+        const std::string stepId = std::to_string(++id);
+        auto step = [&](const char* kind, ordered_json body) {
+            emit("testStepArtifact", {{"testStepId", stepId}, {kind, std::move(body)}});
+        };
+        const SweepCell& cell = r.tally.Cells().at(key);
+        step("testStepStart",
+             {{"name", "cpu " + std::to_string(key.first) + " " + RegimeName(key.second) + ": " +
+                           LoadOf(r, key.second)}});
+        step("measurement", {{"name", "cycles"}, {"value", cell.cycles}, {"unit", "cycles"}});
+        if (const auto clocks = SummariseClocks(cell.clocksHz)) {
+            step("measurement", {{"name", "effective clock minimum"},
+                                 {"value", clocks->minimumHz},
+                                 {"unit", "Hz"}});
+            step("measurement",
+                 {{"name", "effective clock median"}, {"value", clocks->medianHz}, {"unit", "Hz"}});
+        }
+        if (cell.highestCelsius) {
+            step("measurement", {{"name", "highest processor temperature"},
+                                 {"value", *cell.highestCelsius},
+                                 {"unit", "C"}});
+        }
+        for (const SweepError& e : r.errors) {
+            if (e.processor == key.first && e.regime == key.second && e.retest == 0)
+                step("diagnosis", {{"verdict", e.kind + "-mismatch"},
+                                   {"type", "FAIL"},
+                                   {"message", ErrorLineOf(e)}});
+        }
+        for (const RetestOutcome& t : r.retests) {
+            if (t.processor == key.first && t.regime == key.second)
+                step("diagnosis",
+                     {{"verdict", std::string("retest-") +
+                                      (t.verdict.Reproducible() ? "reproducible" : "intermittent")},
+                      {"type", "FAIL"},
+                      {"message", t.verdict.Text()}});
+        }
+        if (cell.errorCycles == 0) {
+            step("diagnosis",
+                 {{"verdict", "no-mismatch"},
+                  {"type", "PASS"},
+                  {"message", std::to_string(cell.cycles) + " cycles, passes agreed"}});
+        }
+        step("testStepEnd", {{"status", "COMPLETE"}});
+    }
+    for (const auto& [regime, cell] : r.tally.Migrated()) {
+        if (cell.errorCycles == 0) continue;
+        emit("testRunArtifact", {{"error",
+                                  {{"symptom", "migrated-cycle-failed"},
+                                   {"message", std::to_string(cell.errorCycles) +
+                                                   " failing cycle(s) of " + RegimeName(regime) +
+                                                   " migrated and are charged to no processor"}}}});
+    }
+    if (!r.stopMessage.empty())
+        emit("testRunArtifact", {{"error", {{"symptom", "stopped"}, {"message", r.stopMessage}}}});
+    if (r.interrupted) {
+        emit("testRunArtifact",
+             {{"error",
+               {{"symptom", "interrupted"}, {"message", "interrupted before the sweep ended"}}}});
+    }
+    const char* status = r.status == kExitCouldNotRun               ? "ERROR"
+                         : r.interrupted || r.status == kExitTooHot ? "ERROR"
+                                                                    : "COMPLETE";
+    const char* result = r.status == kExitClean    ? "PASS"
+                         : r.status == kExitErrors ? "FAIL"
+                                                   : "NOT_APPLICABLE";
+    emit("testRunArtifact", {{"testRunEnd", {{"status", status}, {"result", result}}}});
+    out << std::flush;
+}
