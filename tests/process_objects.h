@@ -5,7 +5,8 @@
 #include <windows.h>
 #include <tlhelp32.h>
 
-#include <stdexcept>
+#include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -62,7 +63,8 @@ inline bool GdiTableFollowsAllocations(std::string& why) {
 
 // GDI objects of this process. Windows answers GetGuiResources; Wine answers 0
 // there, so the handle table is counted instead, once it has proved sane.
-// Throws when it has not: a count read from an unknown layout means nothing.
+// Ends the process with a message when it has not: a count read from an
+// unknown layout means nothing.
 inline DWORD GdiObjectCount() {
     const DWORD reported = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS);
     if (reported != 0) return reported;
@@ -71,8 +73,12 @@ inline DWORD GdiObjectCount() {
         return process_objects_detail::GdiTableFollowsAllocations(why) ? std::string() : why;
     }();
     if (!tableFault.empty()) {
-        throw std::runtime_error("GDI handle table not as expected (" + tableFault +
-                                 "): no GDI object can be counted");
+        // Abort rather than throw: a count may be asked for inside a window or
+        // timer procedure, where nothing may propagate and a failure would hide.
+        std::fprintf(stderr,
+                     "GDI handle table not as expected (%s): no GDI object can be counted\n",
+                     tableFault.c_str());
+        std::abort();
     }
     return process_objects_detail::UsedGdiTableEntries();
 }

@@ -551,7 +551,7 @@ TEST_F(RunControlTest, AThousandCyclesLeaveNoStragglerNoErrorAndNoLeak) {
         gdiAfter = GdiObjectCount();
         dialog.EndDialog(IDCANCEL);
     }));
-    ModalScript script(std::move(steps), 10, 300000);
+    ModalScript script(std::move(steps), 10, 240000);
     EXPECT_EQ(script.Run([&] { return dialog.DoModal(); }), IDCANCEL);
     EXPECT_FALSE(script.TimedOut());
     EXPECT_TRUE(script.Finished());
