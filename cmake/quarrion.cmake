@@ -70,3 +70,18 @@ function(quarrion_add_test name)
     set_tests_properties(${name} PROPERTIES FIXTURES_REQUIRED wine)
   endif()
 endfunction()
+
+# Tests that run for long (10 s or more, the soak, the thousand Start/Stop
+# cycles) carry the ctest label `long`: `ctest --preset P -LE long` is the quick
+# loop, a plain `ctest --preset P` runs everything. This splits the cases of a
+# test program that match `pattern` (a gtest filter) into their own ctest test,
+# NAME_long, and leaves them out of NAME.
+function(quarrion_long_cases name pattern)
+  get_test_property(${name} TIMEOUT timeout)
+  add_test(NAME ${name}_long COMMAND ${name} --gtest_filter=${pattern})
+  set_tests_properties(${name}_long PROPERTIES LABELS long TIMEOUT ${timeout})
+  set_property(TEST ${name} APPEND PROPERTY ENVIRONMENT "GTEST_FILTER=-${pattern}")
+  if(WIN32 AND CMAKE_CROSSCOMPILING)
+    set_tests_properties(${name}_long PROPERTIES FIXTURES_REQUIRED wine)
+  endif()
+endfunction()

@@ -1,4 +1,5 @@
-// The real main dialog under Wine: its 25 items against the template table,
+// The real main dialog under Wine: what the program relies on in its template
+// (the kinds of the controls it drives, layout, tab order, fields wide enough),
 // creation before initialisation, the options, bars, icons, focus and the ways
 // the modal run ends.
 #include <windows.h>
@@ -6,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
+#include <cstring>
 #include <optional>
 #include <regex>
 #include <string>
@@ -21,51 +24,170 @@
 
 namespace {
 
-struct TemplateItem {
-    const char* className;
+// What the program relies on in its template, rather than a second copy of it:
+// the controls it addresses by ID are of the kind it drives.
+const struct {
     int id;
-    const char* text;  // nullptr: replaced at initialisation, checked separately
-    int x, y, w, h;
+    const char* className;
     DWORD kindMask;
     DWORD kind;
-    DWORD groupAndTab;  // WS_GROUP / WS_TABSTOP as the template has them
-    DWORD exStyle;      // of WS_EX_STATICEDGE and WS_EX_DLGMODALFRAME
+} kAddressedControls[] = {
+    {IDOK, "Button", BS_TYPEMASK, BS_PUSHBUTTON},
+    {IDC_START_STOP, "Button", BS_TYPEMASK, BS_PUSHBUTTON},
+    {IDC_USE_MMX, "Button", BS_TYPEMASK, BS_AUTOCHECKBOX},
+    {IDC_USE_SSE, "Button", BS_TYPEMASK, BS_AUTOCHECKBOX},
+    {IDC_CPU_NAME, "Static", SS_TYPEMASK, SS_LEFT},
+    {IDC_CLOCK_TEXT, "Static", SS_TYPEMASK, SS_LEFT},
+    {IDC_ERROR_TEXT, "Static", SS_TYPEMASK, SS_LEFT},
+    {IDC_BAR_COMPLEX_MATRIX, "msctls_progress32", PBS_VERTICAL, 0},
+    {IDC_BAR_FIBONACCI, "msctls_progress32", PBS_VERTICAL, 0},
+    {IDC_BAR_PRIME, "msctls_progress32", PBS_VERTICAL, 0},
+    {IDC_BAR_PI, "msctls_progress32", PBS_VERTICAL, 0},
+    {IDC_BAR_CHIPSET_MEMORY, "msctls_progress32", PBS_VERTICAL, 0},
+    {IDC_BAR_CPU_CHIPSET, "msctls_progress32", PBS_VERTICAL, 0},
 };
 
-constexpr DWORD kButtonKind = BS_TYPEMASK;
-constexpr DWORD kStaticKind = SS_TYPEMASK;
-constexpr DWORD kBarKind = PBS_SMOOTH | PBS_VERTICAL;
-
-const TemplateItem kMainItems[25] = {
-    {"Button", -1, "Test Info", 4, 81, 216, 96, kButtonKind, BS_GROUPBOX, 0, WS_EX_DLGMODALFRAME},
-    {"Static", -1, "CPU:", 10, 92, 18, 8, kStaticKind, SS_LEFT, WS_GROUP, 0},
-    {"Static", 1000, nullptr, 88, 92, 124, 8, kStaticKind, SS_LEFT, WS_GROUP, 0},
-    {"Button", 1, "E&xit", 116, 31, 64, 13, kButtonKind, BS_PUSHBUTTON, WS_TABSTOP, 0},
-    {"Button", 1006, "Use MMX instructions", 10, 18, 85, 10, kButtonKind, BS_AUTOCHECKBOX,
-     WS_TABSTOP, 0},
-    {"Button", 1007, "Use SSE instructions", 10, 30, 82, 10, kButtonKind, BS_AUTOCHECKBOX,
-     WS_TABSTOP, 0},
-    {"Button", 1008, "&Start Test", 115, 12, 64, 14, kButtonKind, BS_PUSHBUTTON, WS_TABSTOP,
-     WS_EX_STATICEDGE},
-    {"Static", -1, "Fibonacci test:", 10, 122, 47, 8, kStaticKind, SS_LEFT, WS_GROUP, 0},
-    {"Static", -1, "Calculating PI:", 10, 142, 46, 8, kStaticKind, SS_LEFT, WS_GROUP, 0},
-    {"msctls_progress32", 1010, "", 88, 143, 124, 6, kBarKind, PBS_SMOOTH, 0, WS_EX_STATICEDGE},
-    {"msctls_progress32", 1011, "", 88, 123, 124, 6, kBarKind, PBS_SMOOTH, 0, WS_EX_STATICEDGE},
-    {"Static", -1, "Complex Matrix:", 10, 112, 50, 8, kStaticKind, SS_LEFT, WS_GROUP, 0},
-    {"msctls_progress32", 1012, "", 88, 134, 124, 6, kBarKind, PBS_SMOOTH, 0, WS_EX_STATICEDGE},
-    {"Static", -1, "Chipset <-> Memory:", 10, 152, 65, 8, kStaticKind, SS_LEFT, WS_GROUP, 0},
-    {"msctls_progress32", 1013, "", 88, 153, 124, 6, kBarKind, PBS_SMOOTH, 0, WS_EX_STATICEDGE},
-    {"Button", -1, "Options", 4, 8, 100, 35, kButtonKind, BS_GROUPBOX, 0, 0},
-    {"Button", -1, "Errors:", 3, 47, 217, 32, kButtonKind, BS_GROUPBOX, 0, 0},
-    {"Static", 1016, nullptr, 10, 60, 166, 8, kStaticKind, SS_LEFT, WS_GROUP, 0},
-    {"Static", 1001, nullptr, 88, 102, 124, 8, kStaticKind, SS_LEFT, WS_GROUP, 0},
-    {"Static", -1, "Raw Clock Frequency:", 10, 102, 73, 8, kStaticKind, SS_LEFT, WS_GROUP, 0},
-    {"Static", -1, "Prime test:", 10, 132, 34, 8, kStaticKind, SS_LEFT, WS_GROUP, 0},
-    {"msctls_progress32", 1014, "", 88, 113, 124, 6, kBarKind, PBS_SMOOTH, 0, WS_EX_STATICEDGE},
-    {"Static", -1, "CPU <-> Chipset:", 10, 162, 55, 8, kStaticKind, SS_LEFT, WS_GROUP, 0},
-    {"msctls_progress32", 1015, "", 88, 163, 124, 6, kBarKind, PBS_SMOOTH, 0, WS_EX_STATICEDGE},
-    {"Static", -1, nullptr, 191, 13, 21, 20, kStaticKind, SS_ICON, 0, 0},
+// Each bar beside the label that names it, listed from top to bottom.
+const struct {
+    const char* label;
+    int bar;
+} kBarsTopToBottom[] = {
+    {"Complex Matrix:", IDC_BAR_COMPLEX_MATRIX},
+    {"Fibonacci test:", IDC_BAR_FIBONACCI},
+    {"Prime test:", IDC_BAR_PRIME},
+    {"Calculating PI:", IDC_BAR_PI},
+    {"Chipset <-> Memory:", IDC_BAR_CHIPSET_MEMORY},
+    {"CPU <-> Chipset:", IDC_BAR_CPU_CHIPSET},
 };
+
+// Each field the program writes must show its longest text whole.
+const struct {
+    int id;
+    const char* longest;
+} kWrittenFields[] = {
+    {IDC_CPU_NAME, "Intel Penitum MMX"},
+    {IDC_CLOCK_TEXT, "99999.99   MHZ   estimate "},
+    {IDC_ERROR_TEXT, "No Error(s) detected yet!"},
+    {IDC_ERROR_TEXT, " Error in Complex Math"},
+};
+
+HWND ChildByText(HWND dialog, const std::string& text) {
+    for (HWND child : ChildrenInOrder(dialog))
+        if (WindowText(child) == text) return child;
+    return nullptr;
+}
+
+bool Inside(const RECT& inner, const RECT& outer) {
+    return inner.left >= outer.left && inner.top >= outer.top && inner.right <= outer.right &&
+           inner.bottom <= outer.bottom;
+}
+
+void CheckAddressedControls(HWND dialog) {
+    for (const auto& want : kAddressedControls) {
+        SCOPED_TRACE("control " + std::to_string(want.id));
+        const HWND item = GetDlgItem(dialog, want.id);
+        ASSERT_NE(item, nullptr);
+        EXPECT_STRCASEEQ(ClassOf(item).c_str(), want.className);
+        const DWORD style = static_cast<DWORD>(GetWindowLongA(item, GWL_STYLE));
+        EXPECT_EQ(style & want.kindMask, want.kind);
+        EXPECT_EQ(style & (WS_CHILD | WS_VISIBLE), static_cast<DWORD>(WS_CHILD | WS_VISIBLE));
+    }
+    // The four controls a user operates are reached by Tab, E&xit first.
+    std::vector<HWND> tabStops;
+    for (HWND child : ChildrenInOrder(dialog))
+        if (GetWindowLongA(child, GWL_STYLE) & WS_TABSTOP) tabStops.push_back(child);
+    const std::vector<HWND> operated{GetDlgItem(dialog, IDOK), GetDlgItem(dialog, IDC_USE_MMX),
+                                     GetDlgItem(dialog, IDC_USE_SSE),
+                                     GetDlgItem(dialog, IDC_START_STOP)};
+    EXPECT_EQ(tabStops, operated);
+}
+
+void CheckLayout(HWND dialog) {
+    RECT client{};
+    GetClientRect(dialog, &client);
+    const std::vector<HWND> items = ChildrenInOrder(dialog);
+    std::vector<HWND> placed;  // everything but the group boxes
+    for (HWND item : items) {
+        SCOPED_TRACE("item \"" + WindowText(item) + "\"");
+        EXPECT_TRUE(Inside(ClientRectOf(dialog, item), client)) << "inside the dialog";
+        const bool groupBox = (GetWindowLongA(item, GWL_STYLE) & BS_TYPEMASK) == BS_GROUPBOX &&
+                              ClassOf(item) == "Button";
+        if (!groupBox) placed.push_back(item);
+    }
+    for (std::size_t i = 0; i < placed.size(); ++i) {
+        for (std::size_t j = i + 1; j < placed.size(); ++j) {
+            RECT a = ClientRectOf(dialog, placed[i]), b = ClientRectOf(dialog, placed[j]), both{};
+            EXPECT_FALSE(IntersectRect(&both, &a, &b))
+                << "\"" << WindowText(placed[i]) << "\" overlaps \"" << WindowText(placed[j])
+                << "\" (" << GetDlgCtrlID(placed[i]) << ", " << GetDlgCtrlID(placed[j]) << ")";
+        }
+    }
+    // Each group holds its controls.
+    const struct {
+        const char* group;
+        std::vector<int> members;
+    } groups[] = {
+        {"Options", {IDC_USE_MMX, IDC_USE_SSE}},
+        {"Errors:", {IDC_ERROR_TEXT}},
+        {"Test Info",
+         {IDC_CPU_NAME, IDC_CLOCK_TEXT, IDC_BAR_COMPLEX_MATRIX, IDC_BAR_FIBONACCI, IDC_BAR_PRIME,
+          IDC_BAR_PI, IDC_BAR_CHIPSET_MEMORY, IDC_BAR_CPU_CHIPSET}},
+    };
+    for (const auto& g : groups) {
+        const HWND box = ChildByText(dialog, g.group);
+        ASSERT_NE(box, nullptr) << g.group;
+        for (int id : g.members) {
+            EXPECT_TRUE(
+                Inside(ClientRectOf(dialog, GetDlgItem(dialog, id)), ClientRectOf(dialog, box)))
+                << id << " inside \"" << g.group << "\"";
+        }
+    }
+    // Each bar is on its label's row, to its right, and the rows go down the list.
+    LONG previousTop = -1;
+    for (const auto& row : kBarsTopToBottom) {
+        SCOPED_TRACE(row.label);
+        const HWND label = ChildByText(dialog, row.label);
+        ASSERT_NE(label, nullptr);
+        const RECT l = ClientRectOf(dialog, label),
+                   b = ClientRectOf(dialog, GetDlgItem(dialog, row.bar));
+        const LONG barMiddle = (b.top + b.bottom) / 2;
+        EXPECT_TRUE(barMiddle >= l.top && barMiddle <= l.bottom) << "on the label's row";
+        EXPECT_GE(b.left, l.right) << "right of the label";
+        EXPECT_GT(b.top, previousTop) << "below the bar before";
+        previousTop = b.top;
+    }
+}
+
+// Measured with the dialog's own font, as the static draws it.
+void CheckFieldsFitTheirTexts(HWND dialog) {
+    const HDC dc = GetDC(dialog);
+    ASSERT_NE(dc, nullptr);
+    const HGDIOBJ old =
+        SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageA(dialog, WM_GETFONT, 0, 0)));
+    for (const auto& field : kWrittenFields) {
+        SIZE text{};
+        GetTextExtentPoint32A(dc, field.longest, static_cast<int>(std::strlen(field.longest)),
+                              &text);
+        RECT r{};
+        GetClientRect(GetDlgItem(dialog, field.id), &r);
+        EXPECT_LE(text.cx, r.right) << "\"" << field.longest << "\" in field " << field.id;
+    }
+    SelectObject(dc, old);
+    ReleaseDC(dialog, dc);
+}
+
+// Alt with a letter must reach one control only.
+void CheckMnemonicsAreUnique(HWND dialog) {
+    std::string seen;
+    for (HWND child : ChildrenInOrder(dialog)) {
+        const std::string text = WindowText(child);
+        const std::size_t amp = text.find('&');
+        if (amp == std::string::npos || amp + 1 >= text.size()) continue;
+        const char key = static_cast<char>(std::tolower(static_cast<unsigned char>(text[amp + 1])));
+        EXPECT_EQ(seen.find(key), std::string::npos) << "'" << key << "' twice";
+        seen.push_back(key);
+    }
+}
 
 // Records the order in which creation and initialisation reach the dialog.
 class ObservedMainDialog : public CMainDialog {
@@ -86,36 +208,6 @@ protected:
     }
 };
 
-void CheckItems(HWND dialog) {
-    const std::vector<HWND> items = ChildrenInOrder(dialog);
-    ASSERT_EQ(items.size(), 25u);
-    for (std::size_t i = 0; i < items.size(); ++i) {
-        const TemplateItem& want = kMainItems[i];
-        const HWND item = items[i];
-        SCOPED_TRACE("item " + std::to_string(i + 1));
-        EXPECT_STRCASEEQ(ClassOf(item).c_str(), want.className);
-        EXPECT_EQ(static_cast<int>(GetWindowLongPtrA(item, GWLP_ID)), want.id);
-        if (want.text != nullptr) {
-            EXPECT_EQ(WindowText(item), want.text);
-        }
-        const DWORD style = static_cast<DWORD>(GetWindowLongA(item, GWL_STYLE));
-        EXPECT_EQ(style & (WS_CHILD | WS_VISIBLE), static_cast<DWORD>(WS_CHILD | WS_VISIBLE));
-        EXPECT_EQ(style & want.kindMask, want.kind);
-        EXPECT_EQ(style & (WS_GROUP | WS_TABSTOP), want.groupAndTab);
-        const DWORD exStyle = static_cast<DWORD>(GetWindowLongA(item, GWL_EXSTYLE));
-        EXPECT_EQ(exStyle & (WS_EX_STATICEDGE | WS_EX_DLGMODALFRAME), want.exStyle);
-        const RECT expected = DialogUnits(dialog, want.x, want.y, want.w, want.h);
-        const RECT actual = ClientRectOf(dialog, item);
-        EXPECT_EQ(actual.left, expected.left);
-        EXPECT_EQ(actual.top, expected.top);
-        // An icon static sizes itself to its icon.
-        if (i != 24) {
-            EXPECT_EQ(actual.right, expected.right);
-            EXPECT_EQ(actual.bottom, expected.bottom);
-        }
-    }
-}
-
 void CheckDialogWindow(HWND dialog) {
     EXPECT_EQ(WindowText(dialog), "Quarrion BETA v.92");
     const DWORD style = static_cast<DWORD>(GetWindowLongA(dialog, GWL_STYLE));
@@ -123,11 +215,6 @@ void CheckDialogWindow(HWND dialog) {
     EXPECT_EQ(style & wanted, wanted);
     EXPECT_EQ(style & (WS_MINIMIZEBOX | WS_MAXIMIZEBOX | WS_THICKFRAME), 0u);
     EXPECT_TRUE(GetWindowLongA(dialog, GWL_EXSTYLE) & WS_EX_APPWINDOW);
-    RECT client{};
-    GetClientRect(dialog, &client);
-    const RECT size = DialogUnits(dialog, 0, 0, 225, 183);
-    EXPECT_EQ(client.right, size.right);
-    EXPECT_EQ(client.bottom, size.bottom);
 }
 
 void CheckSystemMenu(HWND dialog) {
@@ -198,7 +285,10 @@ TEST_F(MainDialogTest, ShowsTheTemplateNamesTheProcessorAndInitialisesInOrder) {
     ModalScript script({ModalScript::Do([&] {
         const HWND hwnd = dialog.m_hWnd;
         CheckDialogWindow(hwnd);
-        CheckItems(hwnd);
+        CheckAddressedControls(hwnd);
+        CheckLayout(hwnd);
+        CheckFieldsFitTheirTexts(hwnd);
+        CheckMnemonicsAreUnique(hwnd);
         EXPECT_EQ(WindowText(GetDlgItem(hwnd, IDC_CPU_NAME)), "Intel Penitum III");
         EXPECT_TRUE(std::regex_match(WindowText(GetDlgItem(hwnd, IDC_CLOCK_TEXT)),
                                      std::regex("[1-9][0-9]*\\.[0-9][0-9]   MHZ   estimate ")))

@@ -4,6 +4,7 @@
 // figures print "name value". Google Benchmark keeps the optimiser honest.
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <map>
@@ -169,9 +170,19 @@ int main() {
     std::printf("memory_cycles_per_second_single %.1f\n", 1.0 / memory.denominatorSeconds);
     for (const auto& [name, rate] : FullTableRates(3.0))
         std::printf("%s_cycles_per_second_full_table %.1f\n", name.c_str(), rate);
+    // Scaling: the rate of one pinned worker per processor over that many times
+    // the rate of one alone, the two measured in turns like every other ratio.
     const std::vector<int> processors = UsableProcessors();
-    const double lone = PinnedMatrixRate({processors.front()}, 3.0);
-    const double all = PinnedMatrixRate(processors, 3.0);
-    std::printf("matrix_all_cpus_scaling %.3f\n", all / (lone * processors.size()));
+    std::vector<double> scalings;
+    for (int pair = 0; pair < 9; ++pair) {
+        const double lone = PinnedMatrixRate({processors.front()}, 0.5);
+        const double all = PinnedMatrixRate(processors, 0.5);
+        scalings.push_back(all / (lone * static_cast<double>(processors.size())));
+    }
+    InterleavedRatio scaling;
+    scaling.median = interleaved::Median(scalings);
+    scaling.min = *std::min_element(scalings.begin(), scalings.end());
+    scaling.max = *std::max_element(scalings.begin(), scalings.end());
+    PrintRatio("matrix_all_cpus_scaling", scaling);
     return 0;
 }

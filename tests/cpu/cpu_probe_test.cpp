@@ -1,8 +1,12 @@
-// The CPUID probes, questions and naming rule, on table-made
-// processors and once on this machine's own.
+// The CPUID probes, questions and naming rule: on table-made processors, on
+// real processors' values, and once on this machine's own.
 #include "cpu/cpu_probe.h"
 
 #include <gtest/gtest.h>
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
 
 #include <cstdio>
 #include <cstring>
@@ -274,15 +278,80 @@ TEST(CpuProbeSource, DefaultProbeAsksTheActiveSource) {
     EXPECT_EQ(&ActiveCpuidSource(), &HardwareCpuid());
 }
 
-// Whatever this processor has: every i686 and x86-64 one has CPUID, and the
-// questions answer what its own leaf 1 says.
-TEST(CpuProbeHardware, ThisProcessorsOwnCpuidAnswers) {
+// Real processors, as their CPUID leaves read (signature and feature flags from
+// published dumps), with what the rule is known to answer for each. The Intel
+// names need standard flags only, so every processor with an on-chip FPU that
+// fits them gets an Intel name; the AMD names are left to processors that do
+// not report the FPU in their standard flags, and no real one here does that.
+struct RealProcessor {
+    const char* what;
+    std::uint32_t maxStandard, signature, standard, maxExtended, extended;
+    const char* name;
+    bool mmx, sse, tsc;
+};
+
+const RealProcessor kRealProcessors[] = {
+    // The whole signature is compared with 5, so even a 486 passes as a Pentium.
+    {"Intel 486 DX4", 1, 0x00000480, 0x00000003, 0, 0, "Intel Penitum", false, false, false},
+    {"Intel Pentium P54C", 1, 0x0000052C, 0x000001BF, 0, 0, "Intel Penitum", false, false, true},
+    {"Intel Pentium MMX P55C", 1, 0x00000543, 0x008001BF, 0, 0, "Intel Penitum MMX", true, false,
+     true},
+    {"Intel Pentium Pro", 2, 0x00000619, 0x0000FBFF, 0, 0, "Intel Penitum", false, false, true},
+    {"Intel Pentium II Klamath", 2, 0x00000634, 0x0080FBFF, 0, 0, "Intel Penitum II", true, false,
+     true},
+    {"Intel Pentium III Katmai", 3, 0x00000672, 0x0387FBFF, 0, 0, "Intel Penitum III", true, true,
+     true},
+    {"Intel Pentium 4 Northwood", 2, 0x00000F29, 0xBFEBFBFF, 0x80000004, 0, "Intel Penitum III",
+     true, true, true},
+    {"Intel Core i7 Skylake", 0x16, 0x000506E3, 0xBFEBFBFF, 0x80000008, 0x2C100800,
+     "Intel Penitum III", true, true, true},
+    {"AMD K6", 1, 0x00000562, 0x008001BF, 0x80000005, 0x008005BF, "Intel Penitum MMX", true, false,
+     true},
+    {"AMD K6-2", 1, 0x0000058C, 0x008021BF, 0x80000005, 0x808029BF, "Intel Penitum MMX", true,
+     false, true},
+    {"AMD Athlon Thunderbird", 1, 0x00000642, 0x0183F9FF, 0x80000005, 0xC1C3F9FF,
+     "Intel Penitum II", true, false, true},
+    {"AMD Athlon XP Palomino", 1, 0x00000662, 0x0383FBFF, 0x80000007, 0xC1C3FBFF,
+     "Intel Penitum III", true, true, true},
+    {"AMD Ryzen Zen", 0x0D, 0x00800F11, 0x178BFBFF, 0x8000001F, 0x2FD3FBFF, "Intel Penitum III",
+     true, true, true},
+};
+
+TEST(CpuProbeRealProcessors, NameAndOptionsAsKnownForEachProcessor) {
+    for (const RealProcessor& p : kRealProcessors) {
+        SCOPED_TRACE(p.what);
+        ProcessorModel model;
+        model.maxStandard = p.maxStandard;
+        model.signature = p.signature;
+        model.standard = p.standard;
+        model.maxExtended = p.maxExtended;
+        model.extended = p.extended;
+        FakeCpuid source(model);
+        const CCpuProbe probe(source);
+        const char* name = probe.NameProcessor();
+        EXPECT_STREQ(name != nullptr ? name : "(no name)", p.name);
+        EXPECT_EQ(probe.HasMMX(), p.mmx);
+        EXPECT_EQ(probe.HasSSE(), p.sse);
+        EXPECT_EQ(probe.HasTimeStampCounter(), p.tsc);
+    }
+}
+
+// This machine's processor, asked through the real instruction, against what
+// another reader of CPUID says about it: the compiler's runtime on Linux, the
+// system's feature list on Windows.
+TEST(CpuProbeHardware, ThisProcessorsAnswersAgreeWithTheSystem) {
     CCpuProbe probe;
     EXPECT_EQ(probe.CpuidSupported(), 0x200000u);
-    const std::uint32_t standard = HardwareCpuid().Query(1).edx;
-    EXPECT_EQ(probe.HasMMX(), (standard & kMmx) != 0);
-    EXPECT_EQ(probe.HasSSE(), (standard & kSse) != 0);
-    EXPECT_EQ(probe.HasTimeStampCounter(), (standard & kTsc) != 0);
+#ifdef _WIN32
+    EXPECT_EQ(probe.HasMMX(), IsProcessorFeaturePresent(PF_MMX_INSTRUCTIONS_AVAILABLE) != 0);
+    EXPECT_EQ(probe.HasSSE(), IsProcessorFeaturePresent(PF_XMMI_INSTRUCTIONS_AVAILABLE) != 0);
+    EXPECT_EQ(probe.HasTimeStampCounter(),
+              IsProcessorFeaturePresent(PF_RDTSC_INSTRUCTION_AVAILABLE) != 0);
+#else
+    __builtin_cpu_init();
+    EXPECT_EQ(probe.HasMMX(), __builtin_cpu_supports("mmx") != 0);
+    EXPECT_EQ(probe.HasSSE(), __builtin_cpu_supports("sse") != 0);
+#endif
     char vendor[13];
     EXPECT_GT(probe.GetMaxStandardLeaf(vendor), 0);
     EXPECT_EQ(std::strlen(vendor), 12u);

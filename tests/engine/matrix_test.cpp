@@ -3,8 +3,12 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <cmath>
+#include <cstring>
 #include <memory>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -125,21 +129,44 @@ TEST_F(Matrix, StopDuringACycleLetsBothPassesAndTheComparisonFinish) {
     EXPECT_TRUE(state.matrixError.load());
 }
 
-TEST(MatrixWorkers, ThreeInstancesCyclingTogetherRaiseNothing) {
+// Instances share nothing: three cycling at once (each past its third cycle
+// while the others run) end with exactly the arrays one instance computes alone.
+TEST(MatrixWorkers, ThreeInstancesCyclingTogetherComputeWhatOneComputesAlone) {
+    auto alone = std::make_unique<MatrixArrays>();
+    TestRunStateRecord aloneState;
+    MatrixCycle(*alone, aloneState.matrixError);
+
     TestRunStateRecord state;
+    constexpr int kInstances = 3;
+    std::atomic<int> cycles[kInstances] = {};
+    std::vector<std::unique_ptr<MatrixArrays>> arrays;
     std::vector<std::thread> threads;
-    std::atomic<unsigned long> cycles{0};
-    for (int i = 0; i < 3; ++i) {
-        threads.emplace_back([&] {
-            auto m = std::make_unique<MatrixArrays>();
-            cycles += RunMatrix(*m, state);
+    for (int i = 0; i < kInstances; ++i) {
+        arrays.push_back(std::make_unique<MatrixArrays>());
+        threads.emplace_back([&, i] {
+            RunUntilStopped(state.stopRequested, [&] {
+                MatrixCycle(*arrays[i], state.matrixError);
+                ++cycles[i];
+            });
         });
     }
-    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    // Only a hang reaches the ceiling.
+    const auto ceiling = std::chrono::steady_clock::now() + std::chrono::minutes(2);
+    auto allPastThree = [&] {
+        for (const auto& c : cycles)
+            if (c.load() < 3) return false;
+        return true;
+    };
+    while (!allPastThree() && std::chrono::steady_clock::now() < ceiling)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
     state.stopRequested = true;
     for (auto& t : threads) t.join();
-    EXPECT_GE(cycles.load(), 3u);
+    ASSERT_TRUE(allPastThree()) << "the instances did not cycle";
     EXPECT_FALSE(state.matrixError.load());
+    for (int i = 0; i < kInstances; ++i) {
+        SCOPED_TRACE("instance " + std::to_string(i + 1));
+        EXPECT_EQ(std::memcmp(arrays[i].get(), alone.get(), sizeof(MatrixArrays)), 0);
+    }
 }
 
 TEST(MatrixWorkerRoutine, ReturnsZeroAtOnceWhenStopIsAlreadyRequested) {

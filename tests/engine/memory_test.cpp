@@ -4,7 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <thread>
+#include <atomic>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -70,16 +71,31 @@ TEST(MemoryFills, EachCycleFillsTheWholeBlockWith97ThenWithZero) {
     EXPECT_EQ(Observed::wrongFills, 0);
 }
 
+// Stop comes between the two fills of a cycle: that cycle still ends with its
+// zero fill, and no further cycle starts.
+std::atomic<bool>* g_stopAtFill = nullptr;
+int g_fillsSeen = 0, g_stopAfterFill = 0;
+
+void StopAtAChosenFill(const unsigned char*, std::size_t) {
+    if (++g_fillsSeen == g_stopAfterFill) g_stopAtFill->store(true);
+}
+
 TEST(MemoryFills, StopDuringACycleEndsWithTheZeroFill) {
-    std::vector<unsigned char> block(kMemoryBlockSize, 0x55);
-    std::atomic<bool> stop{false};
-    unsigned long cycles = 0;
-    std::thread worker([&] { cycles = RunMemoryFills(block.data(), block.size(), stop); });
-    std::this_thread::sleep_for(std::chrono::milliseconds(30));
-    stop = true;
-    worker.join();
-    EXPECT_GE(cycles, 1u);
-    EXPECT_TRUE(AllBytesAre(block.data(), block.size(), 0));
+    const struct {
+        int stopAfterFill;
+        unsigned long cycles;
+    } cases[] = {{1, 1}, {3, 2}, {4, 2}, {7, 4}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE("stop after fill " + std::to_string(c.stopAfterFill));
+        std::vector<unsigned char> block(kMemoryBlockSize, 0x55);
+        std::atomic<bool> stop{false};
+        g_stopAtFill = &stop;
+        g_fillsSeen = 0;
+        g_stopAfterFill = c.stopAfterFill;
+        EXPECT_EQ(RunMemoryFills(block.data(), block.size(), stop, StopAtAChosenFill), c.cycles);
+        EXPECT_EQ(g_fillsSeen, static_cast<int>(2 * c.cycles));
+        EXPECT_TRUE(AllBytesAre(block.data(), block.size(), 0));
+    }
 }
 
 #ifdef _WIN32

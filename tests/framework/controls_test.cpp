@@ -5,6 +5,11 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <ostream>
+#include <string>
+#include <vector>
+
 #include "framework/app.h"
 #include "framework/dialog.h"
 #include "res/resource.h"
@@ -40,22 +45,133 @@ public:
     Plain() : CDialog(IDD_QUARRION_DIALOG) {}
 };
 
-TEST(Controls, WrappersDriveTheirControls) {
+// What a wrapper sent, seen by a thread hook before the control answers.
+struct Sent {
+    UINT message;
+    WPARAM wParam;
+    LPARAM lParam;
+    bool operator==(const Sent& o) const {
+        return message == o.message && wParam == o.wParam && lParam == o.lParam;
+    }
+};
+std::ostream& operator<<(std::ostream& out, const Sent& s) {
+    return out << "message 0x" << std::hex << s.message << " (" << s.wParam << ", " << s.lParam
+               << ")";
+}
+
+HWND g_watched = nullptr;
+std::vector<Sent>* g_sent = nullptr;
+
+LRESULT CALLBACK RecordSent(int code, WPARAM wp, LPARAM lp) {
+    const auto* cwp = reinterpret_cast<const CWPSTRUCT*>(lp);
+    // Only the controls' own messages: a control repaints itself as it likes.
+    const bool controlMessage =
+        cwp->message >= WM_USER || (cwp->message >= BM_GETCHECK && cwp->message <= BM_SETIMAGE);
+    if (code == HC_ACTION && g_sent != nullptr && cwp->hwnd == g_watched && controlMessage)
+        g_sent->push_back({cwp->message, cwp->wParam, cwp->lParam});
+    return CallNextHookEx(nullptr, code, wp, lp);
+}
+
+// The wrappers are single messages: each call sends exactly its message with
+// its arguments packed as the control expects, and hands back the answer.
+TEST(Controls, EachWrapperSendsItsOneMessage) {
+    CWinApp::EnableControlContainer();
+    Plain dialog;
+    const struct Case {
+        const char* what;
+        int control;
+        std::function<LRESULT(HWND)> call;
+        Sent expected;
+    } cases[] = {
+        {"SetRange",
+         IDC_BAR_PI,
+         [](HWND h) {
+             CProgressCtrl bar;
+             bar.m_hWnd = h;
+             bar.SetRange(1, 75);
+             return LRESULT{0};
+         },
+         {PBM_SETRANGE, 0, MAKELPARAM(1, 75)}},
+        {"SetPos",
+         IDC_BAR_PI,
+         [](HWND h) {
+             CProgressCtrl bar;
+             bar.m_hWnd = h;
+             return static_cast<LRESULT>(bar.SetPos(33));
+         },
+         {PBM_SETPOS, 33, 0}},
+        {"GetPos",
+         IDC_BAR_PI,
+         [](HWND h) {
+             CProgressCtrl bar;
+             bar.m_hWnd = h;
+             return static_cast<LRESULT>(bar.GetPos());
+         },
+         {PBM_GETPOS, 0, 0}},
+        {"SetStep",
+         IDC_BAR_PI,
+         [](HWND h) {
+             CProgressCtrl bar;
+             bar.m_hWnd = h;
+             return static_cast<LRESULT>(bar.SetStep(3));
+         },
+         {PBM_SETSTEP, 3, 0}},
+        {"StepIt",
+         IDC_BAR_PI,
+         [](HWND h) {
+             CProgressCtrl bar;
+             bar.m_hWnd = h;
+             return static_cast<LRESULT>(bar.StepIt());
+         },
+         {PBM_STEPIT, 0, 0}},
+        {"GetCheck",
+         IDC_USE_SSE,
+         [](HWND h) {
+             CButton box;
+             box.m_hWnd = h;
+             return static_cast<LRESULT>(box.GetCheck());
+         },
+         {BM_GETCHECK, 0, 0}},
+        {"SetCheck",
+         IDC_USE_SSE,
+         [](HWND h) {
+             CButton box;
+             box.m_hWnd = h;
+             box.SetCheck(BST_CHECKED);
+             return LRESULT{0};
+         },
+         {BM_SETCHECK, BST_CHECKED, 0}},
+    };
+    ModalScript script({ModalScript::Do([&] {
+        for (const Case& c : cases) {
+            SCOPED_TRACE(c.what);
+            const HWND control = dialog.GetDlgItem(c.control);
+            std::vector<Sent> sent;
+            g_watched = control;
+            g_sent = &sent;
+            LRESULT answer = 0;
+            {
+                const HookHandle hook(
+                    SetWindowsHookExA(WH_CALLWNDPROC, RecordSent, nullptr, GetCurrentThreadId()));
+                answer = c.call(control);
+            }
+            g_sent = nullptr;
+            EXPECT_EQ(sent, std::vector<Sent>{c.expected});
+            // A getter hands back what the control answers to the same message.
+            if (c.expected.message == PBM_GETPOS || c.expected.message == BM_GETCHECK) {
+                EXPECT_EQ(answer, SendMessageA(control, c.expected.message, 0, 0));
+            }
+        }
+        dialog.EndDialog(1);
+    })});
+    EXPECT_EQ(script.Run([&] { return dialog.DoModal(); }), 1);
+    EXPECT_FALSE(script.TimedOut());
+}
+
+TEST(Controls, WindowWrappersActOnTheirWindow) {
     CWinApp::EnableControlContainer();
     Plain dialog;
     ModalScript script({ModalScript::Do([&] {
-        CButton check;
-        check.m_hWnd = dialog.GetDlgItem(IDC_USE_SSE);
-        EXPECT_EQ(check.GetCheck(), BST_UNCHECKED);
-        check.SetCheck(BST_CHECKED);
-        EXPECT_EQ(check.GetCheck(), BST_CHECKED);
-        EXPECT_EQ(IsDlgButtonChecked(dialog.m_hWnd, IDC_USE_SSE), BST_CHECKED);
-        check.EnableWindow(FALSE);
-        EXPECT_FALSE(IsWindowEnabled(check.m_hWnd));
-        EXPECT_FALSE(check.IsWindowEnabled());
-        check.EnableWindow(TRUE);
-        EXPECT_TRUE(check.IsWindowEnabled());
-
         CButton button;
         button.m_hWnd = dialog.GetDlgItem(IDC_START_STOP);
         EXPECT_EQ(button.GetWindowText(), "&Start Test");
@@ -63,25 +179,11 @@ TEST(Controls, WrappersDriveTheirControls) {
         EXPECT_EQ(button.GetWindowText(), "");
         button.SetWindowText("&Stop");
         EXPECT_EQ(button.GetWindowText(), "&Stop");
-
-        CProgressCtrl bar;
-        bar.m_hWnd = dialog.GetDlgItem(IDC_BAR_PI);
-        bar.SetRange(1, 25);
-        PBRANGE range{};
-        bar.SendMessage(PBM_GETRANGE, FALSE, reinterpret_cast<LPARAM>(&range));
-        EXPECT_EQ(range.iLow, 1);
-        EXPECT_EQ(range.iHigh, 25);
-        bar.SetPos(1);
-        EXPECT_EQ(bar.StepIt(), 1) << "StepIt answers the previous position";
-        EXPECT_EQ(bar.GetPos(), 11);
-        bar.StepIt();
-        EXPECT_EQ(bar.GetPos(), 21);
-        bar.StepIt();  // passes 25: wraps to the lower bound and steps on
-        EXPECT_LT(bar.GetPos(), 21);
-        EXPECT_EQ(bar.SetStep(3), 10) << "the default step is 10";
-        const int before = bar.GetPos();
-        EXPECT_EQ(bar.SetPos(0), before);
-        EXPECT_EQ(bar.GetPos(), 1) << "positions clamp to the range";
+        button.EnableWindow(FALSE);
+        EXPECT_FALSE(IsWindowEnabled(button.m_hWnd));
+        EXPECT_FALSE(button.IsWindowEnabled());
+        button.EnableWindow(TRUE);
+        EXPECT_TRUE(button.IsWindowEnabled());
         dialog.EndDialog(1);
     })});
     EXPECT_EQ(script.Run([&] { return dialog.DoModal(); }), 1);

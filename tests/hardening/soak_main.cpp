@@ -21,34 +21,6 @@ namespace {
 
 using Handle = UniqueResource<HANDLE, CloseHandle>;
 
-// Handles of a process, from the system's handle list (GetProcessHandleCount
-// answers 0 under Wine; this list is right on both).
-int HandlesOf(DWORD processId) {
-    using Query = LONG(WINAPI*)(int, void*, ULONG, ULONG*);
-    static const auto query = reinterpret_cast<Query>(reinterpret_cast<void*>(
-        GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtQuerySystemInformation")));
-    struct Entry {
-        ULONG owner;
-        BYTE type, flags;
-        USHORT value;
-        void* object;
-        ULONG access;
-    };
-    std::vector<BYTE> buffer(1 << 20);
-    LONG status = 0;
-    constexpr LONG kTooSmall = static_cast<LONG>(0xC0000004);
-    while ((status = query(16 /* SystemHandleInformation */, buffer.data(),
-                           static_cast<ULONG>(buffer.size()), nullptr)) == kTooSmall) {
-        buffer.resize(buffer.size() * 2);
-    }
-    if (status != 0) return -1;
-    const ULONG count = *reinterpret_cast<const ULONG*>(buffer.data());
-    const auto* entries = reinterpret_cast<const Entry*>(buffer.data() + sizeof(void*));
-    int mine = 0;
-    for (ULONG i = 0; i < count; ++i) mine += entries[i].owner == processId;
-    return mine;
-}
-
 // Committed private memory (Wine fills PagefileUsage, not PrivateUsage).
 double PrivateMiB(HANDLE process) {
     PROCESS_MEMORY_COUNTERS_EX counters{};

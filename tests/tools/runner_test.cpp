@@ -196,16 +196,27 @@ TEST(StressRun, AllCpusPinsOneMatrixWorkerToEachProcessor) {
 }
 
 TEST(StressRun, CycleCoresMovesTheMatrixWorkerAlong) {
-    RunSetup setup = MakeSetup(3);
+    RunSetup setup = MakeSetup(120);  // a ceiling: the run ends once two moves were followed
     setup.options.placement = Placement::CycleCores;
     setup.options.cycleSeconds = 1;
+    if (setup.processors.size() < 2) GTEST_SKIP() << "one processor: nowhere to move";
+    std::vector<int> targets;  // each new target the runner set, in order
+    RunSeams seams = Quick();
+    seams.until = [&](const RunResult& r) {
+        const WorkerState& w = *r.workers.front();
+        const int target = w.targetProcessor.load();
+        if (targets.empty() || targets.back() != target) targets.push_back(target);
+        return targets.size() >= 3 && w.pinnedProcessor.load() == target;
+    };
     std::ostringstream out;
-    const RunResult r = RunStress(setup, out, false, kNoInterrupt, Quick());
+    const RunResult r = RunStress(setup, out, false, kNoInterrupt, seams);
     EXPECT_EQ(r.status, kExitClean);
     ASSERT_EQ(r.workers.size(), 1u);
+    ASSERT_GE(targets.size(), 3u);
     const std::size_t n = setup.processors.size();
-    // Moved at 1 s and 2 s: the third processor in the list, wrapping.
-    EXPECT_EQ(r.workers[0]->pinnedProcessor.load(), setup.processors[2 % n]);
+    for (std::size_t i = 0; i < targets.size(); ++i)
+        EXPECT_EQ(targets[i], setup.processors[i % n]) << "move " << i << ": the next, wrapping";
+    EXPECT_EQ(r.workers[0]->pinnedProcessor.load(), targets.back()) << "the worker followed";
 }
 
 TEST(StressSelfTest, DetectsAndReportsTheInjectedFault) {
