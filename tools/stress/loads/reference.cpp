@@ -1,7 +1,6 @@
 // The portable references every variant must match bit for bit, the integer
 // seeds, and the choice of a variant's kernels.
 #include <array>
-#include <cmath>
 #include <cstring>
 
 #include "tools/stress/isa.h"
@@ -11,14 +10,11 @@
 namespace vload {
 namespace {
 
-// x*x + c rounded once, whatever precision the build's own arithmetic keeps.
 double Step(double x) {
-    return std::fma(x, x, kQuadraticC);
+    return ExactFma(x, x, kQuadraticC);
 }
-// a + b rounded once to double: the 32-bit build's x87 would otherwise round
-// to its own precision first.
 double Sum(double a, double b) {
-    return std::fma(a, 1.0, b);
+    return ExactFma(a, 1.0, b);
 }
 
 constexpr std::uint8_t Times2(std::uint8_t v) {
