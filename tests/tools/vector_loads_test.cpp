@@ -224,7 +224,9 @@ TEST(VectorLoads, ThePortableFusedMultiplyAddRoundsAsTheHardwareDoes) {
     } cases[] = {
         {third, 3.0, -1.0},            // the product's lost bits alone
         {1.0 + ulp, 1.0 - ulp, -1.0},  // cancellation down to the last bits
-        {1.0 + ulp, 1.0 + ulp, 0.0},   // a tie below the kept bits: to even
+        {1.0 + ulp, 1.0, ulp / 2},     // a tie, to the even neighbour above
+        {1.0, 1.0, ulp / 2},           // a tie, to the even neighbour below
+        {1.0 + ulp, 1.0 + ulp, 0.0},   // the product's own low bits
         {0x1p-30, 0x1p-30, 1.0},       // far apart: only a sticky bit
         {-0.0, 5.0, -0.0},             // zeros and their signs
         {0.0, -5.0, 0.0},
