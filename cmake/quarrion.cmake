@@ -2,6 +2,10 @@
 
 set(QUARRION_SANITIZE "" CACHE STRING "address, thread or empty")
 
+# The one version, from project(), for every program and package that shows it.
+configure_file(${CMAKE_CURRENT_LIST_DIR}/version.h.in ${PROJECT_BINARY_DIR}/generated/quarrion_version.h
+               @ONLY)
+
 # Our own targets only: third-party code (googletest) keeps its own warnings.
 function(quarrion_settings target)
   target_compile_options(${target} PRIVATE -Wall -Wextra -Wpedantic -Wshadow -Werror)
@@ -13,7 +17,7 @@ function(quarrion_settings target)
     # out-of-line code, so excess precision treats them alike.
     target_compile_options(${target} PRIVATE -march=i686 -mfpmath=387 -mno-mmx -mno-sse)
   endif()
-  target_include_directories(${target} PRIVATE ${PROJECT_SOURCE_DIR})
+  target_include_directories(${target} PRIVATE ${PROJECT_SOURCE_DIR} ${PROJECT_BINARY_DIR}/generated)
 endfunction()
 
 if(QUARRION_SANITIZE STREQUAL "address")
@@ -26,6 +30,13 @@ endif()
 
 if(WIN32)
   add_link_options(-static -static-libgcc -static-libstdc++)
+endif()
+
+# Debian's hardening for the packaged Linux program: checked string and memory
+# calls, and relocations bound at start and then read-only.
+if(NOT WIN32 AND QUARRION_SANITIZE STREQUAL "")
+  add_compile_definitions($<$<NOT:$<CONFIG:Debug>>:_FORTIFY_SOURCE=2>)
+  add_link_options(-Wl,-z,relro,-z,now)
 endif()
 
 macro(quarrion_find_gtest)

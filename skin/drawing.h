@@ -26,6 +26,38 @@ struct Rings3 {
         innerBottomRight;
 };
 
+// The ring schemes, named once: the painters draw them and their tests expect them.
+namespace Scheme {
+using namespace Sys;
+// A text-entry frame: normal, under 30 pixels high, highlighted, disabled or read-only.
+inline constexpr Rings2 kFlat{SHADOW, HIGHLIGHT, LIGHT, LIGHT};
+inline constexpr Rings2 kSmall{SHADOW, HIGHLIGHT, HIGHLIGHT, LIGHT};
+inline constexpr Rings2 kLit{SHADOW, HIGHLIGHT, DKSHADOW, LIGHT};
+inline constexpr Rings2 kGrey{SHADOW, HIGHLIGHT, FACE, FACE};
+// A button-like part (arrow, thumb, drop-down or spin button, header item,
+// toolbar button): flat, highlighted, and the drop-down button disabled.
+inline constexpr Rings2 kButton{HIGHLIGHT, SHADOW, FACE, FACE};
+inline constexpr Rings2 kButtonLit{FACE, DKSHADOW, HIGHLIGHT, SHADOW};
+inline constexpr Rings2 kButtonDisabled{FACE, FACE, FACE, FACE};
+// A raised item under the mouse (header item, toolbar button, trackbar thumb).
+inline constexpr Rings2 kRaisedLit{HIGHLIGHT, DKSHADOW, LIGHT, SHADOW};
+// A pressed toolbar button, and the same under the mouse.
+inline constexpr Rings2 kChecked{SHADOW, HIGHLIGHT, FACE, FACE};
+inline constexpr Rings2 kCheckedLit{DKSHADOW, HIGHLIGHT, SHADOW, SHADOW};
+// Push buttons: ordinary, default, and pressed (a checked push-like box).
+inline constexpr Rings3 kOrdinary{HIGHLIGHT, SHADOW, FACE, FACE, FACE, FACE};
+inline constexpr Rings3 kOrdinaryLit{HIGHLIGHT, DKSHADOW, LIGHT, SHADOW, FACE, FACE};
+inline constexpr Rings3 kDefault{DKSHADOW, DKSHADOW, HIGHLIGHT, SHADOW, FACE, FACE};
+inline constexpr Rings3 kDefaultLit{DKSHADOW, DKSHADOW, HIGHLIGHT, DKSHADOW, LIGHT, SHADOW};
+inline constexpr Rings2 kPressed{SHADOW, HIGHLIGHT, FACE, FACE};
+inline constexpr Rings2 kPressedLit{DKSHADOW, HIGHLIGHT, SHADOW, LIGHT};
+// A check box's box: normal, highlighted, disabled, and in the third state.
+inline constexpr Rings2 kBox{SHADOW, HIGHLIGHT, WINDOW, WINDOW};
+inline constexpr Rings2 kBoxLit{DKSHADOW, HIGHLIGHT, SHADOW, FACE};
+inline constexpr Rings2 kBoxDisabled{SHADOW, HIGHLIGHT, FACE, FACE};
+inline constexpr Rings2 kBoxGrey{SHADOW, HIGHLIGHT, HIGHLIGHT, HIGHLIGHT};
+}  // namespace Scheme
+
 // ExtTextOut with ETO_OPAQUE: the cheapest solid fill, and no brush to own. The
 // background colour stays set to the last colour used. An extent of -1 fills the
 // single column (row) just before x (y).

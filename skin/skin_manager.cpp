@@ -1,28 +1,16 @@
-// The manager: thread hooks, class recognition, the registry of skinning
-// objects, the hover timer, and everything undone again at process exit.
+// The manager: thread hooks, the registry of skinning objects per thread, the
+// hover timer of each thread, and everything undone again at process exit.
 #include "skin/skin_manager.h"
 
-#include <commctrl.h>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
 #include <new>
+#include <unordered_map>
+#include <utility>
 #include <vector>
 
-#include "skin/skinned_check_box.h"
-#include "skin/skinned_combo_box.h"
-#include "skin/skinned_combo_edit.h"
-#include "skin/skinned_date_time.h"
-#include "skin/skinned_edit.h"
-#include "skin/skinned_header.h"
-#include "skin/skinned_ip_address.h"
-#include "skin/skinned_push_button.h"
-#include "skin/skinned_radio_button.h"
-#include "skin/skinned_scroll_bar.h"
-#include "skin/skinned_spin.h"
-#include "skin/skinned_tab.h"
-#include "skin/skinned_toolbar.h"
-#include "skin/skinned_trackbar.h"
+#include "skin/recognition.h"
 #include "skin/trace.h"
 
 #if defined(QUARRION_SKIN_TRACE) && QUARRION_SKIN_TRACE
@@ -36,165 +24,166 @@ void SkinTrace(const char* format, ...) {
 }
 #endif
 
-// Construction order is definition order: the maps exist before the manager and
-// outlive it, so its destructor still finds them at process exit.
-namespace {
-// Windows we could not step out of because another subclasser sits above us:
-// our procedure stays in their chain and passes everything to the saved one.
-std::unordered_map<HWND, WNDPROC> stranded;
-}  // namespace
-std::unordered_map<HWND, std::unique_ptr<CSkinnedControl>> CSkinManager::controlMap;
-std::unordered_map<HWND, std::unique_ptr<CSkinnedDialog>> CSkinManager::dialogMap;
-std::unordered_map<DWORD, CSkinManager::HookHandle> CSkinManager::threadMap;
-HWND CSkinManager::hotWindow = nullptr;
-
-struct ManagerInstance {
-    static CSkinManager manager;
-};
-CSkinManager ManagerInstance::manager;
-
 namespace {
 
-constexpr int kClassNameSize = 64;
+// What one thread has skinned. `hook` and `stopTimer` may be touched from other
+// threads, under the registry's lock; everything else only by the thread itself.
+struct ThreadSkin {
+    CSkinManager::HookHandle hook;
+    bool stopTimer = false;  // unhooked from elsewhere: the thread's next tick stops its timer
+    std::unordered_map<HWND, std::unique_ptr<CSkinnedControl>> controls;
+    std::unordered_map<HWND, std::unique_ptr<CSkinnedDialog>> dialogs;
+    // Windows we could not step out of because another subclasser sits above us:
+    // our procedure stays in their chain and passes everything to the saved one.
+    std::unordered_map<HWND, WNDPROC> stranded;
+    HWND hotWindow = nullptr;  // not owned
+    UINT_PTR timerId = 0;
 
-template <typename Visit>
-void ForEachChild(HWND parent, Visit visit) {
-    for (HWND child = ::GetTopWindow(parent); child != nullptr;
-         child = ::GetWindow(child, GW_HWNDNEXT)) {
-        visit(child);
+    bool Empty() const {
+        return !hook && controls.empty() && dialogs.empty() && stranded.empty() && timerId == 0;
     }
-}
+};
+
+class Lock {
+public:
+    explicit Lock(CRITICAL_SECTION& section) : section_(section) {
+        ::EnterCriticalSection(&section_);
+    }
+    ~Lock() { ::LeaveCriticalSection(&section_); }
+    Lock(const Lock&) = delete;
+    Lock& operator=(const Lock&) = delete;
+
+private:
+    CRITICAL_SECTION& section_;
+};
+
+// The table of threads. A thread's entry is erased only by that thread, or by
+// RemoveAll at process exit, so a thread may keep its own entry while it runs
+// code that sends no message; across a sent message it looks it up again.
+class Registry {
+public:
+    Registry() { ::InitializeCriticalSection(&section_); }
+    ~Registry() { ::DeleteCriticalSection(&section_); }
+    Registry(const Registry&) = delete;
+    Registry& operator=(const Registry&) = delete;
+
+    CRITICAL_SECTION& section() { return section_; }
+    // Under the lock only.
+    std::unordered_map<DWORD, std::unique_ptr<ThreadSkin>> threads;
+
+    ThreadSkin* Find(DWORD thread) {
+        const Lock lock(section_);
+        const auto found = threads.find(thread);
+        return found != threads.end() ? found->second.get() : nullptr;
+    }
+    ThreadSkin* Mine() { return Find(::GetCurrentThreadId()); }
+    // Throws std::bad_alloc.
+    ThreadSkin& Of(DWORD thread) {
+        const Lock lock(section_);
+        std::unique_ptr<ThreadSkin>& slot = threads[thread];
+        if (!slot) slot = std::make_unique<ThreadSkin>();
+        return *slot;
+    }
+    // The calling thread's entry goes once nothing is left in it.
+    void DropMineIfEmpty() {
+        const Lock lock(section_);
+        const auto found = threads.find(::GetCurrentThreadId());
+        if (found != threads.end() && found->second->Empty()) threads.erase(found);
+    }
+
+private:
+    CRITICAL_SECTION section_;
+};
+
+// Constructed before the manager and destroyed after it, so its destructor still
+// finds every thread's windows.
+Registry registry;
 
 bool IsChildWindow(HWND window) {
     return (::GetWindowLongA(window, GWL_STYLE) & WS_CHILD) != 0;
 }
 
-bool ClassIs(HWND window, const char* name) {
-    char actual[kClassNameSize] = {};
-    ::GetClassNameA(window, actual, kClassNameSize);
-    return ::lstrcmpiA(actual, name) == 0;
+// Only the thread that owns a window may subclass it and paint it.
+bool OwnedHere(HWND window) {
+    DWORD process = 0;
+    return ::GetWindowThreadProcessId(window, &process) == ::GetCurrentThreadId() &&
+           process == ::GetCurrentProcessId();
 }
 
-// What one row of the recognition table sees of the window.
-struct Candidate {
-    CSkinManager& manager;
-    HWND window;
-    DWORD style;
-    bool clientEdge;
-
-    bool Has(DWORD mask) const { return (style & mask) == mask; }
-    void SkinChildren() const {
-        ForEachChild(window, [this](HWND child) { manager.AddControl(child); });
+std::vector<HWND> ChildrenOf(HWND parent) {
+    std::vector<HWND> children;
+    for (HWND child = ::GetTopWindow(parent); child != nullptr;
+         child = ::GetWindow(child, GW_HWNDNEXT)) {
+        children.push_back(child);
     }
-    void SkinFirstChild() const { manager.AddControl(::GetTopWindow(window)); }
-};
-
-using Object = std::unique_ptr<CSkinnedControl>;
-
-template <typename Kind>
-Object Make() {
-    return std::make_unique<Kind>();
+    return children;
 }
 
-template <typename Kind>
-Object WithClientEdge(const Candidate& c) {
-    return c.clientEdge ? Make<Kind>() : nullptr;
+DWORD ThreadOf(DWORD threadId) {
+    return threadId == static_cast<DWORD>(-1) ? ::GetCurrentThreadId() : threadId;
 }
 
-// Bit tests, not type comparisons: type 10 is a check box, types 7, 11 and 15 are
-// group boxes or owner-drawn.
-Object Button(const Candidate& c) {
-    if (c.Has(0x000B) || c.Has(0x0007) || c.Has(BS_FLAT)) return nullptr;
-    if (c.Has(3) || c.Has(2) || c.Has(5)) return Make<CSkinnedCheckBox>();
-    if (c.Has(9) || c.Has(4)) return Make<CSkinnedRadioButton>();
-    return Make<CSkinnedPushButton>();
-}
-
-Object ComboBox(const Candidate& c) {
-    if ((c.style & 3) == CBS_SIMPLE) {
-        c.SkinChildren();
-        return nullptr;
+// Steps out of the window's chain; a live window whose chain we cannot leave
+// keeps our procedure, which then passes everything on. A window being destroyed
+// is never kept: its handle value may come back for a new window.
+void Release(ThreadSkin& skin, CSubclassedWindow& object, bool dying) {
+    if (object.Unsubclass() || dying) return;
+    try {
+        skin.stranded[object.window] = object.savedProc;
+    } catch (const std::bad_alloc&) {
+        // our procedure then passes its messages to DefWindowProc
     }
-    return Make<CSkinnedComboBox>();
 }
 
-Object Edit(const Candidate& c) {
-    const HWND parent = ::GetParent(c.window);
-    if (parent != nullptr && ClassIs(parent, "ComboBox") &&
-        (::GetWindowLongA(parent, GWL_STYLE) & 3) == CBS_SIMPLE) {
-        return Make<CSkinnedComboEdit>();
+void StopTimerIfIdle(ThreadSkin& skin) {
+    if (skin.controls.empty() && skin.timerId != 0) {
+        ::KillTimer(nullptr, skin.timerId);
+        skin.timerId = 0;
+        SKIN_TRACE("CSkinManager: Timer killed, map is empty\n");
     }
-    return WithClientEdge<CSkinnedEdit>(c);
 }
 
-Object ListView(const Candidate& c) {
-    if (!c.clientEdge) return nullptr;
-    c.SkinFirstChild();
-    return Make<CSkinnedControl>();
+// Unregisters a control of the calling thread; FALSE when it has none for it.
+BOOL DropControl(HWND window, bool dying) {
+    ThreadSkin* skin = registry.Mine();
+    if (skin == nullptr) return FALSE;
+    if (dying) skin->stranded.erase(window);
+    const auto found = skin->controls.find(window);
+    if (found == skin->controls.end()) {
+        registry.DropMineIfEmpty();
+        return FALSE;
+    }
+    SKIN_TRACE("CSkinManager: Uninstall, handle: %X\n", SKIN_HANDLE(window));
+    const std::unique_ptr<CSkinnedControl> object = std::move(found->second);
+    skin->controls.erase(found);
+    Release(*skin, *object, dying);
+    // A handle value may come back for a new window: never keep a dead one hot.
+    if (skin->hotWindow == window) skin->hotWindow = nullptr;
+    StopTimerIfIdle(*skin);
+    SKIN_TRACE("CSkinManager: map has %d items\n", static_cast<int>(skin->controls.size()));
+    registry.DropMineIfEmpty();
+    return TRUE;
 }
 
-Object ShellView(const Candidate& c) {
-    c.SkinFirstChild();
-    return nullptr;
+void DropDialog(HWND dialog, bool dying) {
+    ThreadSkin* skin = registry.Mine();
+    if (skin == nullptr) return;
+    if (dying) skin->stranded.erase(dialog);
+    const auto found = skin->dialogs.find(dialog);
+    if (found != skin->dialogs.end()) {
+        const std::unique_ptr<CSkinnedDialog> object = std::move(found->second);
+        skin->dialogs.erase(found);
+        Release(*skin, *object, dying);
+    }
+    registry.DropMineIfEmpty();
 }
-
-Object DateTime(const Candidate& c) {
-    if (!c.clientEdge) return nullptr;
-    if (c.style & DTS_UPDOWN) c.SkinFirstChild();
-    return Make<CSkinnedDateTime>();
-}
-
-Object ScrollBar(const Candidate& c) {
-    if (c.style & (SBS_SIZEBOX | SBS_SIZEGRIP)) return nullptr;
-    return Make<CSkinnedScrollBar>();
-}
-
-Object Header(const Candidate& c) {
-    return (c.style & HDS_BUTTONS) ? Make<CSkinnedHeader>() : nullptr;
-}
-
-Object Toolbar(const Candidate& c) {
-    if (c.style & TBSTYLE_FLAT) return nullptr;
-    c.SkinChildren();
-    return Make<CSkinnedToolbar>();
-}
-
-Object Tab(const Candidate& c) {
-    c.SkinFirstChild();
-    return Make<CSkinnedTab>();
-}
-
-struct Recognised {
-    const char* className;
-    Object (*make)(const Candidate&);
-};
-
-// Compared case-insensitively in this order; the first match decides.
-const Recognised kRecognised[] = {
-    {"Button", Button},
-    {"ComboBox", ComboBox},
-    {"Edit", Edit},
-    {"ListBox", WithClientEdge<CSkinnedControl>},
-    {"SysListView32", ListView},
-    {"SHELLDLL_DefView", ShellView},
-    {"SysTreeView32", WithClientEdge<CSkinnedControl>},
-    {"SysDateTimePick32", DateTime},
-    {"SysMonthCal32", [](const Candidate&) { return Make<CSkinnedControl>(); }},
-    {"msctls_updown32", [](const Candidate&) { return Make<CSkinnedSpin>(); }},
-    {"ComboLBox", WithClientEdge<CSkinnedControl>},
-    {"ScrollBar", ScrollBar},
-    {"ComboBoxEx32", ShellView},  // only its inner combo box is skinned
-    {"msctls_hotkey32", WithClientEdge<CSkinnedControl>},
-    {"SysIPAddress32", WithClientEdge<CSkinnedIPAddress>},
-    {"msctls_trackbar32", [](const Candidate&) { return Make<CSkinnedTrackbar>(); }},
-    {"RichEdit", WithClientEdge<CSkinnedControl>},
-    {"RichEdit20W", WithClientEdge<CSkinnedControl>},
-    {"SysHeader32", Header},
-    {"ToolbarWindow32", Toolbar},
-    {"SysTabControl32", Tab},
-};
 
 }  // namespace
+
+struct ManagerInstance {
+    static CSkinManager manager;
+};
+CSkinManager ManagerInstance::manager;
 
 CSkinManager::CSkinManager() {
     SKIN_TRACE("CSkinManager::CSkinManager()\n");
@@ -205,82 +194,129 @@ CSkinManager::~CSkinManager() {
     RemoveAll();
 }
 
-void CSkinManager::RemoveAll() {
-    std::vector<DWORD> threads;
-    threads.reserve(threadMap.size());
-    for (const auto& entry : threadMap) threads.push_back(entry.first);
-    for (const DWORD thread : threads) UninstallHook(thread);
-
-    // Windows that are gone already have nothing to restore.
-    auto controls = std::move(controlMap);
-    controlMap.clear();
-    for (auto& entry : controls) {
-        if (::IsWindow(entry.first)) Release(*entry.second);
-    }
-    auto dialogs = std::move(dialogMap);
-    dialogMap.clear();
-    for (auto& entry : dialogs) {
-        if (::IsWindow(entry.first)) Release(*entry.second);
-    }
-    hotWindow = nullptr;
-    StopTimerIfIdle();
-}
-
 CSkinManager* CSkinManager::GetManager() {
     return &ManagerInstance::manager;
 }
 
+void CSkinManager::RemoveAll() {
+    std::unordered_map<DWORD, std::unique_ptr<ThreadSkin>> threads;
+    {
+        const Lock lock(registry.section());
+        threads.swap(registry.threads);
+    }
+    globalHook_.reset();
+    for (auto& [thread, skin] : threads) {
+        SKIN_TRACE("CSkinManager: Hook uninstalled for thread: %d\n", static_cast<int>(thread));
+        skin->hook.reset();
+        // Windows that are gone already have nothing to restore.
+        for (auto& entry : skin->controls) {
+            if (::IsWindow(entry.first)) Release(*skin, *entry.second, false);
+        }
+        for (auto& entry : skin->dialogs) {
+            if (::IsWindow(entry.first)) Release(*skin, *entry.second, false);
+        }
+        // Another thread's timer can only be stopped by that thread; at exit it is gone.
+        if (skin->timerId != 0 && thread == ::GetCurrentThreadId()) {
+            ::KillTimer(nullptr, skin->timerId);
+        }
+    }
+    // Windows still carrying our procedure keep passing their messages on.
+    for (auto& [thread, skin] : threads) {
+        if (skin->stranded.empty()) continue;
+        try {
+            ThreadSkin& kept = registry.Of(thread);
+            kept.stranded = std::move(skin->stranded);
+        } catch (const std::bad_alloc&) {
+            // their messages then go to DefWindowProc
+        }
+    }
+}
+
 void CSkinManager::InstallHook(DWORD threadId, BOOL dialogsOnlyMode) {
-    dialogsOnly = dialogsOnlyMode;
-    if (threadId == static_cast<DWORD>(-1)) threadId = ::GetCurrentThreadId();
-    if (threadMap.count(threadId) != 0) {
+    dialogsOnly_.store(dialogsOnlyMode, std::memory_order_relaxed);
+    threadId = ThreadOf(threadId);
+    if (IsHooked(threadId)) {
         SKIN_TRACE("CSkinManager: WH_CALLWNDPROC hook already installed for thread: %d!\n",
                    static_cast<int>(threadId));
         return;
     }
-    // A failed hook is recorded too: nothing runs, and later calls change nothing.
-    threadMap.emplace(
-        threadId, HookHandle(::SetWindowsHookExA(WH_CALLWNDPROC, &HookProc, nullptr, threadId)));
+    HookHandle hook(::SetWindowsHookExA(WH_CALLWNDPROC, &HookProc, nullptr, threadId));
+    if (!hook) {
+        // Nothing recorded: a later call tries again.
+        SKIN_TRACE("CSkinManager: WH_CALLWNDPROC hook failed for thread: %d\n",
+                   static_cast<int>(threadId));
+        return;
+    }
+    try {
+        ThreadSkin& skin = registry.Of(threadId);
+        const Lock lock(registry.section());
+        if (!skin.hook) {
+            skin.hook = std::move(hook);
+            skin.stopTimer = false;
+        }
+    } catch (const std::bad_alloc&) {
+        return;  // the hook goes again
+    }
     SKIN_TRACE("CSkinManager: WH_CALLWNDPROC hook installed for thread: %d\n",
                static_cast<int>(threadId));
 }
 
 void CSkinManager::UninstallHook(DWORD threadId) {
-    if (threadId == static_cast<DWORD>(-1)) threadId = ::GetCurrentThreadId();
-    const auto found = threadMap.find(threadId);
-    if (found == threadMap.end()) {
+    threadId = ThreadOf(threadId);
+    const bool own = threadId == ::GetCurrentThreadId();
+    HookHandle hook;
+    std::size_t left = 0;
+    {
+        const Lock lock(registry.section());
+        const auto found = registry.threads.find(threadId);
+        if (found != registry.threads.end() && found->second->hook) {
+            hook = std::move(found->second->hook);
+            if (!own) found->second->stopTimer = true;
+        }
+        for (const auto& entry : registry.threads) left += entry.second->hook ? 1 : 0;
+    }
+    if (!hook) {
         SKIN_TRACE("CSkinManager: No hook installed for thread: %d!\n", static_cast<int>(threadId));
         return;
     }
-    threadMap.erase(found);  // unhooks
+    hook.reset();  // unhooks
     SKIN_TRACE("CSkinManager: Hook uninstalled for thread: %d\n", static_cast<int>(threadId));
-    SKIN_TRACE("CSkinManager: Thread map has %d items\n", static_cast<int>(threadMap.size()));
-    if (timerId != 0 && threadMap.empty()) {
-        ::KillTimer(nullptr, timerId);
-        timerId = 0;
+    SKIN_TRACE("CSkinManager: Thread map has %d items\n", static_cast<int>(left));
+    (void)left;
+    if (!own) return;
+    if (ThreadSkin* skin = registry.Mine(); skin != nullptr && skin->timerId != 0) {
+        ::KillTimer(nullptr, skin->timerId);
+        skin->timerId = 0;
     }
+    registry.DropMineIfEmpty();
 }
 
 void CSkinManager::InstallGlobalHook(HINSTANCE module, BOOL dialogsOnlyMode) {
-    dialogsOnly = dialogsOnlyMode;
+    dialogsOnly_.store(dialogsOnlyMode, std::memory_order_relaxed);
     const auto proc = reinterpret_cast<HOOKPROC>(
         reinterpret_cast<void*>(::GetProcAddress(module, "SKM_CallWndProc")));
-    globalHook = proc != nullptr ? ::SetWindowsHookExA(WH_CALLWNDPROC, proc, module, 0) : nullptr;
+    // The earlier hook goes first: a second call leaves nothing unowned.
+    globalHook_.reset();
+    if (proc != nullptr) globalHook_.reset(::SetWindowsHookExA(WH_CALLWNDPROC, proc, module, 0));
     SKIN_TRACE("CSkinManager: WH_CALLWNDPROC global hook installed\n");
 }
 
 LRESULT CALLBACK CSkinManager::HookProc(int code, WPARAM wParam, LPARAM lParam) {
-    const auto found = threadMap.find(::GetCurrentThreadId());
-    if (found == threadMap.end()) {
-        SKIN_TRACE("CSkinManager: No hook for this thread installed!\n");
-        return 0;
+    HHOOK hook = nullptr;
+    if (ThreadSkin* skin = registry.Mine()) {
+        const Lock lock(registry.section());
+        hook = skin->hook.get();
     }
-    const HHOOK hook = found->second.get();
+    if (hook == nullptr) {
+        // Not ours to act on, yet the hooks after ours must still see the message.
+        SKIN_TRACE("CSkinManager: No hook for this thread installed!\n");
+        return ::CallNextHookEx(nullptr, code, wParam, lParam);
+    }
     if (code == HC_ACTION) {
         try {
             const auto* message = reinterpret_cast<const CWPSTRUCT*>(lParam);
             CSkinManager& manager = *GetManager();
-            if (manager.dialogsOnly == TRUE) {
+            if (manager.DialogsOnly() == TRUE) {
                 if (message->message == WM_INITDIALOG) manager.AddDialog(message->hwnd);
             } else if (message->message == WM_CREATE && IsChildWindow(message->hwnd)) {
                 // Stand-alone scroll bars are not skinned at their creation in this mode.
@@ -295,21 +331,27 @@ LRESULT CALLBACK CSkinManager::HookProc(int code, WPARAM wParam, LPARAM lParam) 
     return ::CallNextHookEx(hook, code, wParam, lParam);
 }
 
+void CSkinManager::SkinChild(HWND child) {
+    GetManager()->AddControl(child);
+}
+
 void CSkinManager::AddDialog(HWND dialog) {
-    if (dialogMap.count(dialog) != 0) return;
-    ForEachChild(dialog, [this](HWND child) {
+    if (dialog == nullptr || !OwnedHere(dialog) || IsDialogSkinned(dialog)) return;
+    const std::vector<HWND> children = ChildrenOf(dialog);
+    for (const HWND child : children) {
         // A nested dialog is handled at its own WM_INITDIALOG.
         if (IsChildWindow(child) && !ClassIs(child, "#32770")) AddControl(child);
-    });
+    }
     SubclassDialog(dialog);
-    ForEachChild(dialog, [](HWND child) {
+    for (const HWND child : ChildrenOf(dialog)) {
         if (CSkinnedControl* control = FindControl(child)) control->DrawBorder();
-    });
+    }
 }
 
 BOOL CSkinManager::AddControl(HWND window, const char* className) {
-    if (window == nullptr || controlMap.count(window) != 0 || stranded.count(window) != 0) {
-        return FALSE;
+    if (window == nullptr || !OwnedHere(window)) return FALSE;
+    if (const ThreadSkin* skin = registry.Mine()) {
+        if (skin->controls.count(window) != 0 || skin->stranded.count(window) != 0) return FALSE;
     }
     char name[kClassNameSize] = {};
     if (className != nullptr) {
@@ -317,111 +359,194 @@ BOOL CSkinManager::AddControl(HWND window, const char* className) {
     } else {
         ::GetClassNameA(window, name, kClassNameSize);
     }
-    const DWORD style = static_cast<DWORD>(::GetWindowLongA(window, GWL_STYLE));
-    const bool clientEdge = (::GetWindowLongA(window, GWL_EXSTYLE) & WS_EX_CLIENTEDGE) != 0;
     SKIN_TRACE("CSkinManager::AddControl, handle: %X, type: %s\n", SKIN_HANDLE(window), name);
-
-    Object object;
+    std::unique_ptr<CSkinnedControl> object;
     try {
-        for (const Recognised& row : kRecognised) {
-            if (::lstrcmpiA(name, row.className) == 0) {
-                object = row.make(Candidate{*this, window, style, clientEdge});
-                break;
-            }
-        }
+        object = Recognise(window, name, &SkinChild);
     } catch (const std::bad_alloc&) {
         return FALSE;  // the control keeps its own look
     }
-    if (!object) return FALSE;
+    return Register(window, std::move(object));
+}
 
-    CSkinnedControl& control = *object;
+BOOL CSkinManager::Register(HWND window, std::unique_ptr<CSkinnedControl> object) {
+    if (!object || window == nullptr || !OwnedHere(window)) return FALSE;
+    ThreadSkin* skin = nullptr;
     try {
-        controlMap.emplace(window, std::move(object));
+        skin = &registry.Of(::GetCurrentThreadId());
     } catch (const std::bad_alloc&) {
         return FALSE;
     }
-    control.Subclass(window, &CSkinnedControl::ControlWindowProc);
-    if (timerId == 0) {
-        timerId = ::SetTimer(nullptr, 0, 100, &CSkinnedControl::TimerProc);
-        if (timerId != 0) SKIN_TRACE("CSkinManager: Timer created\n");
+    CSkinnedControl& control = *object;
+    bool added = false;
+    if (skin->controls.count(window) == 0 && skin->stranded.count(window) == 0) {
+        try {
+            skin->controls.emplace(window, std::move(object));
+            added = true;
+        } catch (const std::bad_alloc&) {
+            added = false;
+        }
+    }
+    // Every entry is subclassed: one the window refuses is no entry.
+    if (added && !control.Subclass(window, &CSkinnedControl::ControlWindowProc)) {
+        skin->controls.erase(window);
+        added = false;
+    }
+    if (!added) {
+        registry.DropMineIfEmpty();
+        return FALSE;
+    }
+    if (skin->timerId == 0) {
+        skin->timerId = ::SetTimer(nullptr, 0, 100, &CSkinnedControl::TimerProc);
+        if (skin->timerId != 0) SKIN_TRACE("CSkinManager: Timer created\n");
     }
     return TRUE;
 }
 
 void CSkinManager::SubclassDialog(HWND dialog) {
-    if (dialog == nullptr || stranded.count(dialog) != 0) return;
+    if (dialog == nullptr || !OwnedHere(dialog)) return;
     try {
-        auto object = std::make_unique<CSkinnedDialog>();
-        CSkinnedDialog& skinned = *object;
-        dialogMap.emplace(dialog, std::move(object));
-        skinned.Subclass(dialog, &DialogWindowProc);
+        ThreadSkin& skin = registry.Of(::GetCurrentThreadId());
+        if (skin.dialogs.count(dialog) == 0 && skin.stranded.count(dialog) == 0) {
+            auto object = std::make_unique<CSkinnedDialog>();
+            CSkinnedDialog& skinned = *object;
+            skin.dialogs.emplace(dialog, std::move(object));
+            if (!skinned.Subclass(dialog, &DialogWindowProc)) skin.dialogs.erase(dialog);
+        }
     } catch (const std::bad_alloc&) {
         // the dialog stays as it is
     }
-}
-
-void CSkinManager::Release(CSubclassedWindow& object) {
-    if (!object.Unsubclass()) stranded[object.window] = object.savedProc;
+    registry.DropMineIfEmpty();
 }
 
 BOOL CSkinManager::RemoveControl(HWND window) {
-    const auto found = controlMap.find(window);
-    if (found == controlMap.end()) return FALSE;
-    SKIN_TRACE("CSkinManager: Uninstall, handle: %X\n", SKIN_HANDLE(window));
-    Release(*found->second);
-    controlMap.erase(found);  // deletes the object
-    // A handle value may come back for a new window: never keep a dead one hot.
-    if (hotWindow == window) hotWindow = nullptr;
-    StopTimerIfIdle();
-    SKIN_TRACE("CSkinManager: map has %d items\n", static_cast<int>(controlMap.size()));
-    return TRUE;
+    return DropControl(window, false);
 }
 
-void CSkinManager::StopTimerIfIdle() {
-    if (controlMap.empty() && timerId != 0) {
-        ::KillTimer(nullptr, timerId);
-        timerId = 0;
-        SKIN_TRACE("CSkinManager: Timer killed, map is empty\n");
-    }
+void CSkinManager::ForgetControl(HWND window) {
+    DropControl(window, true);
 }
 
 void CSkinManager::RemoveControls(HWND parent) {
-    std::vector<HWND> children;
-    ForEachChild(parent, [&](HWND child) {
-        if (IsChildWindow(child)) children.push_back(child);
-    });
-    for (const HWND child : children) RemoveControl(child);
+    for (const HWND child : ChildrenOf(parent)) {
+        if (IsChildWindow(child)) RemoveControl(child);
+    }
 }
 
 void CSkinManager::RemoveDialog(HWND dialog) {
-    const auto found = dialogMap.find(dialog);
-    if (found == dialogMap.end()) return;
-    Release(*found->second);
-    dialogMap.erase(found);
+    DropDialog(dialog, false);
+}
+
+void CSkinManager::ForgetDialog(HWND dialog) {
+    DropDialog(dialog, true);
 }
 
 CSkinnedControl* CSkinManager::FindControl(HWND window) {
-    const auto found = controlMap.find(window);
-    return found != controlMap.end() ? found->second.get() : nullptr;
+    if (window == nullptr) return nullptr;
+    const ThreadSkin* skin = registry.Mine();
+    if (skin == nullptr) return nullptr;
+    const auto found = skin->controls.find(window);
+    return found != skin->controls.end() ? found->second.get() : nullptr;
+}
+
+HWND CSkinManager::HotWindow() {
+    const ThreadSkin* skin = registry.Mine();
+    return skin != nullptr ? skin->hotWindow : nullptr;
+}
+
+bool CSkinManager::Holds(HWND window, const CSkinnedControl* object, std::uint32_t serial) {
+    const CSkinnedControl* current = FindControl(window);
+    return current != nullptr && current == object && current->Serial() == serial;
 }
 
 LRESULT CSkinManager::PassOnUnregistered(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-    const auto found = stranded.find(hwnd);
-    if (found == stranded.end()) return ::DefWindowProcA(hwnd, message, wParam, lParam);
+    ThreadSkin* skin = registry.Mine();
+    const auto found =
+        skin != nullptr ? skin->stranded.find(hwnd) : std::unordered_map<HWND, WNDPROC>::iterator();
+    if (skin == nullptr || found == skin->stranded.end()) {
+        return ::DefWindowProcA(hwnd, message, wParam, lParam);
+    }
     const WNDPROC saved = found->second;
-    if (message == WM_NCDESTROY) stranded.erase(found);
+    if (message == WM_NCDESTROY) {
+        skin->stranded.erase(found);
+        registry.DropMineIfEmpty();
+    }
     return ::CallWindowProcA(saved, hwnd, message, wParam, lParam);
 }
 
-void CSkinManager::ClearHotWindow() {
-    if (CSkinnedControl* hot = FindControl(hotWindow)) {
-        hot->ModifyState(CSkinnedControl::kHot, 0, TRUE);
+bool CSkinManager::IsHooked(DWORD threadId) const {
+    const Lock lock(registry.section());
+    const auto found = registry.threads.find(ThreadOf(threadId));
+    return found != registry.threads.end() && found->second->hook;
+}
+
+std::size_t CSkinManager::HookedThreads() const {
+    const Lock lock(registry.section());
+    std::size_t count = 0;
+    for (const auto& entry : registry.threads) count += entry.second->hook ? 1 : 0;
+    return count;
+}
+
+bool CSkinManager::IsDialogSkinned(HWND dialog) const {
+    const ThreadSkin* skin = registry.Mine();
+    return skin != nullptr && skin->dialogs.count(dialog) != 0;
+}
+
+std::size_t CSkinManager::ControlCount() const {
+    const ThreadSkin* skin = registry.Mine();
+    return skin != nullptr ? skin->controls.size() : 0;
+}
+
+std::size_t CSkinManager::DialogCount() const {
+    const ThreadSkin* skin = registry.Mine();
+    return skin != nullptr ? skin->dialogs.size() : 0;
+}
+
+std::size_t CSkinManager::StrandedCount() const {
+    const ThreadSkin* skin = registry.Mine();
+    return skin != nullptr ? skin->stranded.size() : 0;
+}
+
+std::vector<HWND> CSkinManager::RegisteredWindows() const {
+    std::vector<HWND> windows;
+    if (const ThreadSkin* skin = registry.Mine()) {
+        for (const auto& entry : skin->controls) windows.push_back(entry.first);
+        for (const auto& entry : skin->dialogs) windows.push_back(entry.first);
+        for (const auto& entry : skin->stranded) windows.push_back(entry.first);
     }
-    hotWindow = nullptr;
+    return windows;
+}
+
+UINT_PTR CSkinManager::TimerId() const {
+    const ThreadSkin* skin = registry.Mine();
+    return skin != nullptr ? skin->timerId : 0;
+}
+
+void CSkinManager::ClearHotWindow() {
+    ThreadSkin* skin = registry.Mine();
+    if (skin == nullptr) return;
+    const HWND hot = std::exchange(skin->hotWindow, nullptr);
+    if (CSkinnedControl* control = FindControl(hot)) {
+        control->ModifyState(CSkinnedControl::kHot, 0, TRUE);
+    }
 }
 
 void CSkinManager::TrackMouse() {
-    if (controlMap.empty()) return;
+    ThreadSkin* skin = registry.Mine();
+    if (skin == nullptr) return;
+    bool stop = false;
+    {
+        const Lock lock(registry.section());
+        stop = std::exchange(skin->stopTimer, false);
+    }
+    if (stop && skin->timerId != 0) {
+        // Unhooked from another thread: only this one can stop its timer.
+        ::KillTimer(nullptr, skin->timerId);
+        skin->timerId = 0;
+        registry.DropMineIfEmpty();
+        return;
+    }
+    if (skin->controls.empty()) return;
     // A button held down on a control freezes the hot state.
     if (::GetCapture() != nullptr) return;
     POINT cursor{};
@@ -437,17 +562,26 @@ void CSkinManager::TrackMouse() {
         ClearHotWindow();
         return;
     }
-    if (!control->NeedsHotUpdate(cursor)) return;
+    // Each step below sends messages, after which the control may be gone.
+    const std::uint32_t serial = control->Serial();
+    if (!control->NeedsHotUpdate(cursor) || !Holds(found, control, serial)) return;
     ClearHotWindow();
+    if (!Holds(found, control, serial)) return;
     control->ModifyState(0, CSkinnedControl::kHot, TRUE);
-    hotWindow = found;
+    if (!Holds(found, control, serial)) return;
+    if (ThreadSkin* mine = registry.Mine()) mine->hotWindow = found;
 }
 
 LRESULT CALLBACK CSkinManager::DialogWindowProc(HWND hwnd, UINT message, WPARAM wParam,
                                                 LPARAM lParam) {
     try {
-        const auto found = dialogMap.find(hwnd);
-        if (found == dialogMap.end()) return PassOnUnregistered(hwnd, message, wParam, lParam);
+        ThreadSkin* skin = registry.Mine();
+        const auto found =
+            skin != nullptr ? skin->dialogs.find(hwnd)
+                            : std::unordered_map<HWND, std::unique_ptr<CSkinnedDialog>>::iterator();
+        if (skin == nullptr || found == skin->dialogs.end()) {
+            return PassOnUnregistered(hwnd, message, wParam, lParam);
+        }
         return found->second->WindowProc(message, wParam, lParam);
     } catch (...) {
         return 0;  // nothing may leave a window procedure
@@ -457,18 +591,22 @@ LRESULT CALLBACK CSkinManager::DialogWindowProc(HWND hwnd, UINT message, WPARAM 
 LRESULT CSkinnedDialog::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
         case WM_PARENTNOTIFY:
-            // A control created after initialisation is skinned before the dialog hears of it.
+            // A control created after initialisation is skinned before the dialog
+            // hears of it; only a child of this dialog, whatever lParam claims.
             if (LOWORD(wParam) == WM_CREATE) {
-                CSkinManager::GetManager()->AddControl(reinterpret_cast<HWND>(lParam));
+                const HWND child = reinterpret_cast<HWND>(lParam);
+                if (child != nullptr && ::GetAncestor(child, GA_PARENT) == window) {
+                    CSkinManager::GetManager()->AddControl(child);
+                }
             }
             return PassOn(message, wParam, lParam);
-        case WM_NCDESTROY: {
-            const HWND self = window;
-            PassOn(message, wParam, lParam);
-            CSkinManager::GetManager()->RemoveDialog(self);  // deletes this object
-            return 0;
-        }
+        case WM_NCDESTROY:
+            return PassOnThenUnregister(wParam, lParam);
         default:
             return PassOn(message, wParam, lParam);
     }
+}
+
+CSubclassedWindow::Unregister CSkinnedDialog::Unregisterer() const {
+    return &CSkinManager::ForgetDialog;
 }

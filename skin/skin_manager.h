@@ -5,8 +5,11 @@
 
 #include <windows.h>
 
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
 #include <memory>
-#include <unordered_map>
+#include <vector>
 
 #include "skin/skinned_control.h"
 #include "skin/subclassed_window.h"
@@ -16,8 +19,14 @@
 class CSkinnedDialog : public CSubclassedWindow {
 public:
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
+
+protected:
+    Unregister Unregisterer() const override;
 };
 
+// Every hooked thread has its own controls, dialogs, hot window and hover
+// timer, touched only on that thread; the table of threads is shared and
+// guarded. A window is registered only on the thread that owns it.
 class CSkinManager {
 public:
     using HookHandle = UniqueResource<HHOOK, ::UnhookWindowsHookEx>;
@@ -29,50 +38,67 @@ public:
     static CSkinManager* GetManager();
 
     // Thread id -1 is the calling thread. dialogsOnly TRUE: skin dialogs at
-    // WM_INITDIALOG; otherwise every child window at its WM_CREATE.
+    // WM_INITDIALOG; otherwise every child window at its WM_CREATE. A failed
+    // hook is not recorded, so a later call tries again.
     void InstallHook(DWORD threadId, BOOL dialogsOnly);
     void UninstallHook(DWORD threadId);
-    // All threads, through the module's export "SKM_CallWndProc".
+    // All threads, through the module's export "SKM_CallWndProc"; a second call
+    // releases the first hook.
     void InstallGlobalHook(HINSTANCE module, BOOL dialogsOnly);
     static LRESULT CALLBACK HookProc(int code, WPARAM wParam, LPARAM lParam);
 
     void AddDialog(HWND dialog);
-    // className may be null: it is then read from the window.
+    // className may be null: it is then read from the window. Only windows of
+    // the calling thread are skinned.
     BOOL AddControl(HWND window, const char* className = nullptr);
+    // Subclasses the window with `object` and registers it: AddControl's last
+    // step. FALSE (and the object gone) for a null, registered or foreign
+    // window, or when the window refuses the subclass.
+    BOOL Register(HWND window, std::unique_ptr<CSkinnedControl> object);
     void SubclassDialog(HWND dialog);
     BOOL RemoveControl(HWND window);
     void RemoveControls(HWND parent);
     void RemoveDialog(HWND dialog);
     // Unhooks every thread and gives every skinned window its procedure back;
-    // the destructor's work, at process exit.
+    // the destructor's work, at process exit, when no other thread runs.
     void RemoveAll();
-    // One tick of hover tracking.
+    // One tick of hover tracking, over the calling thread's controls.
     void TrackMouse();
     static LRESULT CALLBACK DialogWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 
-    // The registered object of a window, or null.
+    // What painters use, all for the calling thread: the registered object of a
+    // window (or null), the window drawn hot, and whether an object found
+    // earlier still serves its window (a message may have destroyed it since).
     static CSkinnedControl* FindControl(HWND window);
+    static HWND HotWindow();
+    static bool Holds(HWND window, const CSkinnedControl* object, std::uint32_t serial);
     // A message for a window we no longer handle: to the procedure it had before
     // us when we could not step out of its chain, else to DefWindowProc.
     static LRESULT PassOnUnregistered(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+    // A window being destroyed: its object goes without leaving anything behind.
+    static void ForgetControl(HWND window);
+    static void ForgetDialog(HWND dialog);
 
-    BOOL dialogsOnly = FALSE;
-    HHOOK globalHook = nullptr;  // not owned: its module is the host's
-    UINT_PTR timerId = 0;
-
-    // Process-wide, touched only by the hooked user-interface thread.
-    static std::unordered_map<HWND, std::unique_ptr<CSkinnedControl>> controlMap;
-    static std::unordered_map<HWND, std::unique_ptr<CSkinnedDialog>> dialogMap;
-    static std::unordered_map<DWORD, HookHandle> threadMap;
-    static HWND hotWindow;  // not owned
+    // Read-only views, for the calling thread unless a thread is named.
+    BOOL DialogsOnly() const { return dialogsOnly_.load(std::memory_order_relaxed); }
+    bool IsHooked(DWORD threadId) const;
+    std::size_t HookedThreads() const;
+    bool IsDialogSkinned(HWND dialog) const;
+    std::size_t ControlCount() const;
+    std::size_t DialogCount() const;
+    std::size_t StrandedCount() const;
+    // Every window with our procedure in its chain: controls, dialogs, stranded.
+    std::vector<HWND> RegisteredWindows() const;
+    UINT_PTR TimerId() const;
+    HHOOK GlobalHook() const { return globalHook_.get(); }
 
 private:
     friend struct ManagerInstance;
     CSkinManager();
 
-    // Unsubclasses and forgets a window's object; whether the object goes or not
-    // is the caller's business.
-    static void Release(CSubclassedWindow& object);
-    void StopTimerIfIdle();
+    static void SkinChild(HWND child);
     void ClearHotWindow();
+
+    std::atomic<BOOL> dialogsOnly_{FALSE};  // one mode for every hooked thread
+    HookHandle globalHook_;                 // the hook is ours; its module is the host's
 };

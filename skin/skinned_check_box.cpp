@@ -5,7 +5,7 @@
 #include "skin/drawing.h"
 
 void CSkinnedCheckBox::DrawControl(HDC dc, RECT& rect) {
-    using namespace Sys;
+    using namespace Scheme;
     const LONG style = ::GetWindowLongA(window, GWL_STYLE);
     if (style & BS_PUSHLIKE) {
         CSkinnedPushButton::DrawControl(dc, rect);
@@ -15,14 +15,14 @@ void CSkinnedCheckBox::DrawControl(HDC dc, RECT& rect) {
     const int y = MarkTop(style, rect);
     const RECT box{x, y, x + 13, y + 13};
 
-    Rings2 scheme{SHADOW, HIGHLIGHT, WINDOW, WINDOW};
+    Rings2 scheme = kBox;
     if (IsHighlighted()) {
-        scheme = {DKSHADOW, HIGHLIGHT, SHADOW, FACE};
+        scheme = kBoxLit;
     } else if (!::IsWindowEnabled(window)) {
-        scheme = {SHADOW, HIGHLIGHT, FACE, FACE};
+        scheme = kBoxDisabled;
     } else if (::SendMessageA(window, BM_GETCHECK, 0, 0) == BST_INDETERMINATE) {
         // The grey third state keeps a light inner ring, not the window colour.
-        scheme = {SHADOW, HIGHLIGHT, HIGHLIGHT, HIGHLIGHT};
+        scheme = kBoxGrey;
     }
     DrawRings2(dc, box, scheme);
 }

@@ -8,11 +8,11 @@ LRESULT CSkinnedComboBox::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
     switch (message) {
         case WM_LBUTTONUP:
             // No cursor position (all bits set): the drop-down list closing, not a click.
-            if (lParam == -1) DrawBorder();
+            if (lParam == -1) return DrawThenPassOn(message, wParam, lParam);
             return PassOn(message, wParam, lParam);
         case WM_COMMAND:
             // The edit took the focus: the combo box is focused from now on.
-            if (HIWORD(wParam) == EN_SETFOCUS) DrawBorder();
+            if (HIWORD(wParam) == EN_SETFOCUS) return DrawThenPassOn(message, wParam, lParam);
             return PassOn(message, wParam, lParam);
         default:
             return CSkinnedControl::WindowProc(message, wParam, lParam);
@@ -29,16 +29,16 @@ BOOL CSkinnedComboBox::IsFocused() {
 }
 
 void CSkinnedComboBox::DrawControl(HDC dc, RECT& rect) {
-    using namespace Sys;
+    using namespace Scheme;
     CSkinnedControl::DrawControl(dc, rect);
     RECT button = rect;
     ::InflateRect(&button, -2, -2);
     button.left = button.right - ::GetSystemMetrics(SM_CXHSCROLL);
-    Rings2 scheme{HIGHLIGHT, SHADOW, FACE, FACE};
+    Rings2 scheme = kButton;
     if (!::IsWindowEnabled(window)) {
-        scheme = {FACE, FACE, FACE, FACE};  // a disabled button loses its edges
+        scheme = kButtonDisabled;  // a disabled button loses its edges
     } else if (IsHighlighted()) {
-        scheme = {FACE, DKSHADOW, HIGHLIGHT, SHADOW};
+        scheme = kButtonLit;
     }
     DrawRings2(dc, button, scheme);
 }

@@ -2,9 +2,10 @@
 // three pixels around the edit, anchored at the combo box's top-left corner.
 #include "skin/skinned_combo_edit.h"
 
-void CSkinnedComboEdit::GetBorderDC(HDC& dc, RECT& rect) {
+void CSkinnedComboEdit::GetBorderDC(WindowDc& dc, RECT& rect) {
     ::GetWindowRect(window, &rect);
     ::InflateRect(&rect, 3, 3);
     ::OffsetRect(&rect, -rect.left, -rect.top);
-    dc = ::GetWindowDC(::GetParent(window));  // released by DrawBorder through its window
+    // An edit without a parent has no combo box to paint in; never the screen.
+    dc = WindowDc::Whole(::GetParent(window));
 }

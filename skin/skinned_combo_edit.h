@@ -6,5 +6,5 @@
 
 class CSkinnedComboEdit : public CSkinnedEdit {
 public:
-    void GetBorderDC(HDC& dc, RECT& rect) override;
+    void GetBorderDC(WindowDc& dc, RECT& rect) override;
 };

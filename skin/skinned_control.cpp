@@ -2,49 +2,84 @@
 // flat border and the flat repaint of a window's own scroll bars.
 #include "skin/skinned_control.h"
 
+#include <climits>
+#include <cstdint>
+
 #include "skin/drawing.h"
 #include "skin/handles.h"
 #include "skin/skin_manager.h"
 #include "skin/trace.h"
 
+namespace {
+
+// value * scale / divisor rounded half away from zero, as MulDiv rounds, without
+// overflow; 0 for a divisor of 0 or less, clamped to the int range.
+int ScaleRounded(std::int64_t value, std::int64_t scale, std::int64_t divisor) {
+    if (divisor <= 0) return 0;
+    // |value| < 2^33 and |scale| < 2^31 here: the product fits in 64 bits.
+    const std::int64_t product = value * scale;
+    std::int64_t quotient = product / divisor;
+    const std::int64_t remainder = product % divisor;
+    if (2 * (remainder < 0 ? -remainder : remainder) >= divisor) quotient += product < 0 ? -1 : 1;
+    if (quotient > INT_MAX) return INT_MAX;
+    if (quotient < INT_MIN) return INT_MIN;
+    return static_cast<int>(quotient);
+}
+
+}  // namespace
+
+CSkinnedControl::Survival::Survival(const CSkinnedControl& control)
+    : window_(control.window),
+      object_(&control),
+      serial_(control.Serial()),
+      registered_(CSkinManager::Holds(window_, object_, serial_)) {}
+
+bool CSkinnedControl::Survival::operator()() const {
+    return !registered_ || CSkinManager::Holds(window_, object_, serial_);
+}
+
 LRESULT CSkinnedControl::PassOnThenDraw(UINT message, WPARAM wParam, LPARAM lParam) {
-    const HWND self = window;
+    const Survival alive(*this);
     const LRESULT result = PassOn(message, wParam, lParam);
-    // The control's own handling may have destroyed it; then nothing of us is left.
-    if (CSkinManager::FindControl(self) == this) DrawBorder();
+    if (alive()) DrawBorder();
     return result;
+}
+
+LRESULT CSkinnedControl::DrawThenPassOn(UINT message, WPARAM wParam, LPARAM lParam) {
+    const Survival alive(*this);
+    DrawBorder();
+    return alive() ? PassOn(message, wParam, lParam) : 0;
 }
 
 LRESULT CSkinnedControl::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
         case WM_SETFOCUS:
         case WM_KILLFOCUS:
-            DrawBorder();
-            return PassOn(message, wParam, lParam);
+            return DrawThenPassOn(message, wParam, lParam);
         case WM_ENABLE:
         case WM_PAINT:
         case WM_NCPAINT:
             PassOnThenDraw(message, wParam, lParam);
             return 0;
-        case WM_NCDESTROY: {
-            const HWND self = window;
-            PassOn(message, wParam, lParam);
-            CSkinManager::GetManager()->RemoveControl(self);  // deletes this object
-            return 0;
-        }
+        case WM_NCDESTROY:
+            return PassOnThenUnregister(wParam, lParam);
         default:
             return PassOn(message, wParam, lParam);
     }
 }
 
-BOOL CSkinnedControl::NeedsHotUpdate(POINT) {
-    return window != CSkinManager::hotWindow;
+CSubclassedWindow::Unregister CSkinnedControl::Unregisterer() const {
+    return &CSkinManager::ForgetControl;
 }
 
-void CSkinnedControl::GetBorderDC(HDC& dc, RECT& rect) {
+BOOL CSkinnedControl::NeedsHotUpdate(POINT) {
+    return window != CSkinManager::HotWindow();
+}
+
+void CSkinnedControl::GetBorderDC(WindowDc& dc, RECT& rect) {
     ::GetWindowRect(window, &rect);
     ::OffsetRect(&rect, -rect.left, -rect.top);
-    dc = ::GetWindowDC(window);
+    dc = WindowDc::Whole(window);
 }
 
 BOOL CSkinnedControl::IsFocused() {
@@ -52,10 +87,14 @@ BOOL CSkinnedControl::IsFocused() {
 }
 
 void CSkinnedControl::DrawBorder() {
-    HDC hdc = nullptr;
+    // A neighbour lending its hot look back to us while we paint (a spin
+    // buddied to itself, two spins buddied to each other) would recurse for ever.
+    if (drawing_) return;
+    const Survival alive(*this);
+    drawing_ = true;
+    WindowDc dc;
     RECT rect{};
-    GetBorderDC(hdc, rect);
-    const WindowDc dc(hdc);
+    GetBorderDC(dc, rect);
     SKIN_TRACE("CSkinManager::DrawBorder, handle: %X state: %d\n", SKIN_HANDLE(window), state);
 
     if (::GetWindowLongA(window, GWL_EXSTYLE) & WS_EX_CLIENTEDGE) {
@@ -66,14 +105,20 @@ void CSkinnedControl::DrawBorder() {
         ::ClientToScreen(window, &origin);
         if (outer.left + 3 == origin.x) ::InflateRect(&rect, -1, -1);
     }
-    state = IsFocused() == 1 ? (state | kFocused) : (state & ~kFocused);
+    const BOOL focused = IsFocused();
+    if (!alive()) return;  // IsFocused may ask the control, which may be gone
+    state = focused == 1 ? (state | kFocused) : (state & ~kFocused);
     state = rect.bottom - rect.top < 30 ? (state | kSmall) : (state & ~kSmall);
 
     // A control that stays highlighted for the same reason is not painted again.
     const bool stillHot = (drawnState & kHot) && (state & kHot);
     const bool stillFocused = (drawnState & kFocused) && (state & kFocused);
-    if (!stillHot && !stillFocused) DrawControl(dc.get(), rect);
-    drawnState = state;
+    if (dc && !stillHot && !stillFocused) {
+        DrawControl(dc.get(), rect);
+        if (!alive()) return;  // the DC still goes back to its window
+    }
+    if (dc) drawnState = state;
+    drawing_ = false;
 }
 
 void CSkinnedControl::ModifyState(WORD clear, WORD set, BOOL redraw) {
@@ -82,14 +127,13 @@ void CSkinnedControl::ModifyState(WORD clear, WORD set, BOOL redraw) {
 }
 
 void CSkinnedControl::DrawControl(HDC dc, RECT& rect) {
-    using namespace Sys;
-    Rings2 scheme{SHADOW, HIGHLIGHT, LIGHT, LIGHT};
+    Rings2 scheme = Scheme::kFlat;
     if (IsHighlighted()) {
-        scheme = {SHADOW, HIGHLIGHT, DKSHADOW, LIGHT};
+        scheme = Scheme::kLit;
     } else if (!::IsWindowEnabled(window) || (state & kReadOnly)) {
-        scheme = {SHADOW, HIGHLIGHT, FACE, FACE};
+        scheme = Scheme::kGrey;
     } else if (state & kSmall) {
-        scheme = {SHADOW, HIGHLIGHT, HIGHLIGHT, LIGHT};
+        scheme = Scheme::kSmall;
     }
     DrawRings2(dc, rect, scheme);
     PaintWindowScrollBars(dc, rect);
@@ -137,15 +181,14 @@ void CSkinnedControl::PaintScrollBar(HDC dc, const RECT& bar, int vertical, int 
     info.cbSize = sizeof(info);
     info.fMask = SIF_ALL;
     ::GetScrollInfo(window, isControl ? SB_CTL : vertical, &info);
-    // In unsigned arithmetic: the full int range wraps to 0 instead of overflowing.
-    const int range =
-        static_cast<int>(static_cast<unsigned>(info.nMax) - static_cast<unsigned>(info.nMin) + 1u);
-    if (range == 0) return;
+    // In 64 bits: a range of INT_MAX or more, and the differences below, fit.
+    const std::int64_t range = std::int64_t{info.nMax} - info.nMin + 1;
+    if (range <= 0) return;  // nothing to place a thumb in
 
     const int track = length - 2 * a;
     int thumb = ::GetSystemMetrics(SM_CXHTHUMB);
     if (info.nPage != 0) {
-        const int proportional = ::MulDiv(static_cast<int>(info.nPage), track, range);
+        const int proportional = ScaleRounded(info.nPage, track, range);
         thumb = proportional > minimum ? proportional : minimum;
     }
     if (thumb >= track) {
@@ -153,12 +196,15 @@ void CSkinnedControl::PaintScrollBar(HDC dc, const RECT& bar, int vertical, int 
         if (isControl == 0) return;  // a window's own bar shows no thumb that fills its track
     }
     int offset = 0;
-    if (range == static_cast<int>(info.nPage)) {
+    if (range == std::int64_t{info.nPage}) {
         thumb -= 1;
     } else {
-        offset =
-            ::MulDiv(info.nPos - info.nMin, track - thumb, range - static_cast<int>(info.nPage));
+        offset = ScaleRounded(std::int64_t{info.nPos} - info.nMin, track - thumb,
+                              range - std::int64_t{info.nPage});
     }
+    // However the bar's figures disagree, the thumb stays on the track.
+    if (offset > track - thumb) offset = track - thumb;
+    if (offset < 0) offset = 0;
     if (thumb <= track) {
         const int from = start + a + offset;
         PaintScrollButton(dc, span(from, from + thumb));
@@ -166,12 +212,7 @@ void CSkinnedControl::PaintScrollBar(HDC dc, const RECT& bar, int vertical, int 
 }
 
 void CSkinnedControl::PaintScrollButton(HDC dc, const RECT& rect) {
-    using namespace Sys;
-    if (IsHighlighted()) {
-        DrawRings2(dc, rect, FACE, DKSHADOW, HIGHLIGHT, SHADOW);
-    } else {
-        DrawRings2(dc, rect, HIGHLIGHT, SHADOW, FACE, FACE);
-    }
+    DrawRings2(dc, rect, IsHighlighted() ? Scheme::kButtonLit : Scheme::kButton);
 }
 
 LRESULT CALLBACK CSkinnedControl::ControlWindowProc(HWND hwnd, UINT message, WPARAM wParam,

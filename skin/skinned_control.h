@@ -4,6 +4,9 @@
 
 #include <windows.h>
 
+#include <cstdint>
+
+#include "skin/handles.h"
 #include "skin/subclassed_window.h"
 
 class CSkinnedControl : public CSubclassedWindow {
@@ -19,8 +22,8 @@ public:
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
     // Slot 1: whether the hover tick at `cursor` (screen) must move the hot state here.
     virtual BOOL NeedsHotUpdate(POINT cursor);
-    // Slot 2: the DC to paint the border in (released by DrawBorder) and its rectangle.
-    virtual void GetBorderDC(HDC& dc, RECT& rect);
+    // Slot 2: the DC to paint the border in and its rectangle; a null DC paints nothing.
+    virtual void GetBorderDC(WindowDc& dc, RECT& rect);
     // Slot 3: the painter.
     virtual void DrawControl(HDC dc, RECT& rect);
     // Slot 4.
@@ -42,10 +45,32 @@ public:
     static void CALLBACK TimerProc(HWND, UINT, UINT_PTR, DWORD);
 
 protected:
+    // Taken before a message is sent: afterwards it says whether this object
+    // still serves its window, for a subclasser above us may answer any message
+    // by destroying the window, and this object with it.
+    class Survival {
+    public:
+        explicit Survival(const CSkinnedControl& control);
+        bool operator()() const;
+
+    private:
+        HWND window_;                    // not owned
+        const CSkinnedControl* object_;  // not owned, never read through
+        std::uint32_t serial_;
+        bool registered_;  // an object nobody registered has nothing to lose
+    };
+
     // Passes the message on first, then repaints the border unless the message
-    // destroyed this object on the way.
+    // destroyed this object on the way; answers the control's own answer.
     LRESULT PassOnThenDraw(UINT message, WPARAM wParam, LPARAM lParam);
+    // Repaints the border, then passes the message on unless the repaint's
+    // messages destroyed the window (then 0).
+    LRESULT DrawThenPassOn(UINT message, WPARAM wParam, LPARAM lParam);
+    Unregister Unregisterer() const override;
 
     WORD state = 0;
     WORD drawnState = 0;
+
+private:
+    bool drawing_ = false;  // inside DrawBorder: lending hot back to us paints nothing
 };

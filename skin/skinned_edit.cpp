@@ -6,6 +6,7 @@
 
 #include "skin/drawing.h"
 #include "skin/handles.h"
+#include "skin/recognition.h"
 
 namespace {
 
@@ -13,10 +14,7 @@ namespace {
 // or null. The class comes first: UDM_GETBUDDY means nothing to other windows.
 HWND BuddySpin(HWND edit) {
     const HWND next = ::GetWindow(edit, GW_HWNDNEXT);
-    if (next == nullptr) return nullptr;
-    char name[64] = {};
-    ::GetClassNameA(next, name, sizeof(name));
-    if (::lstrcmpiA(name, UPDOWN_CLASSA) != 0) return nullptr;
+    if (next == nullptr || !ClassIs(next, UPDOWN_CLASSA)) return nullptr;
     return reinterpret_cast<HWND>(::SendMessageA(next, UDM_GETBUDDY, 0, 0)) == edit ? next
                                                                                     : nullptr;
 }
@@ -34,7 +32,10 @@ LRESULT CSkinnedEdit::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
 
 void CSkinnedEdit::DrawControl(HDC dc, RECT& rect) {
     RECT frame = rect;
-    if (const HWND spin = BuddySpin(window)) {
+    const Survival alive(*this);
+    const HWND spin = BuddySpin(window);
+    if (!alive()) return;  // the spin's answer went through whoever sits above it
+    if (spin != nullptr) {
         const LONG spinStyle = ::GetWindowLongA(spin, GWL_STYLE);
         if (spinStyle & (UDS_ALIGNRIGHT | UDS_ALIGNLEFT)) JoinSpin(spin, spinStyle, frame);
     }
@@ -59,7 +60,7 @@ void CSkinnedEdit::JoinSpin(HWND spin, LONG spinStyle, RECT& frame) {
     int k = IsHighlighted() ? Sys::DKSHADOW : Sys::HIGHLIGHT;
     if (!::IsWindowEnabled(window)) k = Sys::FACE;
     const COLORREF colour = ::GetSysColor(k);
-    const WindowDc spinDc(::GetDC(spin));
+    const WindowDc spinDc = WindowDc::Client(spin);
     FillSolid(spinDc.get(), 1, 1, w - e - 1, 1, colour);
     if (!right) FillSolid(spinDc.get(), 1, 1, 1, h - e - 1, colour);
 }

@@ -17,66 +17,77 @@ POINT CursorIn(HWND window) {
     return p;
 }
 
-int ItemField(HWND header, int index, UINT mask) {
-    HDITEMA item{};
-    item.mask = mask;
-    ::SendMessageA(header, HDM_GETITEMA, index, reinterpret_cast<LPARAM>(&item));
-    return mask == HDI_ORDER ? item.iOrder : item.cxy;
-}
-
 int ItemCount(HWND header) {
     return static_cast<int>(::SendMessageA(header, HDM_GETITEMCOUNT, 0, 0));
+}
+
+// Items are walked by display position: dragged columns are drawn where they show.
+int IndexAt(HWND header, int position) {
+    return static_cast<int>(::SendMessageA(header, HDM_ORDERTOINDEX, position, 0));
+}
+
+RECT ItemRect(HWND header, int index) {
+    RECT r{};
+    ::SendMessageA(header, HDM_GETITEMRECT, index, reinterpret_cast<LPARAM>(&r));
+    return r;
 }
 
 }  // namespace
 
 BOOL CSkinnedHeader::NeedsHotUpdate(POINT cursor) {
-    RECT r{};
-    ::GetClientRect(window, &r);
-    r.right = 0;
-    ::ScreenToClient(window, &cursor);
+    const Survival alive(*this);
+    const HWND self = window;
+    RECT client{};
+    ::GetClientRect(self, &client);
+    ::ScreenToClient(self, &cursor);
     int found = -1;
-    const int count = ItemCount(window);
-    for (int i = 0; i < count; ++i) {
-        r.left = r.right;
-        r.right += ItemField(window, i, HDI_WIDTH);
-        if (::PtInRect(&r, cursor)) {
-            found = i;
-            break;
-        }
+    const int count = ItemCount(self);
+    for (int position = 0; position < count && found < 0; ++position) {
+        const int index = IndexAt(self, position);
+        RECT r = ItemRect(self, index);
+        r.top = client.top;
+        r.bottom = client.bottom;
+        if (::PtInRect(&r, cursor)) found = index;
     }
-    return window != CSkinManager::hotWindow || found != hotItem;
+    if (!alive()) return FALSE;
+    return self != CSkinManager::HotWindow() || found != hotItem;
 }
 
 void CSkinnedHeader::DrawControl(HDC, RECT&) {
+    const Survival alive(*this);
+    const HWND self = window;
     const int old = hotItem;
     hotItem = -1;
-    const HWND parent = ::GetParent(window);
+    const HWND parent = ::GetParent(self);
     RECT parentArea{};
     ::GetClientRect(parent, &parentArea);
     // An item scrolled out of the parent's view is never raised.
     const bool inParent = ::PtInRect(&parentArea, CursorIn(parent)) != 0;
 
-    RECT r{};
-    ::GetClientRect(window, &r);
-    r.right = 0;
-    const POINT p = CursorIn(window);
-    const WindowDc dc(::GetDC(window));
-    const int count = ItemCount(window);
-    for (int i = 0; i < count; ++i) {
-        const int order = ItemField(window, i, HDI_ORDER);
-        ::SendMessageA(window, HDM_GETITEMRECT, order, reinterpret_cast<LPARAM>(&r));
-        const bool hot = inParent && ::PtInRect(&r, p);
-        if (hot) hotItem = order;
-        PaintHeaderItem(dc.get(), r, hot);
+    RECT client{};
+    ::GetClientRect(self, &client);
+    const POINT p = CursorIn(self);
+    const WindowDc dc = WindowDc::Client(self);
+    int hot = -1;
+    LONG rightmost = 0;  // the empty area starts right of the rightmost item
+    const int count = ItemCount(self);
+    for (int position = 0; position < count; ++position) {
+        const int index = IndexAt(self, position);
+        const RECT r = ItemRect(self, index);
+        if (!alive()) return;
+        const bool lit = inParent && ::PtInRect(&r, p);
+        if (lit) hot = index;
+        PaintHeaderItem(dc.get(), r, lit);
+        if (r.right > rightmost) rightmost = r.right;
     }
-    const int x = r.right;
-    ::GetClientRect(window, &r);
-    r.left = x;
-    PaintHeaderItem(dc.get(), r, FALSE);
+    if (!alive()) return;
+    hotItem = hot;
+    RECT rest = client;
+    rest.left = rightmost;
+    PaintHeaderItem(dc.get(), rest, FALSE);
 
     if (CSkinnedControl* owner = CSkinManager::FindControl(parent)) {
-        if (hotItem >= 0) {
+        if (hot >= 0) {
             owner->ModifyState(0, kHot, TRUE);
         } else if (old >= 0) {
             owner->ModifyState(kHot, 0, TRUE);
@@ -85,10 +96,5 @@ void CSkinnedHeader::DrawControl(HDC, RECT&) {
 }
 
 void CSkinnedHeader::PaintHeaderItem(HDC dc, const RECT& rect, BOOL hot) {
-    using namespace Sys;
-    if (hot) {
-        DrawRings2(dc, rect, HIGHLIGHT, DKSHADOW, LIGHT, SHADOW);
-    } else {
-        DrawRings2(dc, rect, HIGHLIGHT, SHADOW, FACE, FACE);
-    }
+    DrawRings2(dc, rect, hot ? Scheme::kRaisedLit : Scheme::kButton);
 }

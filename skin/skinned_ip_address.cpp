@@ -7,7 +7,9 @@ LRESULT CSkinnedIPAddress::WindowProc(UINT message, WPARAM wParam, LPARAM lParam
     const WORD code = HIWORD(wParam);
     const bool fromField = ::GetParent(reinterpret_cast<HWND>(lParam)) == window;
     // Focus moving between fields, or in or out of the control, changes the look.
-    if (fromField && (code == EN_SETFOCUS || code == EN_KILLFOCUS)) DrawBorder();
+    if (fromField && (code == EN_SETFOCUS || code == EN_KILLFOCUS)) {
+        return DrawThenPassOn(message, wParam, lParam);
+    }
     return PassOn(message, wParam, lParam);
 }
 

@@ -9,32 +9,26 @@ LRESULT CSkinnedPushButton::WindowProc(UINT message, WPARAM wParam, LPARAM lPara
         case WM_SETTEXT:
         case BM_SETCHECK:
             // The control repaints itself in 3D without a WM_PAINT; flatten it again.
-            PassOnThenDraw(message, wParam, lParam);
-            return 0;
+            return PassOnThenDraw(message, wParam, lParam);
         default:
             return CSkinnedControl::WindowProc(message, wParam, lParam);
     }
 }
 
 void CSkinnedPushButton::DrawControl(HDC dc, RECT& rect) {
-    using namespace Sys;
+    using namespace Scheme;
     const LONG style = ::GetWindowLongA(window, GWL_STYLE);
     // A disabled default button cannot be pressed by Enter: no heavy outline then.
     const bool isDefault = (style & 0x000B) == BS_DEFPUSHBUTTON && ::IsWindowEnabled(window);
-    const bool isChecked = ::SendMessageA(window, BM_GETCHECK, 0, 0) != 0;
+    // Read before asking the button: a subclasser above us may answer by destroying it.
     const bool lit = IsHighlighted();
+    const bool isChecked = ::SendMessageA(window, BM_GETCHECK, 0, 0) != 0;
     if (isDefault) {
-        DrawRings3(dc, rect,
-                   lit ? Rings3{DKSHADOW, DKSHADOW, HIGHLIGHT, DKSHADOW, LIGHT, SHADOW}
-                       : Rings3{DKSHADOW, DKSHADOW, HIGHLIGHT, SHADOW, FACE, FACE});
+        DrawRings3(dc, rect, lit ? kDefaultLit : kDefault);
     } else if (isChecked) {
-        DrawRings2(dc, rect,
-                   lit ? Rings2{DKSHADOW, HIGHLIGHT, SHADOW, LIGHT}
-                       : Rings2{SHADOW, HIGHLIGHT, FACE, FACE});
+        DrawRings2(dc, rect, lit ? kPressedLit : kPressed);
     } else {
-        DrawRings3(dc, rect,
-                   lit ? Rings3{HIGHLIGHT, DKSHADOW, LIGHT, SHADOW, FACE, FACE}
-                       : Rings3{HIGHLIGHT, SHADOW, FACE, FACE, FACE, FACE});
+        DrawRings3(dc, rect, lit ? kOrdinaryLit : kOrdinary);
     }
 }
 

@@ -6,20 +6,14 @@ LRESULT CSkinnedScrollBar::WindowProc(UINT message, WPARAM wParam, LPARAM lParam
     switch (message) {
         case SBM_SETPOS:
             // Moving to position 0 is left to the control's own drawing.
-            if (lParam != 0 && wParam != 0) {
-                PassOnThenDraw(message, wParam, lParam);
-                return 0;
-            }
+            // Either way the bar's own answer (the previous position) goes back.
+            if (lParam != 0 && wParam != 0) return PassOnThenDraw(message, wParam, lParam);
             return PassOn(message, wParam, lParam);
         case SBM_SETSCROLLINFO:
-            if (wParam != 0) {
-                PassOnThenDraw(message, wParam, lParam);
-                return 0;
-            }
+            if (wParam != 0) return PassOnThenDraw(message, wParam, lParam);
             return PassOn(message, wParam, lParam);
         case SBM_SETRANGEREDRAW:
-            PassOnThenDraw(message, wParam, lParam);
-            return 0;
+            return PassOnThenDraw(message, wParam, lParam);
         default:
             return CSkinnedControl::WindowProc(message, wParam, lParam);
     }

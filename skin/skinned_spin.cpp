@@ -14,11 +14,15 @@ HWND BuddyOf(HWND spin) {
 }  // namespace
 
 void CSkinnedSpin::DrawControl(HDC dc, RECT& rect) {
+    // Asking for the buddy goes through whoever sits above us, who may destroy us.
+    const Survival alive(*this);
+    const HWND self = window;
     RECT inner = rect;
-    const LONG style = ::GetWindowLongA(window, GWL_STYLE);
-    const HWND buddy = BuddyOf(window);
-    CSkinnedControl* neighbour = nullptr;
-    if (buddy != nullptr && (style & (UDS_ALIGNRIGHT | UDS_ALIGNLEFT))) {
+    const LONG style = ::GetWindowLongA(self, GWL_STYLE);
+    const HWND buddy = BuddyOf(self);
+    if (!alive()) return;
+    const bool attached = buddy != nullptr && (style & (UDS_ALIGNRIGHT | UDS_ALIGNLEFT));
+    if (attached) {
         const bool left = (style & UDS_ALIGNLEFT) != 0;
         if (left) {
             inner.left += 2;
@@ -27,8 +31,8 @@ void CSkinnedSpin::DrawControl(HDC dc, RECT& rect) {
         }
         inner.top += 2;
         inner.bottom -= 2;
-        neighbour = CSkinManager::FindControl(buddy);
         // A highlighted buddy draws its own 3D frame; flat lines would cut into it.
+        const CSkinnedControl* neighbour = CSkinManager::FindControl(buddy);
         if (neighbour != nullptr && !neighbour->IsHighlighted()) {
             BlendIntoBuddy(dc, buddy, left, inner);
         }
@@ -46,10 +50,15 @@ void CSkinnedSpin::DrawControl(HDC dc, RECT& rect) {
         second.top = inner.top + h / 2 + h % 2;
     }
     PaintSpinButton(dc, first);
+    if (!alive()) return;
     PaintSpinButton(dc, second);
+    if (!alive()) return;
 
-    // The spin is part of its buddy, or of the control that made it (a tab control's scroller).
-    if (neighbour == nullptr) neighbour = CSkinManager::FindControl(::GetParent(window));
+    // The spin is part of its buddy, or of the control that made it (a tab
+    // control's scroller); looked up afresh, for the messages above may have
+    // destroyed it. A neighbour that lends its look back finds us painting.
+    CSkinnedControl* neighbour = attached ? CSkinManager::FindControl(buddy) : nullptr;
+    if (neighbour == nullptr) neighbour = CSkinManager::FindControl(::GetParent(self));
     if (neighbour != nullptr && ::IsWindowEnabled(neighbour->window)) {
         if (IsHighlighted()) {
             neighbour->ModifyState(0, kHot, TRUE);
@@ -78,10 +87,5 @@ void CSkinnedSpin::PaintSpinButton(HDC dc, const RECT& rect) {
     // A spin with a buddy looks as usable as the buddy is.
     const HWND buddy = BuddyOf(window);
     const bool enabled = ::IsWindowEnabled(buddy != nullptr ? buddy : window) != 0;
-    using namespace Sys;
-    if (enabled && IsHighlighted()) {
-        DrawRings2(dc, rect, FACE, DKSHADOW, HIGHLIGHT, SHADOW);
-    } else {
-        DrawRings2(dc, rect, HIGHLIGHT, SHADOW, FACE, FACE);
-    }
+    DrawRings2(dc, rect, enabled && IsHighlighted() ? Scheme::kButtonLit : Scheme::kButton);
 }

@@ -97,13 +97,15 @@ LRESULT CSkinnedTab::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 BOOL CSkinnedTab::NeedsHotUpdate(POINT cursor) {
+    const Survival alive(*this);
     TCHITTESTINFO hit{};
     hit.pt = cursor;
     ::ScreenToClient(window, &hit.pt);
     ::SendMessageA(window, TCM_GETITEMCOUNT, 0, 0);
     const int found =
         static_cast<int>(::SendMessageA(window, TCM_HITTEST, 0, reinterpret_cast<LPARAM>(&hit)));
-    return window != CSkinManager::hotWindow || found != hotItem;
+    if (!alive()) return FALSE;
+    return window != CSkinManager::HotWindow() || found != hotItem;
 }
 
 CSkinnedTab::Side CSkinnedTab::TabSide() const {
@@ -115,11 +117,14 @@ CSkinnedTab::Side CSkinnedTab::TabSide() const {
 
 void CSkinnedTab::DrawControl(HDC, RECT& rect) {
     if (::GetWindowLongA(window, GWL_STYLE) & TCS_BUTTONS) return;
-    const WindowDc dc(::GetDC(window));
+    // Every step asks the control, whose answers pass whoever sits above us.
+    const Survival alive(*this);
+    const WindowDc dc = WindowDc::Client(window);
     const int sel = Selection(window);
     const RECT s = sel >= 0 ? ItemRect(window, sel) : RECT{};
     const RECT* selected = sel >= 0 ? &s : nullptr;
     PaintDisplayArea(dc.get(), rect, selected);
+    if (!alive()) return;
 
     hotItem = -1;
     POINT p{};
@@ -129,15 +134,18 @@ void CSkinnedTab::DrawControl(HDC, RECT& rect) {
     for (int i = 0; i < count; ++i) {
         if (i == sel) continue;
         const RECT r = ItemRect(window, i);
+        if (!alive()) return;
         const bool hot = ::PtInRect(&r, p) != 0;
         if (hot) hotItem = i;
         PaintTabItem(dc.get(), r, i, hot ? kLookHot : 0);
+        if (!alive()) return;
     }
     if (selected == nullptr) return;
     // Painted last: grown, it covers its neighbours' facing sides.
     const bool hot = ::PtInRect(&s, p) != 0;
     if (hot) hotItem = sel;
     PaintTabItem(dc.get(), s, sel, kLookSelected | (hot ? kLookHot : 0));
+    if (!alive()) return;
 
     // A strip of face colour over the left end of the tab row.
     const COLORREF face = ::GetSysColor(Sys::FACE);

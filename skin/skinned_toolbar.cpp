@@ -45,27 +45,34 @@ LRESULT CSkinnedToolbar::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) 
 }
 
 BOOL CSkinnedToolbar::NeedsHotUpdate(POINT cursor) {
-    ::ScreenToClient(window, &cursor);
+    const Survival alive(*this);
+    const HWND self = window;
+    ::ScreenToClient(self, &cursor);
     int found = -1;
-    const int count = ButtonCount(window);
+    const int count = ButtonCount(self);
     for (int i = 0; i < count; ++i) {
-        const Button b = ButtonAt(window, i);
+        const Button b = ButtonAt(self, i);
         if (!IsSeparator(b) && ::PtInRect(&b.rect, cursor)) {
             found = i;
             break;
         }
     }
-    return window != CSkinManager::hotWindow || found != hotItem;
+    if (!alive()) return FALSE;
+    return self != CSkinManager::HotWindow() || found != hotItem;
 }
 
 void CSkinnedToolbar::DrawControl(HDC, RECT&) {
-    if (::GetWindowLongA(window, GWL_STYLE) & TBSTYLE_FLAT) return;
-    const int count = ButtonCount(window);
-    const WindowDc dc(::GetDC(window));
-    const POINT p = CursorIn(window);
+    const Survival alive(*this);
+    const HWND self = window;
+    if (::GetWindowLongA(self, GWL_STYLE) & TBSTYLE_FLAT) return;
+    const int count = ButtonCount(self);
+    const WindowDc dc = WindowDc::Client(self);
+    const POINT p = CursorIn(self);
+    if (!alive()) return;
     hotItem = -1;
     for (int i = 0; i < count; ++i) {
-        const Button b = ButtonAt(window, i);
+        const Button b = ButtonAt(self, i);
+        if (!alive()) return;
         if (IsSeparator(b)) continue;
         int look = (b.data.fsState & TBSTATE_CHECKED) ? kLookChecked : 0;
         if (::PtInRect(&b.rect, p)) {
@@ -77,19 +84,19 @@ void CSkinnedToolbar::DrawControl(HDC, RECT&) {
 }
 
 void CSkinnedToolbar::PaintToolbarButton(HDC dc, const RECT& rect, int look) {
-    using namespace Sys;
+    using namespace Scheme;
     switch (look) {
         case kLookChecked | kLookHot:
-            DrawRings2(dc, rect, DKSHADOW, HIGHLIGHT, SHADOW, SHADOW);
+            DrawRings2(dc, rect, kCheckedLit);
             break;
         case kLookChecked:
-            DrawRings2(dc, rect, SHADOW, HIGHLIGHT, FACE, FACE);
+            DrawRings2(dc, rect, kChecked);
             break;
         case kLookHot:
-            DrawRings2(dc, rect, HIGHLIGHT, DKSHADOW, LIGHT, SHADOW);
+            DrawRings2(dc, rect, kRaisedLit);
             break;
         default:
-            DrawRings2(dc, rect, HIGHLIGHT, SHADOW, FACE, FACE);
+            DrawRings2(dc, rect, kButton);
             break;
     }
 }

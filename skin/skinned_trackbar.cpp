@@ -31,7 +31,7 @@ void TurnChannel(HWND trackbar, LONG style, RECT& channel) {
 // LineTo leaves its end point out, as the outlines expect.
 class Outline {
 public:
-    Outline(HDC dc, const Pen (&pens)[4]) : dc_(dc), pens_(pens), selected_(dc, pens[0].get()) {}
+    Outline(HDC dc, const Pen (&pens)[4]) : dc_(dc), pens_(pens), saved_(dc) {}
     Outline& With(int pen) {
         ::SelectObject(dc_, pens_[pen - 1].get());
         return *this;
@@ -48,24 +48,22 @@ public:
 private:
     HDC dc_;  // not owned
     const Pen (&pens_)[4];
-    SelectedObject selected_;  // the DC's own pen goes back before the pens are deleted
+    // The DC's own pen goes back before the pens are deleted, also when one of
+    // them could not be made and nothing of ours was selected first.
+    SavedPen saved_;
 };
 
 }  // namespace
 
 void CSkinnedTrackbar::DrawControl(HDC, RECT&) {
-    const WindowDc dc(::GetDC(window));
+    const WindowDc dc = WindowDc::Client(window);
     const LONG style = ::GetWindowLongA(window, GWL_STYLE);
     RECT channel{};
     ::SendMessageA(window, TBM_GETCHANNELRECT, 0, reinterpret_cast<LPARAM>(&channel));
     if (style & TBS_VERT) TurnChannel(window, style, channel);
 
     using namespace Sys;
-    if (IsHighlighted()) {
-        DrawRings2(dc.get(), channel, SHADOW, HIGHLIGHT, DKSHADOW, LIGHT);
-    } else {
-        DrawRings2(dc.get(), channel, SHADOW, HIGHLIGHT, FACE, FACE);
-    }
+    DrawRings2(dc.get(), channel, IsHighlighted() ? Scheme::kLit : Scheme::kGrey);
     if (style & TBS_NOTHUMB) return;
     RECT thumb;
     ::SetRectEmpty(&thumb);
@@ -79,11 +77,7 @@ void CSkinnedTrackbar::PaintTrackbarThumb(HDC dc, const RECT& r) {
     const bool highlighted = IsHighlighted();
     FillSolid(dc, r, ::GetSysColor(FACE));
     if (style & TBS_BOTH) {
-        if (highlighted) {
-            DrawRings2(dc, r, HIGHLIGHT, DKSHADOW, LIGHT, SHADOW);
-        } else {
-            DrawRings2(dc, r, HIGHLIGHT, SHADOW, FACE, FACE);
-        }
+        DrawRings2(dc, r, highlighted ? Scheme::kRaisedLit : Scheme::kButton);
         return;
     }
 

@@ -4,21 +4,29 @@
 
 #include <windows.h>
 
+#include <cstdint>
+
 class CSubclassedWindow {
 public:
     virtual ~CSubclassedWindow() = default;
-    CSubclassedWindow() = default;
+    CSubclassedWindow();
     CSubclassedWindow(const CSubclassedWindow&) = delete;
     CSubclassedWindow& operator=(const CSubclassedWindow&) = delete;
 
     virtual LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) = 0;
 
-    // Keeps the window's current procedure and puts `proc` in its place.
-    void Subclass(HWND hwnd, WNDPROC proc);
+    // Keeps the window's current procedure and puts `proc` in its place;
+    // false (and nothing changed) when the window refused the new procedure.
+    bool Subclass(HWND hwnd, WNDPROC proc);
     // Puts the saved procedure back when ours is still the window's procedure and
     // answers true. Answers false when another subclasser sits above us: taking
     // the chain apart under it would cut it off, so the window keeps ours.
     bool Unsubclass();
+    // Whether ours is the window's procedure now.
+    bool OnTop() const;
+
+    // Tells this object apart from a later one at the same address.
+    std::uint32_t Serial() const { return serial_; }
 
     HWND window = nullptr;  // not owned
     WNDPROC savedProc = nullptr;
@@ -28,7 +36,14 @@ protected:
     LRESULT PassOn(UINT message, WPARAM wParam, LPARAM lParam) const {
         return ::CallWindowProcA(savedProc, window, message, wParam, lParam);
     }
+    // WM_NCDESTROY: the window's own handling first, then the registry forgets
+    // the window, which deletes this object. Nothing of it is touched after.
+    LRESULT PassOnThenUnregister(WPARAM wParam, LPARAM lParam);
+    // The registry's removal for a window being destroyed, taken before passing on.
+    using Unregister = void (*)(HWND window);
+    virtual Unregister Unregisterer() const = 0;
 
 private:
     WNDPROC installed_ = nullptr;
+    std::uint32_t serial_;
 };

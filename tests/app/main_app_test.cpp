@@ -36,7 +36,7 @@ TEST_F(MainAppTest, InitInstanceRunsTheMainDialogAsMainWindowAndAnswersFalse) {
             ASSERT_NE(app.m_pMainWnd, nullptr);
             mainWindow = app.m_pMainWnd->m_hWnd;
             // Start-up skinned the dialog: its buttons and check boxes, not its bars.
-            EXPECT_EQ(CSkinManager::dialogMap.count(shown), 1u);
+            EXPECT_EQ(CSkinManager::GetManager()->IsDialogSkinned(shown), true);
             for (const int id : {IDOK, IDC_START_STOP, IDC_USE_MMX, IDC_USE_SSE}) {
                 EXPECT_NE(CSkinManager::FindControl(GetDlgItem(shown, id)), nullptr) << id;
             }
@@ -52,8 +52,9 @@ TEST_F(MainAppTest, InitInstanceRunsTheMainDialogAsMainWindowAndAnswersFalse) {
     EXPECT_EQ(mainWindow, shown);
     EXPECT_EQ(app.m_pMainWnd, nullptr);
     EXPECT_FALSE(IsWindow(shown));
-    EXPECT_TRUE(CSkinManager::controlMap.empty()) << "every skinned control left with its window";
-    EXPECT_TRUE(CSkinManager::dialogMap.empty());
+    EXPECT_TRUE(CSkinManager::GetManager()->ControlCount() == 0)
+        << "every skinned control left with its window";
+    EXPECT_TRUE(CSkinManager::GetManager()->DialogCount() == 0);
 }
 
 struct AboutItem {

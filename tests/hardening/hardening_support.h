@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstdlib>
 
 #include "skin/skin_manager.h"
 #include "tests/process_objects.h"
@@ -35,6 +36,14 @@ inline HWND OpenEmptyDialog(int cx = 320, int cy = 220) {
                                       &PlainDialogProc, 0);
 }
 
+// QUARRION_SEED replays a run exactly; without it every run takes a new seed.
+inline unsigned SeedFromEnvironment() {
+    const char* given = std::getenv("QUARRION_SEED");
+    if (given != nullptr && *given != '\0')
+        return static_cast<unsigned>(std::strtoul(given, nullptr, 0));
+    return GetTickCount();
+}
+
 struct ObjectCounts {
     DWORD gdi, user;  // user: 0 under Wine, which does not count USER objects
     static ObjectCounts Now() {
@@ -58,15 +67,12 @@ inline void Pump() {
 // No registered or hot window may be a dead one: a dead window is never looked
 // up, painted or made hot again.
 inline ::testing::AssertionResult NothingDeadIsKept() {
-    for (const auto& entry : CSkinManager::controlMap) {
-        if (!IsWindow(entry.first))
-            return ::testing::AssertionFailure() << "a dead control is registered";
+    for (const HWND window : CSkinManager::GetManager()->RegisteredWindows()) {
+        if (!IsWindow(window))
+            return ::testing::AssertionFailure() << "a dead window is registered";
     }
-    for (const auto& entry : CSkinManager::dialogMap) {
-        if (!IsWindow(entry.first))
-            return ::testing::AssertionFailure() << "a dead dialog is registered";
-    }
-    if (CSkinManager::hotWindow != nullptr && !IsWindow(CSkinManager::hotWindow)) {
+    const HWND hot = CSkinManager::HotWindow();
+    if (hot != nullptr && !IsWindow(hot)) {
         return ::testing::AssertionFailure() << "a dead window is hot";
     }
     return ::testing::AssertionSuccess();

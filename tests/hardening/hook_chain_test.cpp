@@ -49,12 +49,37 @@ TEST(HookChain, OtherHooksSeeEveryMessageAndSurviveEitherOrderOfUnhooking) {
             after.reset();
             // Ours alone still skins what is initialised.
             const HWND dialog = OpenEmptyDialog();
-            EXPECT_EQ(CSkinManager::dialogMap.count(dialog), 1u);
+            EXPECT_EQ(CSkinManager::GetManager()->IsDialogSkinned(dialog), true);
             DestroyWindow(dialog);
             manager.UninstallHook(static_cast<DWORD>(-1));
         }
-        EXPECT_TRUE(CSkinManager::threadMap.empty());
+        EXPECT_TRUE(manager.HookedThreads() == 0);
     }
+    DestroyWindow(target);
+    Pump();
+}
+
+}  // namespace
+}  // namespace hardening
+
+namespace hardening {
+namespace {
+
+// A host's hook that hands every message to the manager's, as a system-wide
+// hook's "SKM_CallWndProc" would.
+LRESULT CALLBACK Forwarding(int code, WPARAM wParam, LPARAM lParam) {
+    return CSkinManager::HookProc(code, wParam, lParam);
+}
+
+TEST(HookChain, TheManagersHookPassesOnAlsoForAThreadItDoesNotSkin) {
+    auto& manager = *CSkinManager::GetManager();
+    manager.UninstallHook(static_cast<DWORD>(-1));
+    const HWND target = OpenEmptyDialog();
+    CountingHook<0>::seen = 0;
+    const HookHandle later = Install(&CountingHook<0>::Proc);  // runs after the forwarding one
+    const HookHandle forwarding = Install(&Forwarding);
+    for (int i = 0; i < 20; ++i) SendMessageA(target, kProbe, 0, 0);
+    EXPECT_EQ(CountingHook<0>::seen, 20) << "the chain was cut after the manager's hook";
     DestroyWindow(target);
     Pump();
 }

@@ -1,12 +1,14 @@
 // Every skinned kind fed a seeded random stream of the messages our window
 // procedures handle, with hover ticks, enabling, style changes and destruction
-// in between: no crash, no hang, every window answers, no object left behind.
+// in between: no crash, no hang, every window answers, no object left behind,
+// and every message answered as the plain control answers the same stream.
 #include <cstdlib>
 #include <random>
 #include <string>
 
 #include "tests/hardening/control_kinds.h"
 #include "tests/hardening/hardening_support.h"
+#include "tests/hardening/message_log.h"
 #include "tools/skin-gallery/gallery.h"
 
 namespace hardening {
@@ -27,12 +29,18 @@ using HostileMessages = SkinnedThreadTest;
 struct StreamResult {
     long gdiGrowth = 0, userGrowth = 0;
     bool answering = false;
+    std::vector<Logged> answers;  // every message the stream sent, as answered
 };
 
 // One kind's stream: `count` random messages and events with the given seed.
 StreamResult RunStream(const ControlKind& kind, unsigned seed, int count, HDC memory, HRGN region) {
     std::mt19937 random(seed);
     auto below = [&](unsigned n) { return random() % n; };
+    MessageLog log;
+    EXPECT_TRUE(log.Hooked());
+    auto send = [&log](HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+        log.Send(window, message, wParam, lParam);
+    };
     const HWND dialog = OpenEmptyDialog();
     HWND control = CreateKind(dialog, kind, 20, 20);
     EXPECT_NE(control, nullptr) << kind.name;
@@ -50,51 +58,50 @@ StreamResult RunStream(const ControlKind& kind, unsigned seed, int count, HDC me
                         0};
         switch (below(20)) {
             case 0:
-                SendMessageA(control, WM_SETFOCUS, anyW, 0);
+                send(control, WM_SETFOCUS, anyW, 0);
                 break;
             case 1:
-                SendMessageA(control, WM_KILLFOCUS, anyW, 0);
+                send(control, WM_KILLFOCUS, anyW, 0);
                 break;
             case 2:
-                SendMessageA(control, WM_ENABLE, anyW & 1, 0);
+                send(control, WM_ENABLE, anyW & 1, 0);
                 break;
             case 3:
-                SendMessageA(control, WM_PAINT, below(2) ? 0 : reinterpret_cast<WPARAM>(memory), 0);
+                send(control, WM_PAINT, below(2) ? 0 : reinterpret_cast<WPARAM>(memory), 0);
                 break;
             case 4:
-                SendMessageA(control, WM_NCPAINT, below(2) ? 1 : reinterpret_cast<WPARAM>(region),
-                             0);
+                send(control, WM_NCPAINT, below(2) ? 1 : reinterpret_cast<WPARAM>(region), 0);
                 break;
             case 5:
-                SendMessageA(control, WM_SETTEXT, 0,
-                             reinterpret_cast<LPARAM>(below(2) ? "" : "hostile text"));
+                send(control, WM_SETTEXT, 0,
+                     reinterpret_cast<LPARAM>(below(2) ? "" : "hostile text"));
                 break;
             case 6:
-                SendMessageA(control, BM_SETCHECK, anyW % 4, 0);
+                send(control, BM_SETCHECK, anyW % 4, 0);
                 break;
             case 7:
-                SendMessageA(control, SBM_SETPOS, anyW % 300, below(2));
+                send(control, SBM_SETPOS, anyW % 300, below(2));
                 break;
             case 8:
-                SendMessageA(control, SBM_SETSCROLLINFO, anyW & 1, reinterpret_cast<LPARAM>(&info));
+                send(control, SBM_SETSCROLLINFO, anyW & 1, reinterpret_cast<LPARAM>(&info));
                 break;
             case 9:
-                SendMessageA(control, SBM_SETRANGEREDRAW, anyW % 100, below(300));
+                send(control, SBM_SETRANGEREDRAW, anyW % 100, below(300));
                 break;
             case 10:
-                SendMessageA(control, WM_LBUTTONUP, anyW, -1);
+                send(control, WM_LBUTTONUP, anyW, -1);
                 break;
             case 11: {
                 const WORD code = below(2) ? EN_SETFOCUS : EN_KILLFOCUS;
                 const HWND from = below(2) ? GetTopWindow(control) : nullptr;
-                SendMessageA(control, WM_COMMAND, MAKEWPARAM(anyW & 0xFFFF, code),
-                             reinterpret_cast<LPARAM>(from));
+                send(control, WM_COMMAND, MAKEWPARAM(anyW & 0xFFFF, code),
+                     reinterpret_cast<LPARAM>(from));
                 break;
             }
             case 12: {
                 const HWND child = GetTopWindow(below(2) ? control : dialog);
-                SendMessageA(below(2) ? dialog : control, WM_PARENTNOTIFY,
-                             MAKEWPARAM(WM_CREATE, anyW & 0xFFFF), reinterpret_cast<LPARAM>(child));
+                send(below(2) ? dialog : control, WM_PARENTNOTIFY,
+                     MAKEWPARAM(WM_CREATE, anyW & 0xFFFF), reinterpret_cast<LPARAM>(child));
                 break;
             }
             case 13: {  // hover ticks, onto the control and away
@@ -124,7 +131,7 @@ StreamResult RunStream(const ControlKind& kind, unsigned seed, int count, HDC me
                 Pump();
                 break;
             case 18:
-                SendMessageA(control, WM_SIZE, 0, MAKELPARAM(below(200), below(100)));
+                send(control, WM_SIZE, 0, MAKELPARAM(below(200), below(100)));
                 break;
             default:
                 if (below(2000) == 0) {  // now and then the control goes and comes back
@@ -147,15 +154,19 @@ StreamResult RunStream(const ControlKind& kind, unsigned seed, int count, HDC me
     const ObjectCounts after = ObjectCounts::Now();
     result.gdiGrowth = static_cast<long>(after.gdi) - static_cast<long>(before.gdi);
     result.userGrowth = static_cast<long>(after.user) - static_cast<long>(before.user);
+    result.answers = log.Entries();
     return result;
 }
 
 TEST_F(HostileMessages, EveryKindSurvivesARandomStreamOfTheMessagesItHandles) {
     const char* configured = std::getenv("QUARRION_HOSTILE_MESSAGES");
     const int perKind = configured != nullptr ? std::atoi(configured) : 100000;
-    const unsigned seed = GetTickCount();
+    const unsigned seed = SeedFromEnvironment();
+    SCOPED_TRACE(testing::Message()
+                 << "seed " << seed << " (QUARRION_SEED=" << seed << " replays this run)");
     std::printf("hostile seed %u, %d messages per kind, each stream run plain, then skinned\n",
                 seed, perKind);
+    std::fflush(stdout);
     const HDC memory = CreateCompatibleDC(nullptr);
     const HRGN region = CreateRectRgn(0, 0, 50, 20);
     auto& manager = *CSkinManager::GetManager();
@@ -165,18 +176,25 @@ TEST_F(HostileMessages, EveryKindSurvivesARandomStreamOfTheMessagesItHandles) {
         const StreamResult plain = RunStream(kind, seed, perKind, memory, region);
         manager.InstallHook(static_cast<DWORD>(-1), TRUE);
         const StreamResult skinned = RunStream(kind, seed, perKind, memory, region);
-        std::printf("%-24s %6lu ms, GDI growth plain %ld, skinned %ld\n", kind.name,
-                    GetTickCount() - started, plain.gdiGrowth, skinned.gdiGrowth);
+        const std::string answers = CompareAnswers(plain.answers, skinned.answers);
+        EXPECT_EQ(answers, "") << kind.name;
         EXPECT_TRUE(skinned.answering) << kind.name << " or its dialog no longer answers";
         // What the controls keep for themselves and the DC cache's few may
         // differ; a leak of ours would grow with the messages.
         EXPECT_LE(skinned.gdiGrowth, plain.gdiGrowth + 16) << kind.name << " leaked GDI objects";
         EXPECT_LE(skinned.userGrowth, plain.userGrowth + 16) << kind.name << " leaked USER objects";
+        const bool passed = answers.empty() && skinned.answering &&
+                            skinned.gdiGrowth <= plain.gdiGrowth + 16 &&
+                            skinned.userGrowth <= plain.userGrowth + 16;
+        std::printf("%-24s %d messages, seed %u, %6lu ms, GDI growth plain %ld, skinned %ld: %s\n",
+                    kind.name, perKind, seed, GetTickCount() - started, plain.gdiGrowth,
+                    skinned.gdiGrowth, passed ? "pass" : "FAIL");
+        std::fflush(stdout);
     }
     DeleteObject(region);
     DeleteDC(memory);
-    EXPECT_TRUE(CSkinManager::controlMap.empty());
-    EXPECT_EQ(manager.timerId, 0u);
+    EXPECT_TRUE(manager.ControlCount() == 0);
+    EXPECT_EQ(manager.TimerId(), 0u);
 }
 
 }  // namespace

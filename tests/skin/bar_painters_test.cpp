@@ -57,12 +57,12 @@ TEST_F(BarPainters, ScrollBarRepaintsFlatAfterTheRedrawingMessagesOnly) {
         int inside;      // (1,1): FACE when flat, WINDOW when nobody repainted
     } rows[] = {
         // clang-format off
-        {"SBM_SETPOS 5, redraw",         SBM_SETPOS,         5,     TRUE,  0,    F},
+        {"SBM_SETPOS 5, redraw",         SBM_SETPOS,         5,     TRUE,  kOwn, F},
         {"SBM_SETPOS 0, redraw",         SBM_SETPOS,         0,     TRUE,  kOwn, Not(F)},
         {"SBM_SETPOS 5, no redraw",      SBM_SETPOS,         5,     FALSE, kOwn, W},
-        {"SBM_SETSCROLLINFO, redraw",    SBM_SETSCROLLINFO,  TRUE,  info,  0,    F},
+        {"SBM_SETSCROLLINFO, redraw",    SBM_SETSCROLLINFO,  TRUE,  info,  kOwn, F},
         {"SBM_SETSCROLLINFO, no redraw", SBM_SETSCROLLINFO,  FALSE, info,  kOwn, W},
-        {"SBM_SETRANGEREDRAW",           SBM_SETRANGEREDRAW, 0,     99,    0,    F},
+        {"SBM_SETRANGEREDRAW",           SBM_SETRANGEREDRAW, 0,     99,    kOwn, F},
         // clang-format on
     };
     for (const auto& row : rows) {
@@ -169,7 +169,7 @@ TEST_F(BarPainters, TrackbarChannelAndThumb) {
     const auto channel = [](HWND w) { return ItemRect(w, TBM_GETCHANNELRECT, 0); };
     const RECT t = ItemRect(down, TBM_GETTHUMBRECT, 0), u = ItemRect(up, TBM_GETTHUMBRECT, 0);
     const RECT tb = ItemRect(box, TBM_GETTHUMBRECT, 0), tn = ItemRect(bare, TBM_GETTHUMBRECT, 0);
-    const Rings2 flat{S, H, F, F}, raised{S, H, K, L};
+    const Rings2 flat = Scheme::kGrey, raised = Scheme::kLit;
     // The pointed thumb's lit left and top, and its shaded right, outer and inner.
     const auto pointed = [&](int litInner, int shaded, int shadedInner) {
         return std::vector<Pixel>{{t.left, t.top + 3, H},

@@ -14,17 +14,7 @@ using namespace Sys;
 
 namespace {
 
-const Rings3 kOrdinary{HIGHLIGHT, SHADOW, FACE, FACE, FACE, FACE};
-const Rings3 kOrdinaryLit{HIGHLIGHT, DKSHADOW, LIGHT, SHADOW, FACE, FACE};
-const Rings3 kDefault{DKSHADOW, DKSHADOW, HIGHLIGHT, SHADOW, FACE, FACE};
-const Rings3 kDefaultLit{DKSHADOW, DKSHADOW, HIGHLIGHT, DKSHADOW, LIGHT, SHADOW};
-const Rings2 kPressed{SHADOW, HIGHLIGHT, FACE, FACE};
-const Rings2 kPressedLit{DKSHADOW, HIGHLIGHT, SHADOW, LIGHT};
-
-const Rings2 kBox{SHADOW, HIGHLIGHT, WINDOW, WINDOW};
-const Rings2 kBoxLit{DKSHADOW, HIGHLIGHT, SHADOW, FACE};
-const Rings2 kBoxDisabled{SHADOW, HIGHLIGHT, FACE, FACE};
-const Rings2 kBoxGrey{SHADOW, HIGHLIGHT, HIGHLIGHT, HIGHLIGHT};
+using namespace Scheme;
 
 // The 12-by-12 radio cell: the arcs A to D as the painter plots them.
 const char* const kCircle[12] = {
@@ -143,29 +133,32 @@ TEST_F(ButtonPainters, BoxesAndCirclesSitWhereStyleAndHeightPutThemInTheLooksCol
     }
 }
 
-// The control repaints in 3D on its own here, without WM_PAINT.
-TEST_F(ButtonPainters, SettingTextOrCheckRepaintsAtOnceAndAnswersZero) {
+// The control repaints in 3D on its own here, without WM_PAINT; the caller
+// still gets the control's own answer.
+TEST_F(ButtonPainters, SettingTextOrCheckRepaintsAtOnceAndAnswersAsTheControlDoes) {
     struct Row {
         int id;
         UINT message;
         WPARAM wParam;
         const char* text;
         std::vector<Pixel> pixels;
+        LRESULT answer;
     };
     const HWND dialog = gallery_.buttons;
     const int boxTop = (SizeOf(Item(dialog, IDC_CHECK)).cy - 13) / 2;
     const Row rows[] = {
-        {IDC_PUSHLIKE, BM_SETCHECK, BST_CHECKED, nullptr, Rings(kPressed)},
-        {IDC_PUSHLIKE, BM_SETCHECK, BST_UNCHECKED, nullptr, Rings(kOrdinary)},
-        {IDC_PUSH, WM_SETTEXT, 0, "Push", Rings(kOrdinary)},
-        {IDC_CHECK, WM_SETTEXT, 0, "Check box", RingsAt(0, boxTop, 13, 13, kBox)},
+        {IDC_PUSHLIKE, BM_SETCHECK, BST_CHECKED, nullptr, Rings(kPressed), 0},
+        {IDC_PUSHLIKE, BM_SETCHECK, BST_UNCHECKED, nullptr, Rings(kOrdinary), 0},
+        {IDC_PUSH, WM_SETTEXT, 0, "Push", Rings(kOrdinary), TRUE},
+        {IDC_CHECK, WM_SETTEXT, 0, "Check box", RingsAt(0, boxTop, 13, 13, kBox), TRUE},
     };
     for (const Row& row : rows) {
         const HWND button = Item(dialog, row.id);
         Enter(button, Look::Normal);
         Scribble(button, DKSHADOW);  // no scheme here uses it
         EXPECT_EQ(
-            ::SendMessageA(button, row.message, row.wParam, reinterpret_cast<LPARAM>(row.text)), 0);
+            ::SendMessageA(button, row.message, row.wParam, reinterpret_cast<LPARAM>(row.text)),
+            row.answer);
         EXPECT_EQ(CheckPixels(button, row.pixels), "")
             << row.id << " after message " << row.message;
     }

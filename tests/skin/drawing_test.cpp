@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "skin/handles.h"
 #include "tests/skin/skin_test_support.h"
 
 using namespace skin_test;
@@ -154,8 +155,25 @@ TEST(Drawing, ScrollBarGeometryHalvesArrowsAndSizesTheThumbByPageAndRange) {
     const int L = 200, T = L - 2 * a;
     const int pageThumb = MulDiv(20, T, 100);
     const Case cases[] = {
-        // The full int range wraps to a range of 0 in 32 bits.
-        {"zero range: arrows only", control, L, INT_MIN, INT_MAX, 0, 0, true, {{0, a}, {L - a, L}}},
+        // The full int range is 2^32 positions: counted in 64 bits, not wrapped to 0.
+        {"the full int range, at 0: mid-track",
+         control,
+         L,
+         INT_MIN,
+         INT_MAX,
+         0,
+         0,
+         true,
+         {{0, a}, {L - a, L}, {a + (T - system + 1) / 2, a + (T - system + 1) / 2 + system}}},
+        {"the full int range, at its end: the thumb ends where the track does",
+         control,
+         L,
+         INT_MIN,
+         INT_MAX,
+         0,
+         INT_MAX,
+         true,
+         {{0, a}, {L - a, L}, {L - a - system, L - a}}},
         {"page fills the range of a window's own bar: no thumb",
          own,
          L,
@@ -224,6 +242,32 @@ TEST(Drawing, ScrollBarGeometryHalvesArrowsAndSizesTheThumbByPageAndRange) {
         EXPECT_EQ(found, expected) << c.what;
         EnableWindow(c.window, TRUE);
     }
+}
+
+// The trackbar selects four pens in turn, any of which may have failed to be
+// made: the DC's own pen must be back before they are deleted.
+TEST(Drawing, SavedPenPutsTheDcsOwnPenBackWhateverWasSelectedMeanwhile) {
+    const HDC dc = CreateCompatibleDC(nullptr);
+    const Pen mine(CreatePen(PS_SOLID, 1, RGB(1, 2, 3)));
+    const HGDIOBJ own = GetCurrentObject(dc, OBJ_PEN);
+    const struct {
+        const char* what;
+        HGDIOBJ first, second;
+    } rows[] = {
+        {"nothing selected", nullptr, nullptr},
+        {"the first pen failed, a later one selected", nullptr, mine.get()},
+        {"a pen selected", mine.get(), nullptr},
+        {"a stock pen after ours", mine.get(), GetStockObject(WHITE_PEN)},
+    };
+    for (const auto& row : rows) {
+        {
+            const SavedPen saved(dc);
+            if (row.first != nullptr) SelectObject(dc, row.first);
+            if (row.second != nullptr) SelectObject(dc, row.second);
+        }
+        EXPECT_EQ(GetCurrentObject(dc, OBJ_PEN), own) << row.what;
+    }
+    DeleteDC(dc);
 }
 
 }  // namespace

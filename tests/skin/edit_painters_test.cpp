@@ -15,12 +15,7 @@ using namespace Sys;
 
 namespace {
 
-const Rings2 kSmall{SHADOW, HIGHLIGHT, HIGHLIGHT, LIGHT};  // under 30 pixels high
-const Rings2 kLit{SHADOW, HIGHLIGHT, DKSHADOW, LIGHT};
-const Rings2 kGrey{SHADOW, HIGHLIGHT, FACE, FACE};  // disabled or read-only
-const Rings2 kButton{HIGHLIGHT, SHADOW, FACE, FACE};
-const Rings2 kButtonLit{FACE, DKSHADOW, HIGHLIGHT, SHADOW};
-const Rings2 kButtonDisabled{FACE, FACE, FACE, FACE};
+using namespace Scheme;
 
 std::vector<Pixel> Both(std::vector<Pixel> frame, const std::vector<Pixel>& more) {
     frame.insert(frame.end(), more.begin(), more.end());

@@ -4,7 +4,9 @@
 
 #include <commctrl.h>
 
+#include <atomic>
 #include <memory>
+#include <thread>
 #include <typeinfo>
 #include <utility>
 
@@ -109,17 +111,17 @@ TEST_F(GalleryRecognition, EveryGalleryControlGetsTheKindItsClassAndStyleCallFor
         EXPECT_TRUE(kind == row.kind || (kind && row.kind && *kind == *row.kind))
             << row.what << ": " << Named(kind) << ", expected " << Named(row.kind);
     }
-    EXPECT_EQ(CSkinManager::dialogMap.count(child), 1u)
+    EXPECT_EQ(CSkinManager::GetManager()->IsDialogSkinned(child), true)
         << "the nested dialog is skinned as a dialog";
-    EXPECT_EQ(CSkinManager::dialogMap.count(g.strips), 1u);
+    EXPECT_EQ(CSkinManager::GetManager()->IsDialogSkinned(g.strips), true);
 }
 
 // Purpose-built windows, with the maps empty at the start of every test.
 class ManagerTest : public testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(CSkinManager::controlMap.empty()) << "an earlier test left controls behind";
-        ASSERT_TRUE(CSkinManager::dialogMap.empty());
+        ASSERT_TRUE(manager_.ControlCount() == 0) << "an earlier test left controls behind";
+        ASSERT_TRUE(manager_.DialogCount() == 0);
         manager_.InstallHook(static_cast<DWORD>(-1), TRUE);
     }
     void TearDown() override {
@@ -172,30 +174,31 @@ TEST_F(ManagerTest, DialogsOnlyModeSkinsDialogsAndChildModeSkinsChildrenAtCreati
     const HWND lone = host_->Add("Edit", 0, WS_EX_CLIENTEDGE, 0, 0, 80, 20);
     EXPECT_EQ(SkinOf(lone), nullptr);
     ASSERT_NE(OpenDialog(), nullptr);
-    EXPECT_EQ(CSkinManager::dialogMap.count(dialog_), 1u);
+    EXPECT_EQ(CSkinManager::GetManager()->IsDialogSkinned(dialog_), true);
     EXPECT_NE(SkinOf(GetDlgItem(dialog_, IDC_CHILD_EDIT)), nullptr);
     DestroyWindow(std::exchange(dialog_, nullptr));
 
     // Child windows: skinned at WM_CREATE, scroll bars excepted; dialogs are not subclassed.
     manager_.InstallHook(static_cast<DWORD>(-1), FALSE);
-    EXPECT_FALSE(manager_.dialogsOnly);
+    EXPECT_FALSE(manager_.DialogsOnly());
     const HWND edit = host_->Add("Edit", 0, WS_EX_CLIENTEDGE, 0, 30, 80, 20);
     const HWND bar = host_->Add("ScrollBar", SBS_HORZ, 0, 0, 60, 80, 16);
     EXPECT_NE(SkinOf(edit), nullptr);
     EXPECT_EQ(SkinOf(bar), nullptr) << "scroll bars are not skinned at their creation";
     ASSERT_NE(OpenDialog(), nullptr);
-    EXPECT_EQ(CSkinManager::dialogMap.count(dialog_), 0u);
+    EXPECT_EQ(CSkinManager::GetManager()->IsDialogSkinned(dialog_), false);
     EXPECT_NE(SkinOf(GetDlgItem(dialog_, IDC_CHILD_PUSH)), nullptr);
-    EXPECT_EQ(CSkinManager::threadMap.size(), 1u) << "a second InstallHook changes only the mode";
+    EXPECT_EQ(manager_.HookedThreads(), 1u) << "a second InstallHook changes only the mode";
 }
 
 TEST_F(ManagerTest, DialogInitialisedTwiceIsProcessedOnceAndLaterControlsAreSkinned) {
     ASSERT_NE(OpenDialog(), nullptr);
-    const std::size_t controls = CSkinManager::controlMap.size();
-    const CSkinnedDialog* object = CSkinManager::dialogMap.at(dialog_).get();
+    const std::size_t controls = manager_.ControlCount();
+    const std::size_t dialogs = manager_.DialogCount();
     SendMessageA(dialog_, WM_INITDIALOG, 0, 0);
-    EXPECT_EQ(CSkinManager::controlMap.size(), controls);
-    EXPECT_EQ(CSkinManager::dialogMap.at(dialog_).get(), object);
+    EXPECT_EQ(manager_.ControlCount(), controls);
+    EXPECT_EQ(manager_.DialogCount(), dialogs);
+    EXPECT_EQ(ProcOf(dialog_), &CSkinManager::DialogWindowProc);
 
     // Created after initialisation: skinned through WM_PARENTNOTIFY.
     const HWND later = CreateWindowExA(WS_EX_CLIENTEDGE, "ListBox", "", WS_CHILD | WS_VISIBLE, 0, 0,
@@ -207,44 +210,40 @@ TEST_F(ManagerTest, RegistrationSubclassesAndRemovalRestoresWithOneHoverTimer) {
     const HWND first = host_->Add("ListBox", 0, WS_EX_CLIENTEDGE, 0, 0, 60, 60);
     const HWND second = host_->Add("ListBox", 0, WS_EX_CLIENTEDGE, 70, 0, 60, 60);
     const WNDPROC original = ProcOf(first);
-    EXPECT_EQ(manager_.timerId, 0u);
+    EXPECT_EQ(manager_.TimerId(), 0u);
     EXPECT_FALSE(manager_.AddControl(nullptr));
 
     ASSERT_TRUE(manager_.AddControl(first));
     EXPECT_EQ(ProcOf(first), &CSkinnedControl::ControlWindowProc);
-    const UINT_PTR timer = manager_.timerId;
+    const UINT_PTR timer = manager_.TimerId();
     EXPECT_NE(timer, 0u);
     EXPECT_FALSE(manager_.AddControl(first)) << "registered twice";
     ASSERT_TRUE(manager_.AddControl(second));
-    EXPECT_EQ(manager_.timerId, timer) << "one timer for all controls";
+    EXPECT_EQ(manager_.TimerId(), timer) << "one timer for all controls";
 
     EXPECT_TRUE(manager_.RemoveControl(first));
     EXPECT_EQ(ProcOf(first), original);
     EXPECT_FALSE(manager_.RemoveControl(first));
-    EXPECT_NE(manager_.timerId, 0u);
+    EXPECT_NE(manager_.TimerId(), 0u);
 
     // WM_NCDESTROY of the last control: gone from the map, timer stopped.
     DestroyWindow(second);
-    EXPECT_TRUE(CSkinManager::controlMap.empty());
-    EXPECT_EQ(manager_.timerId, 0u);
+    EXPECT_TRUE(manager_.ControlCount() == 0);
+    EXPECT_EQ(manager_.TimerId(), 0u);
     ASSERT_TRUE(manager_.AddControl(first));
-    EXPECT_NE(manager_.timerId, 0u) << "a later registration starts a new timer";
+    EXPECT_NE(manager_.TimerId(), 0u) << "a later registration starts a new timer";
 }
 
-TEST_F(ManagerTest, HookWithoutThreadEntryDoesNothingAndThreadsAreKeyedByTheirWholeId) {
+TEST_F(ManagerTest, HookWithoutThreadEntryDoesNothing) {
     manager_.UninstallHook(static_cast<DWORD>(-1));
     ASSERT_NE(OpenDialog(), nullptr);
-    EXPECT_TRUE(CSkinManager::dialogMap.empty()) << "no hook, no skinning";
+    EXPECT_TRUE(manager_.DialogCount() == 0) << "no hook, no skinning";
     CWPSTRUCT message{0, WM_INITDIALOG, 0, dialog_};
     EXPECT_EQ(CSkinManager::HookProc(HC_ACTION, 0, reinterpret_cast<LPARAM>(&message)), 0);
-    EXPECT_TRUE(CSkinManager::dialogMap.empty());
+    EXPECT_TRUE(manager_.DialogCount() == 0);
 
     manager_.InstallHook(static_cast<DWORD>(-1), TRUE);
-    const DWORD self = GetCurrentThreadId();
-    EXPECT_EQ(CSkinManager::threadMap.count(self), 1u);
-    if ((self & 0xFFFF) != self) {
-        EXPECT_EQ(CSkinManager::threadMap.count(self & 0xFFFF), 0u);
-    }
+    EXPECT_TRUE(manager_.IsHooked(GetCurrentThreadId()));
 }
 
 TEST_F(ManagerTest, HoverFollowsTheCursorOverControlsAndTheirDirectChildrenOnly) {
@@ -261,27 +260,28 @@ TEST_F(ManagerTest, HoverFollowsTheCursorOverControlsAndTheirDirectChildrenOnly)
     auto hot = [](HWND w) { return (SkinOf(w)->GetState() & CSkinnedControl::kHot) != 0; };
 
     HoverOver(other);
-    EXPECT_EQ(CSkinManager::hotWindow, other);
+    EXPECT_EQ(CSkinManager::HotWindow(), other);
     EXPECT_TRUE(hot(other));
     HoverOver(list, 5, 5);
-    EXPECT_EQ(CSkinManager::hotWindow, list);
+    EXPECT_EQ(CSkinManager::HotWindow(), list);
     EXPECT_TRUE(hot(list));
     EXPECT_FALSE(hot(other)) << "the hot state moves, it is not shared";
     HoverOver(child, 5, 5);
-    EXPECT_EQ(CSkinManager::hotWindow, list) << "a direct child keeps its skinned parent hot";
+    EXPECT_EQ(CSkinManager::HotWindow(), list) << "a direct child keeps its skinned parent hot";
 
     // Captured mouse: frozen wherever the cursor goes.
     SetCapture(host());
     HoverOver(other);
-    EXPECT_EQ(CSkinManager::hotWindow, list);
+    EXPECT_EQ(CSkinManager::HotWindow(), list);
     ReleaseCapture();
 
     HoverOver(grandchild);
-    EXPECT_EQ(CSkinManager::hotWindow, nullptr) << "a grandchild is outside every skinned control";
+    EXPECT_EQ(CSkinManager::HotWindow(), nullptr)
+        << "a grandchild is outside every skinned control";
     EXPECT_FALSE(hot(list));
     HoverOver(other);
     HoverOver(bare);
-    EXPECT_EQ(CSkinManager::hotWindow, nullptr);
+    EXPECT_EQ(CSkinManager::HotWindow(), nullptr);
     EXPECT_FALSE(hot(other));
 }
 
@@ -295,9 +295,9 @@ TEST_F(ManagerTest, ControlOrDialogDestroyedWhileHotLeavesNothingForTheNextTick)
     ASSERT_NE(OpenDialog(), nullptr);
     const HWND edit = GetDlgItem(dialog_, IDC_CHILD_EDIT);
     HoverOver(edit);
-    ASSERT_EQ(CSkinManager::hotWindow, edit);
+    ASSERT_EQ(CSkinManager::HotWindow(), edit);
     DestroyWindow(edit);
-    EXPECT_EQ(CSkinManager::hotWindow, nullptr) << "a dead window never stays hot";
+    EXPECT_EQ(CSkinManager::HotWindow(), nullptr) << "a dead window never stays hot";
     HoverAway();
 
     // The whole dialog goes from inside a timer message, the hover tick right after.
@@ -310,10 +310,10 @@ TEST_F(ManagerTest, ControlOrDialogDestroyedWhileHotLeavesNothingForTheNextTick)
     }
     KillTimer(nullptr, timer);
     EXPECT_FALSE(IsWindow(doomed));
-    EXPECT_TRUE(CSkinManager::dialogMap.empty());
-    EXPECT_TRUE(CSkinManager::controlMap.empty());
-    EXPECT_EQ(CSkinManager::hotWindow, nullptr);
-    EXPECT_EQ(manager_.timerId, 0u);
+    EXPECT_TRUE(manager_.DialogCount() == 0);
+    EXPECT_TRUE(manager_.ControlCount() == 0);
+    EXPECT_EQ(CSkinManager::HotWindow(), nullptr);
+    EXPECT_EQ(manager_.TimerId(), 0u);
 }
 
 // Another subclasser that stacks on top of whatever the window has.
@@ -359,22 +359,166 @@ TEST_F(ManagerTest, AnotherSubclasserOnTopSurvivesEitherOrderOfTearDown) {
 TEST_F(ManagerTest, RemoveAllUnhooksAndRestoresEveryWindowEvenWithSomeAlreadyGone) {
     ASSERT_NE(OpenDialog(), nullptr);
     const HWND edit = GetDlgItem(dialog_, IDC_CHILD_EDIT);
+    // An entry whose window vanished without its WM_NCDESTROY reaching us: a
+    // subclasser above us swallows it.
     const HWND gone = host_->Add("ListBox", 0, WS_EX_CLIENTEDGE, 0, 0, 50, 50);
+    ASSERT_TRUE(manager_.AddControl(gone));
+    const std::size_t registered = manager_.ControlCount();
+    SetWindowLongPtrA(gone, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&DefWindowProcA));
     DestroyWindow(gone);
-    // An entry whose window vanished without its WM_NCDESTROY reaching us.
-    auto stale = std::make_unique<CSkinnedControl>();
-    stale->window = gone;
-    CSkinManager::controlMap.emplace(gone, std::move(stale));
+    ASSERT_EQ(manager_.ControlCount(), registered) << "the dead list box is still registered";
 
     manager_.RemoveAll();
-    EXPECT_TRUE(CSkinManager::threadMap.empty());
-    EXPECT_TRUE(CSkinManager::controlMap.empty());
-    EXPECT_TRUE(CSkinManager::dialogMap.empty());
-    EXPECT_EQ(manager_.timerId, 0u);
+    EXPECT_TRUE(manager_.HookedThreads() == 0);
+    EXPECT_TRUE(manager_.ControlCount() == 0);
+    EXPECT_TRUE(manager_.DialogCount() == 0);
+    EXPECT_EQ(manager_.TimerId(), 0u);
     EXPECT_NE(ProcOf(edit), &CSkinnedControl::ControlWindowProc);
     EXPECT_NE(ProcOf(dialog_), &CSkinManager::DialogWindowProc);
     SendMessageA(edit, EM_SETLIMITTEXT, 9, 0);
     EXPECT_EQ(SendMessageA(edit, EM_GETLIMITTEXT, 0, 0), 9);
+}
+
+// A subclasser above us in the usual pattern: it passes WM_NCDESTROY down and
+// only then steps out of the chain, after our object has gone.
+struct LateSubclasser {
+    static inline WNDPROC saved = nullptr;
+    static LRESULT CALLBACK Proc(HWND w, UINT m, WPARAM wp, LPARAM lp) {
+        const LRESULT result = CallWindowProcA(saved, w, m, wp, lp);
+        if (m == WM_NCDESTROY) {
+            SetWindowLongPtrA(w, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(saved));
+        }
+        return result;
+    }
+};
+
+TEST_F(ManagerTest, WindowsDestroyedUnderAnotherSubclasserAreNeverStranded) {
+    for (int i = 0; i < 50; ++i) {
+        const HWND edit = host_->Add("Edit", 0, WS_EX_CLIENTEDGE, 0, 0, 100, 20);
+        ASSERT_TRUE(manager_.AddControl(edit));
+        LateSubclasser::saved = reinterpret_cast<WNDPROC>(SetWindowLongPtrA(
+            edit, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&LateSubclasser::Proc)));
+        DestroyWindow(edit);
+    }
+    EXPECT_EQ(manager_.StrandedCount(), 0u) << "dead handles kept: a new window with one of "
+                                               "their values would never be skinned";
+    EXPECT_EQ(manager_.ControlCount(), 0u);
+}
+
+// Spins lend their hot look to their buddy; a buddy that lends it back while
+// we paint must not recurse until the stack runs out.
+TEST_F(ManagerTest, SpinsBuddiedToThemselvesOrToEachOtherPaintOnce) {
+    const HWND self = host_->Add(UPDOWN_CLASSA, 0, 0, 10, 10, 16, 30);
+    const HWND first = host_->Add(UPDOWN_CLASSA, 0, 0, 60, 10, 16, 30);
+    const HWND second = host_->Add(UPDOWN_CLASSA, 0, 0, 120, 10, 16, 30);
+    const struct {
+        HWND spin, buddy;
+        LONG align;  // set afterwards: the control would move itself beside its buddy
+    } pairs[] = {{self, self, UDS_ALIGNRIGHT},
+                 {first, second, UDS_ALIGNRIGHT},
+                 {second, first, UDS_ALIGNLEFT}};
+    for (const auto& pair : pairs) {
+        ASSERT_TRUE(manager_.AddControl(pair.spin));
+        SendMessageA(pair.spin, UDM_SETBUDDY, reinterpret_cast<WPARAM>(pair.buddy), 0);
+        SetWindowLongA(pair.spin, GWL_STYLE, GetWindowLongA(pair.spin, GWL_STYLE) | pair.align);
+    }
+    for (const HWND spin : {self, first, second}) {
+        const int which = spin == self ? 0 : spin == first ? 1 : 2;
+        ASSERT_NE(SkinOf(spin), nullptr) << which;
+        HoverOver(spin);
+        EXPECT_EQ(CSkinManager::HotWindow(), spin) << which;
+        EXPECT_TRUE(SkinOf(spin)->GetState() & CSkinnedControl::kHot) << which;
+        HoverAway();
+        EXPECT_FALSE(SkinOf(spin)->GetState() & CSkinnedControl::kHot) << which;
+        // Focus lights a spin too, and it lends that look on the same way.
+        SetFocus(spin);
+        SetFocus(nullptr);
+    }
+}
+
+// WM_PARENTNOTIFY names any window it likes: only a direct child of the dialog,
+// on this thread, is skinned.
+TEST_F(ManagerTest, ForgedCreationNoticesSkinNothingButTheDialogsOwnChildren) {
+    ASSERT_NE(OpenDialog(), nullptr);
+    const HWND holder = CreateWindowExA(WS_EX_NOPARENTNOTIFY, "Static", "", WS_CHILD, 0, 0, 90, 90,
+                                        dialog_, nullptr, nullptr, nullptr);
+    const HWND grandchild = CreateWindowExA(WS_EX_CLIENTEDGE, "ListBox", "", WS_CHILD, 0, 0, 50, 50,
+                                            holder, nullptr, nullptr, nullptr);
+    const HWND stranger = host_->Add("ListBox", 0, WS_EX_CLIENTEDGE, 0, 0, 50, 50);
+    const HWND own = CreateWindowExA(WS_EX_CLIENTEDGE | WS_EX_NOPARENTNOTIFY, "ListBox", "",
+                                     WS_CHILD, 100, 0, 50, 50, dialog_, nullptr, nullptr, nullptr);
+    // A list box of another thread, alive until the test is done with it.
+    std::atomic<HWND> foreign{nullptr};
+    std::atomic<bool> release{false};
+    std::thread other([&] {
+        const HWND w = CreateWindowExA(WS_EX_CLIENTEDGE, "ListBox", "", WS_POPUP, 0, 0, 50, 50,
+                                       nullptr, nullptr, nullptr, nullptr);
+        foreign = w;
+        while (!release) Sleep(2);
+        DestroyWindow(w);
+    });
+    while (foreign.load() == nullptr) Sleep(2);
+    const struct {
+        const char* what;
+        HWND named;
+        bool skinned;
+    } notices[] = {
+        {"a grandchild", grandchild, false},
+        {"a window outside the dialog", stranger, false},
+        {"another thread's window", foreign.load(), false},
+        {"no window at all", reinterpret_cast<HWND>(0x1234), false},
+        {"the dialog's own new child", own, true},
+    };
+    for (const auto& notice : notices) {
+        SendMessageA(dialog_, WM_PARENTNOTIFY, MAKEWPARAM(WM_CREATE, 0),
+                     reinterpret_cast<LPARAM>(notice.named));
+        EXPECT_EQ(SkinOf(notice.named) != nullptr, notice.skinned) << notice.what;
+    }
+    EXPECT_FALSE(manager_.AddControl(foreign.load())) << "another thread's window";
+    release = true;
+    other.join();
+}
+
+// A simple combo box's edit paints in its parent's DC; without a parent there
+// is nothing to paint in, and never the screen.
+TEST_F(ManagerTest, AComboEditWithoutParentPaintsNowhere) {
+    const HWND lone =
+        CreateWindowExA(0, "Edit", "", WS_POPUP, 0, 0, 60, 20, nullptr, nullptr, nullptr, nullptr);
+    CSkinnedComboEdit edit;
+    edit.window = lone;
+    WindowDc dc;
+    RECT rect{};
+    edit.GetBorderDC(dc, rect);
+    EXPECT_FALSE(dc) << "a DC for the desktop";
+    edit.DrawBorder();  // paints nothing, and does not fail
+    DestroyWindow(lone);
+}
+
+// Dragged columns: the hot item and the empty area follow the display order.
+TEST_F(ManagerTest, AHeaderWithReorderedColumnsRaisesTheItemUnderTheMouseOnce) {
+    const DistinctSysColors colours;
+    const HWND header = host_->Add(WC_HEADERA, HDS_BUTTONS, 0, 10, 100, 300, 24);
+    const int widths[] = {40, 60, 80};
+    for (int i = 0; i < 3; ++i) {
+        HDITEMA item{};
+        item.mask = HDI_WIDTH;
+        item.cxy = widths[i];
+        SendMessageA(header, HDM_INSERTITEMA, i, reinterpret_cast<LPARAM>(&item));
+    }
+    int order[] = {2, 0, 1};  // shown: item 2 (0-80), item 0 (80-120), item 1 (120-180)
+    SendMessageA(header, HDM_SETORDERARRAY, 3, reinterpret_cast<LPARAM>(order));
+    ASSERT_TRUE(manager_.AddControl(header));
+    auto* skinned = static_cast<CSkinnedHeader*>(SkinOf(header));
+    const struct { int x, item; } hovers[] = {{20, 2}, {100, 0}, {150, 1}, {250, -1}};
+    for (const auto& h : hovers) {
+        HoverOver(header, h.x, 12);
+        EXPECT_EQ(skinned->hotItem, h.item) << "at x " << h.x;
+        POINT cursor{};
+        GetCursorPos(&cursor);
+        EXPECT_FALSE(skinned->NeedsHotUpdate(cursor)) << "repainted on every tick at x " << h.x;
+    }
+    // The empty area starts at the rightmost item's right edge.
+    EXPECT_EQ(CheckPixels(header, {{180, 12, Sys::HIGHLIGHT}}), "");
 }
 
 }  // namespace

@@ -45,8 +45,7 @@ TEST_F(ControlBaseTest, DrawBorderSkipsOnlyAControlThatStaysHighlightedForTheSam
     const HWND elsewhere = host_->Add("Edit", 0, 0, 0, 150, 100, 20);
     auto object = std::make_unique<CountingControl>();
     CountingControl& counting = *object;
-    CSkinManager::controlMap.emplace(box, std::move(object));
-    counting.Subclass(box, &CSkinnedControl::ControlWindowProc);
+    ASSERT_TRUE(CSkinManager::GetManager()->Register(box, std::move(object)));
 
     struct Step {
         const char* what;

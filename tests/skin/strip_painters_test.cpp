@@ -39,7 +39,7 @@ std::vector<Pixel> HeaderLook(HWND header, int hot) {
     RECT r{}, all{};
     ::GetClientRect(header, &all);
     for (int i = 0; i <= count; ++i) {
-        const Rings2 s = i == hot ? Rings2{H, K, L, S} : Rings2{H, S, F, F};
+        const Rings2 s = i == hot ? Scheme::kRaisedLit : Scheme::kButton;
         r = i < count ? ItemRect(header, HDM_GETITEMRECT, i)
                       : RECT{r.right, 0, all.right, r.bottom};
         const int y = r.bottom - 4, x = (r.left + r.right) / 2;
@@ -108,9 +108,9 @@ std::vector<Pixel> ToolbarLook(HWND toolbar, int hot) {
         ::SendMessageA(toolbar, TB_GETBUTTON, i, reinterpret_cast<LPARAM>(&b));
         const RECT r = ItemRect(toolbar, TB_GETITEMRECT, i);
         const bool checked = b.fsState & TBSTATE_CHECKED, enabled = b.fsState & TBSTATE_ENABLED;
-        Rings2 look = checked ? Rings2{S, H, F, F} : Rings2{H, S, F, F};
-        if (i == hot && checked) look = {K, H, S, S};
-        if (i == hot && enabled && !checked) look = {H, K, L, S};
+        Rings2 look = checked ? Scheme::kChecked : Scheme::kButton;
+        if (i == hot && checked) look = Scheme::kCheckedLit;
+        if (i == hot && enabled && !checked) look = Scheme::kRaisedLit;
         pixels =
             Join(pixels, (b.fsStyle & TBSTYLE_SEP) ? std::vector<Pixel>{{r.left, r.top, Not(H)}}
                                                    : RingsOn(r, look));

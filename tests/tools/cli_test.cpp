@@ -16,7 +16,9 @@
 
 #include <nlohmann/json.hpp>
 
+#include "quarrion_version.h"
 #include "tests/tools/ocp_checks.h"
+#include "tools/stress/isa.h"
 
 namespace {
 
@@ -104,7 +106,7 @@ TEST(StressProgram, BadUsageExitsTwoWithOneLineNamingTheArgument) {
 }
 
 TEST(StressProgram, VersionAndHelpExitZero) {
-    EXPECT_EQ(RunProgram({"--version"}).out, "quarrion-stress 0.92\n");
+    EXPECT_EQ(RunProgram({"--version"}).out, "quarrion-stress " QUARRION_VERSION "\n");
     const Outcome help = RunProgram({"--help"});
     EXPECT_EQ(help.status, 0);
     EXPECT_NE(help.out.find("--cycle-cores"), std::string::npos);
@@ -215,6 +217,52 @@ TEST(StressProgram, AnExpectedDigestPassesWhenItIsThisMachinesAndFailsOtherwise)
     EXPECT_NE(other.out.find("Result: FAIL, a reference digest is not the expected one"),
               std::string::npos)
         << other.out;
+}
+
+TEST(StressProgram, LoadAndInstructionSetMistakesExitTwoWithAClearMessage) {
+    struct Case {
+        std::vector<std::string> args;
+        const char* message;  // the first line of stderr starts with it
+    };
+    std::vector<Case> cases = {
+        {{"--load", "fft"},
+         "quarrion-stress: --load: unknown load 'fft'; the loads are: matrix, memory, "
+         "complex-math"},
+        {{"--isa", "mmx"}, "quarrion-stress: --isa: 'mmx' is not one of avx512, avx2, sse2"},
+    };
+    // Each instruction set this machine lacks, forced, is refused before anything runs.
+    for (Isa isa : {Isa::Avx512, Isa::Avx2, Isa::Sse2}) {
+        if (!(MachineIsas() & IsaBit(isa)))
+            cases.push_back({{"--isa", IsaName(isa), "--seconds", "1"}, "quarrion-stress: --isa "});
+    }
+    for (const Case& c : cases) {
+        const Outcome o = RunProgram(c.args);
+        EXPECT_EQ(o.status, 2) << c.args[1];
+        EXPECT_EQ(o.err.rfind(c.message, 0), 0u) << o.err;
+        EXPECT_EQ(o.out.find("Result:"), std::string::npos) << "nothing ran";
+    }
+}
+
+TEST(StressProgram, ListLoadsNamesEveryLoadWithTheSetItUsesHere) {
+    const Outcome o = RunProgram({"--list-loads"});
+    EXPECT_EQ(o.status, 0) << o.err;
+    for (const char* line : {"matrix         base     the dialog's matrix worker",
+                             "memory         base     the dialog's memory worker",
+                             "complex-math   base     the dialog's complex-math worker"})
+        EXPECT_NE(o.out.find(line), std::string::npos) << o.out;
+}
+
+TEST(StressProgram, AReportThatCannotBeWrittenStillLeavesAFinishedOcpStream) {
+    const TempFile ocp;
+    const Outcome o = RunProgram({"--seconds", "1", "--json", "/dev/full", "--ocp", ocp.path()});
+    EXPECT_EQ(o.status, 4) << o.out << o.err;
+    EXPECT_NE(o.err.find("writing the report '/dev/full' failed"), std::string::npos) << o.err;
+    std::ifstream in(ocp.path());
+    const auto lines = ocp_checks::CheckStream(in);
+    const auto errors = ocp_checks::All(lines, "error");
+    ASSERT_EQ(errors.size(), 1u);
+    EXPECT_EQ(errors[0]["error"]["symptom"], "report-not-written");
+    EXPECT_EQ(lines.back()["testRunArtifact"]["testRunEnd"]["status"], "ERROR");
 }
 
 }  // namespace

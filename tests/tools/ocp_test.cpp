@@ -7,8 +7,12 @@
 
 #include <cstring>
 #include <map>
+#include <set>
 #include <sstream>
 
+#include "engine/complex_math.h"
+#include "engine/matrix.h"
+#include "engine/memory.h"
 #include "engine/verification.h"
 #include "tests/tools/ocp_checks.h"
 #include "tools/stress/machine_info.h"
@@ -51,9 +55,9 @@ TEST(OcpStream, RunEndAndStepEndsAgreeWithHowTheRunEnded) {
         RunResult r;
         r.status = c.status;
         r.interrupted = c.interrupted;
-        for (WorkerKind kind : {WorkerKind::Matrix, WorkerKind::Memory, WorkerKind::ComplexMath}) {
+        for (WorkerRoutine routine : {MatrixWorker, MemoryWorker, ComplexMathWorker}) {
             r.workers.push_back(std::make_shared<WorkerState>());
-            r.workers.back()->kind = kind;
+            r.workers.back()->load = FindDialogLoad(Registry(), routine);
             r.workers.back()->started = c.started;
             r.workers.back()->finished = true;
         }
@@ -158,7 +162,10 @@ void CheckBroken() {
 
 TEST(OcpChecks, RejectStreamsThatBreakTheFormat) {
     RunResult r;
-    for (int i = 0; i < 3; ++i) r.workers.push_back(std::make_shared<WorkerState>());
+    for (WorkerRoutine routine : {MatrixWorker, MemoryWorker, ComplexMathWorker}) {
+        r.workers.push_back(std::make_shared<WorkerState>());
+        r.workers.back()->load = FindDialogLoad(Registry(), routine);
+    }
     r.workers[0]->started = true;
     std::ostringstream text;
     OcpStream stream(text);
@@ -187,6 +194,94 @@ TEST(OcpChecks, RejectStreamsThatBreakTheFormat) {
     }
     g_stream = sound;
     CheckBroken();
+}
+
+}  // namespace
+
+namespace {
+
+// A finished run of the dialog's three workers, every one clean, and the checks
+// of its two loads with results, both elected.
+RunResult CleanThree() {
+    RunResult r;
+    for (WorkerRoutine routine : {MatrixWorker, MemoryWorker, ComplexMathWorker}) {
+        r.workers.push_back(std::make_shared<WorkerState>());
+        r.workers.back()->load = FindDialogLoad(Registry(), routine);
+        r.workers.back()->started = true;
+        r.workers.back()->finished = true;
+        r.workers.back()->cycles = 5;
+    }
+    for (std::size_t worker : {0, 2}) {
+        RoutineCheck check;
+        check.load = r.workers[worker]->load;
+        check.workers = {worker};
+        check.outcome = VoteOutcome{1, true, 0x1234, {{worker}}, {}};
+        r.checks.push_back(check);
+    }
+    return r;
+}
+
+TEST(OcpStream, AFailingRunSaysWhyInAFailDiagnosisOrAnError) {
+    const struct {
+        const char* cause;
+        void (*spoil)(RunResult&);
+        const char* said;  // a FAIL diagnosis's verdict, or an error's symptom
+    } cases[] = {
+        {"a pass mismatch",
+         [](RunResult& r) {
+             r.workers[0]->errors.push_back({2, 0, ErrorKind::Pass, {}, 1, 0});
+             r.workers[0]->errorCycles = 1;
+         },
+         "pass-mismatch"},
+        {"a known-answer mismatch",
+         [](RunResult& r) {
+             r.workers[2]->errors.push_back({1, 0, ErrorKind::KnownAnswer, {-1}, 0, 7});
+             r.workers[2]->errorCycles = 1;
+         },
+         "known-answer-mismatch"},
+        {"a stall", [](RunResult& r) { r.workers[1]->stalled = true; }, "stalled"},
+        {"a disagreement",
+         [](RunResult& r) {
+             r.checks[0].crossCheck = true;
+             r.checks[0].outcome = VoteOutcome{2, false, 0, {{0}, {1}}, {}};
+         },
+         "cross-core-disagreement"},
+        {"an unexpected digest", [](RunResult& r) { r.checks[1].expectedDigest = 0x99; },
+         "digest-mismatch"},
+        {"a reference that is not the known answer",
+         [](RunResult& r) { r.checks[0].knownDigest = 0x4321; }, "known-answer-mismatch"},
+        {"nothing recorded", [](RunResult&) {}, "failed"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.cause);
+        RunResult r = CleanThree();
+        r.status = kExitErrors;
+        c.spoil(r);
+        const auto lines = Stream(ThreeWorkers(), r);
+        std::set<std::string> said;
+        for (const auto& d : All(lines, "diagnosis"))
+            if (d["diagnosis"]["type"] == "FAIL") said.insert(d["diagnosis"]["verdict"]);
+        for (const auto& e : All(lines, "error")) said.insert(e["error"]["symptom"]);
+        EXPECT_EQ(said, (std::set<std::string>{c.said}));
+    }
+    RunResult clean = CleanThree();
+    for (const auto& d : All(Stream(ThreeWorkers(), clean), "diagnosis"))
+        EXPECT_EQ(d["diagnosis"]["type"], "PASS") << d;
+}
+
+TEST(OcpStream, AReportThatCouldNotBeWrittenIsAnErrorOfTheRunWhichStillEnds) {
+    RunResult r = CleanThree();
+    std::stringstream text;
+    OcpStream stream(text);
+    stream.Begin(ThreeWorkers(), "quarrion-stress --json /dev/full");
+    stream.End(r, "writing the report '/dev/full' failed");
+    const auto lines = ocp_checks::CheckStream(text);
+    const auto errors = All(lines, "error");
+    ASSERT_EQ(errors.size(), 1u);
+    EXPECT_EQ(errors[0]["error"]["symptom"], "report-not-written");
+    EXPECT_EQ(errors[0]["error"]["message"], "writing the report '/dev/full' failed");
+    EXPECT_EQ(lines.back()["testRunArtifact"]["testRunEnd"],
+              (nlohmann::json{{"status", "ERROR"}, {"result", "PASS"}}));
 }
 
 }  // namespace

@@ -40,6 +40,12 @@ TEST(StressOptions, EveryOptionParses) {
     using Digests = std::vector<std::pair<std::string, std::uint64_t>>;
     EXPECT_EQ(o.expectDigests,
               (Digests{{"MatrixWorker", 0xff}, {"ComplexMathWorker", ~std::uint64_t{0}}}));
+    o = Parse({"--load", "matrix,memory", "--load", "matrix", "--isa", "avx2", "--list-loads"});
+    EXPECT_EQ(o.loads, (std::vector<std::string>{"matrix", "memory", "matrix"}));
+    EXPECT_EQ(o.isa, Isa::Avx2);
+    EXPECT_TRUE(o.listLoads);
+    EXPECT_EQ(Parse({"--load", "matrix", "--extra-matrix", "2"}).extraMatrix, 2);
+    EXPECT_TRUE(Parse({}).loads.empty() && !Parse({}).isa);
     EXPECT_TRUE(Parse({"--version"}).showVersion);
     EXPECT_TRUE(Parse({"--help"}).showHelp);
 }
@@ -70,6 +76,15 @@ TEST(StressOptions, BadInputIsRefusedWithTheArgumentNamed) {
         {{"--expect-digest", "MatrixWorker=0x"}, "MatrixWorker=0x"},
         {{"--expect-digest", "MatrixWorker=12345678901234567"}, "12345678901234567"},
         {{"--expect-digest", "MatrixWorker=12g4"}, "12g4"},
+        {{"--load"}, "--load"},
+        {{"--load", "fft"}, "unknown load 'fft'; the loads are: matrix, memory, complex-math"},
+        {{"--load", "matrix,,memory"}, "unknown load ''"},
+        {{"--load", "MatrixWorker"}, "'MatrixWorker'"},
+        {{"--load", "memory", "--extra-matrix", "1"}, "--load has no matrix"},
+        {{"--isa"}, "--isa"},
+        {{"--isa", "avx"}, "'avx' is not one of avx512, avx2, sse2"},
+        {{"--isa", "base"}, "'base'"},
+        {{"--expect-digest", "matrix=12"}, "one of MatrixWorker, ComplexMathWorker"},
         {{"--bogus"}, "--bogus"},
         {{"60"}, "60"},
     };

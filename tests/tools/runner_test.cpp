@@ -38,32 +38,6 @@ void WaitForWorkers(const RunResult& r) {
         while (!w->finished) std::this_thread::sleep_for(std::chrono::milliseconds(5));
 }
 
-TEST(StressPlan, TheTableFollowsTheProcessorsUnitsUnlessToldOtherwise) {
-    RunSetup s = MakeSetup(1);
-    s.options.extraMatrix = -1;
-    s.hasMmx = true;
-    s.hasSse = true;
-    auto plan = PlanWorkers(s);
-    ASSERT_EQ(plan.size(), 5u);
-    EXPECT_EQ(plan[0].first, WorkerKind::Matrix);
-    EXPECT_EQ(plan[1].first, WorkerKind::Memory);
-    EXPECT_EQ(plan[2].first, WorkerKind::ComplexMath);
-    EXPECT_EQ(plan[4].first, WorkerKind::Matrix);
-    s.hasSse = false;
-    EXPECT_EQ(PlanWorkers(s).size(), 4u);
-    s.options.extraMatrix = 7;
-    EXPECT_EQ(PlanWorkers(s).size(), 10u);
-
-    s.processors = {0, 2, 5};
-    s.options.placement = Placement::AllCpus;
-    plan = PlanWorkers(s);
-    ASSERT_EQ(plan.size(), 5u);
-    EXPECT_EQ(plan[1], std::make_pair(WorkerKind::Matrix, 2));
-    EXPECT_EQ(plan[3].first, WorkerKind::Memory);
-    s.options.placement = Placement::CycleCores;
-    EXPECT_EQ(PlanWorkers(s), (std::vector<std::pair<WorkerKind, int>>{{WorkerKind::Matrix, 0}}));
-}
-
 TEST(StressRun, ACleanRunPassesAndCountsEveryWorkersCycles) {
     const RunSetup setup = MakeSetup(1);
     std::ostringstream live;
@@ -72,7 +46,7 @@ TEST(StressRun, ACleanRunPassesAndCountsEveryWorkersCycles) {
     EXPECT_FALSE(r.interrupted);
     ASSERT_EQ(r.workers.size(), 3u);
     for (const auto& w : r.workers) {
-        EXPECT_GT(w->cycles.load(), 0u) << RoutineName(w->kind);
+        EXPECT_GT(w->cycles.load(), 0u) << RoutineName(*w->load);
         EXPECT_EQ(w->errorCycles.load(), 0u);
         EXPECT_TRUE(w->finished && !w->stalled);
     }

@@ -2,17 +2,8 @@
 #include "tools/stress/cross_check.h"
 
 #include <algorithm>
-#include <cstring>
 
 #include "tools/stress/digest.h"
-
-namespace {
-
-bool SameBits(const std::vector<double>& a, const std::vector<double>& b) {
-    return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size() * sizeof(double)) == 0;
-}
-
-}  // namespace
 
 RoutineVote::RoutineVote(std::vector<std::size_t> voters, const PassResults& layout)
     : voters_(std::move(voters)),
@@ -42,8 +33,11 @@ bool RoutineVote::TryDecide(const std::function<bool(std::size_t worker)>& excus
 
     std::vector<std::vector<std::size_t>> groups;  // of slots
     for (std::size_t slot : cast) {
+        // The engine's bitwise rule, the one every other comparison uses.
         auto same = std::find_if(groups.begin(), groups.end(), [&](const auto& g) {
-            return SameBits(ballots_[g.front()], ballots_[slot]);
+            return CompareResultsWith(ResultsIn(ballots_[slot].data(), layout_),
+                                      ResultsIn(ballots_[g.front()].data(), layout_))
+                       .mismatches == 0;
         });
         if (same == groups.end())
             groups.push_back({slot});
@@ -79,6 +73,11 @@ std::optional<PassResults> RoutineVote::Reference() const {
     const VoteOutcome* outcome = Outcome();
     if (!outcome || !outcome->majority) return {};
     return ResultsIn(ballots_[referenceSlot_].data(), layout_);
+}
+
+std::optional<PassResults> RoutineVote::Ballot(std::size_t slot) const {
+    if (!submitted_[slot].load(std::memory_order_acquire)) return {};
+    return ResultsIn(ballots_[slot].data(), layout_);
 }
 
 std::optional<CycleVerdict> RoutineVote::JudgeBallot(std::size_t slot) const {

@@ -23,11 +23,11 @@ struct VoteOutcome {
     std::optional<Mismatch> split;
 };
 
-// One routine's election. Each voter writes only its own slot; whoever finds
+// One load's election. Each voter writes only its own slot; whoever finds
 // every slot filled or excused counts the votes, once, and publishes.
 class RoutineVote {
 public:
-    // `layout`: the shape of every ballot (kMatrixResults or kComplexResults).
+    // `layout`: the shape of every ballot (the load's descriptor says it).
     RoutineVote(std::vector<std::size_t> voters, const PassResults& layout);
     RoutineVote(const RoutineVote&) = delete;
     RoutineVote& operator=(const RoutineVote&) = delete;
@@ -44,6 +44,8 @@ public:
     const VoteOutcome* Outcome() const;  // null until decided
     // The reference in the results' layout; nothing without a majority.
     std::optional<PassResults> Reference() const;
+    // A voter's own first cycle; empty when it cast none.
+    std::optional<PassResults> Ballot(std::size_t slot) const;
     // A voter's own first cycle against the reference; empty when it cast no ballot.
     std::optional<CycleVerdict> JudgeBallot(std::size_t slot) const;
 

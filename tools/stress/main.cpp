@@ -10,6 +10,7 @@
 
 #include "cpu/cpu_probe.h"
 #include "cpu/tsc_stopwatch.h"
+#include "tools/stress/isa.h"
 #include "tools/stress/machine_info.h"
 #include "tools/stress/ocp.h"
 #include "tools/stress/options.h"
@@ -37,6 +38,7 @@ RunSetup DescribeMachine(const StressOptions& options, bool measureClock) {
         if (auto text = EstimateClock()) setup.clockText = *text;
     }
     setup.processors = UsableProcessors();
+    setup.machineIsas = MachineIsas();
     setup.hostName = HostName();
     setup.platformInfos = PlatformInfos(ActiveCpuidSource());
     return setup;
@@ -49,11 +51,28 @@ bool OpenOutput(std::ofstream& file, const std::string& path, const char* what) 
     return static_cast<bool>(file);
 }
 
-bool Finish(std::ofstream& file, const std::string& path, const char* what) {
-    if (!file.is_open()) return true;
+// Empty when the file was written and closed, else why not, said on stderr too.
+std::string Finish(std::ofstream& file, const std::string& path, const char* what) {
+    if (!file.is_open()) return {};
     file.close();
-    if (!file) std::cerr << "quarrion-stress: writing the " << what << " '" << path << "' failed\n";
-    return static_cast<bool>(file);
+    if (file) return {};
+    std::string why = std::string("writing the ") + what + " '" + path + "' failed";
+    std::cerr << "quarrion-stress: " << why << "\n";
+    return why;
+}
+
+// The report, whole or not at all: a failure to build it (a name that is no
+// UTF-8) counts like a failure to write it.
+std::string WriteReport(std::ofstream& json, const std::string& path, const RunSetup& setup,
+                        const RunResult& result) {
+    if (!json.is_open()) return {};
+    try {
+        json << BuildReport(setup, result).dump(2) << "\n";
+    } catch (const std::exception& failure) {
+        json.setstate(std::ios::failbit);
+        std::cerr << "quarrion-stress: the report: " << failure.what() << "\n";
+    }
+    return Finish(json, path, "report");
 }
 
 }  // namespace
@@ -66,6 +85,10 @@ static int Main(int argc, char** argv) {
         return kExitUsage;
     }
     const StressOptions& options = std::get<StressOptions>(parsed);
+    if (options.listLoads) {
+        PrintLoads(std::cout, Registry(), MachineIsas(), options.isa);
+        return kExitClean;
+    }
     if (options.showHelp) {
         std::cout << kUsage;
         return kExitClean;
@@ -73,6 +96,15 @@ static int Main(int argc, char** argv) {
     if (options.showVersion) {
         std::cout << "quarrion-stress " << kStressVersion << "\n";
         return kExitClean;
+    }
+    if (!options.selfTest) {
+        RunSetup planned;
+        planned.options = options;
+        planned.machineIsas = MachineIsas();
+        if (const auto why = MachineCannotRun(planned)) {
+            std::cerr << "quarrion-stress: " << *why << "\n";
+            return kExitUsage;
+        }
     }
     // Open the outputs first: an unwritable path should fail now, not after the run.
     std::ofstream json, ocp;
@@ -95,15 +127,16 @@ static int Main(int argc, char** argv) {
     if (ocp.is_open()) stream.Begin(setup, CommandLine(argc, argv));
     const bool live = !options.quiet && IsTerminal(stdout);
     RunResult result = RunStress(setup, std::cout, live, g_interrupt);
-    if (ocp.is_open()) stream.End(result);
     if (options.quiet) {
         std::cout << ResultLine(result) << "\n";
     } else {
         PrintSummary(std::cout, setup, result);
     }
-    if (json.is_open()) json << BuildReport(setup, result).dump(2) << "\n";
+    // The report first, so that the OCP stream can tell of its loss and still end.
+    const std::string reportFailure = WriteReport(json, options.jsonPath, setup, result);
+    if (ocp.is_open()) stream.End(result, reportFailure);
     const bool written =
-        Finish(json, options.jsonPath, "report") && Finish(ocp, options.ocpPath, "OCP stream");
+        reportFailure.empty() && Finish(ocp, options.ocpPath, "OCP stream").empty();
     if (!written && result.status == kExitClean) return kExitCouldNotRun;
     std::cout.flush();
     // A stalled worker may still be running: leave without waiting for it.

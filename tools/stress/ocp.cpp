@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <ctime>
 
+#include "tools/stress/isa.h"
 #include "tools/stress/report.h"
 
 namespace {
@@ -26,21 +27,22 @@ std::string StepId(std::size_t worker) {
     return std::to_string(worker + 1);
 }
 
-std::string ReferenceStepId(WorkerKind kind) {
-    return std::string("reference-") + RoutineName(kind);
+std::string ReferenceStepId(const RegisteredLoad& load) {
+    return std::string("reference-") + RoutineName(load);
 }
 
 ordered_json Diagnosis(const std::string& verdict, const char* type, const std::string& message) {
     return {{"verdict", verdict}, {"type", type}, {"message", message}};
 }
 
-// testRunEnd's status and result, as the exit status says.
-std::pair<const char*, const char*> RunEnd(const RunResult& r) {
+// testRunEnd's status and result, as the exit status says; a report that could
+// not be written makes the run's status an error whatever it found.
+std::pair<const char*, const char*> RunEnd(const RunResult& r, bool reportLost) {
     if (r.status == kExitCouldNotRun) return {"ERROR", "NOT_APPLICABLE"};
     const char* result = r.status == kExitErrors  ? "FAIL"
                          : r.status == kExitClean ? "PASS"
                                                   : "NOT_APPLICABLE";
-    return {r.interrupted ? "ERROR" : "COMPLETE", result};
+    return {r.interrupted || reportLost ? "ERROR" : "COMPLETE", result};
 }
 
 }  // namespace
@@ -56,6 +58,9 @@ std::string CommandLine(int argc, const char* const* argv) {
 }
 
 void OcpStream::Emit(const char* kind, ordered_json body) {
+    const bool artifactExplains = body.contains("error") || (body.contains("diagnosis") &&
+                                                             body["diagnosis"]["type"] == "FAIL");
+    explained_ = explained_ || artifactExplains;
     ordered_json line;
     line["sequenceNumber"] = sequence_++;
     line["timestamp"] = Rfc3339(std::chrono::system_clock::now());
@@ -83,11 +88,12 @@ void OcpStream::Begin(const RunSetup& setup, const std::string& commandLine) {
     const auto plan = PlanWorkers(setup);
     for (std::size_t i = 0; i < plan.size(); ++i) {
         Step(i, "testStepStart",
-             {{"name", "worker " + StepId(i) + ": " + RoutineName(plan[i].first)}});
+             {{"name", "worker " + StepId(i) + ": " + RoutineName(*plan[i].load) + ", load " +
+                           plan[i].load->descriptor->name + ", isa " + IsaName(plan[i].isa)}});
     }
 }
 
-void OcpStream::End(const RunResult& r) {
+void OcpStream::End(const RunResult& r, const std::string& reportFailure) {
     for (std::size_t i = 0; i < r.workers.size(); ++i) {
         const WorkerState& w = *r.workers[i];
         const std::uint64_t cycles = w.cycles;
@@ -95,6 +101,12 @@ void OcpStream::End(const RunResult& r) {
         const double rate =
             r.elapsedSeconds > 0 ? static_cast<double>(cycles) / r.elapsedSeconds : 0.0;
         Step(i, "measurement", {{"name", "cycles per second"}, {"value", rate}, {"unit", "1/s"}});
+        if (const auto flops = WorkerFlops(w, r.elapsedSeconds)) {
+            Step(i, "measurement",
+                 {{"name", "floating-point operations per second"},
+                  {"value", *flops},
+                  {"unit", "FLOP/s"}});
+        }
         const char* status = "COMPLETE";
         if (!w.started) {
             Step(i, "error",
@@ -112,9 +124,13 @@ void OcpStream::End(const RunResult& r) {
                                ErrorText(r, i, e)));
             }
             if (w.errorCycles == 0) {
-                const char* checked = w.kind == WorkerKind::Memory ? "fills only, compared nothing"
-                                      : w.crossCheck               ? "passes and processors agreed"
-                                                                   : "passes agreed";
+                const bool known = w.descriptor().knownDigest != 0;
+                const char* checked = w.descriptor().layout.size() == 0 ? "compared nothing"
+                                      : w.crossCheck && known
+                                          ? "passes, processors and the known answer agreed"
+                                      : w.crossCheck ? "passes and processors agreed"
+                                      : known        ? "passes and the known answer agreed"
+                                                     : "passes agreed";
                 Step(i, "diagnosis",
                      Diagnosis("no-mismatch", "PASS",
                                std::to_string(cycles) + " cycles, " + checked));
@@ -123,11 +139,11 @@ void OcpStream::End(const RunResult& r) {
         Step(i, "testStepEnd", {{"status", status}});
     }
     for (const RoutineCheck& c : r.checks) {
-        const std::string id = ReferenceStepId(c.kind);
+        const std::string id = ReferenceStepId(*c.load);
         auto step = [&](const char* kind, ordered_json body) {
             Emit("testStepArtifact", {{"testStepId", id}, {kind, std::move(body)}});
         };
-        step("testStepStart", {{"name", std::string("reference of ") + RoutineName(c.kind)}});
+        step("testStepStart", {{"name", std::string("reference of ") + RoutineName(*c.load)}});
         const bool elected = c.outcome && c.outcome->majority;
         if (elected)
             step("measurement",
@@ -136,6 +152,10 @@ void OcpStream::End(const RunResult& r) {
         const char* verdict = elected            ? "reference-elected"
                               : c.Disagreement() ? "cross-core-disagreement"
                                                  : "no-reference";
+        if (c.KnownDiffers()) {
+            type = "FAIL";
+            verdict = "known-answer-mismatch";
+        }
         if (c.DigestDiffers()) {
             type = "FAIL";
             verdict = "digest-mismatch";
@@ -149,6 +169,14 @@ void OcpStream::End(const RunResult& r) {
             {{"error",
               {{"symptom", "interrupted"}, {"message", "interrupted before the requested time"}}}});
     }
-    const auto [status, result] = RunEnd(r);
+    if (!reportFailure.empty()) {
+        Emit("testRunArtifact",
+             {{"error", {{"symptom", "report-not-written"}, {"message", reportFailure}}}});
+    }
+    // Whatever failed the run is named above; should nothing have, the result line says it.
+    if (r.status == kExitErrors && !explained_) {
+        Emit("testRunArtifact", {{"error", {{"symptom", "failed"}, {"message", ResultLine(r)}}}});
+    }
+    const auto [status, result] = RunEnd(r, !reportFailure.empty());
     Emit("testRunArtifact", {{"testRunEnd", {{"status", status}, {"result", result}}}});
 }

@@ -17,9 +17,11 @@ public:
 
     // schemaVersion, testRunStart and a testStepStart for each planned worker.
     void Begin(const RunSetup& setup, const std::string& commandLine);
-    // Each worker's measurements, diagnoses and end, a step for each routine's
-    // reference, then testRunEnd agreeing with the run's exit status.
-    void End(const RunResult& result);
+    // Each worker's measurements, diagnoses and end, a step for each load's
+    // reference, then testRunEnd agreeing with the run's exit status. A failing
+    // run always says why, in a FAIL diagnosis or an error. `reportFailure`: why
+    // the JSON report could not be written, an error of the run.
+    void End(const RunResult& result, const std::string& reportFailure = {});
 
 private:
     void Emit(const char* kind, nlohmann::ordered_json body);
@@ -27,6 +29,7 @@ private:
 
     std::ostream& out_;  // not owned
     unsigned long sequence_ = 0;
+    bool explained_ = false;  // a FAIL diagnosis or an error went out
 };
 
 // The command line as one string, arguments with blanks quoted.

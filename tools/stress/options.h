@@ -2,20 +2,28 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <utility>
 #include <variant>
 #include <vector>
 
+#include "tools/stress/load.h"
+#include "tools/stress/registry.h"
+
 enum class Placement {
     Table,      // the dialog's worker table
-    AllCpus,    // one pinned matrix worker per logical processor, plus memory and complex math
-    CycleCores  // one matrix worker, moved to the next logical processor every few seconds
+    AllCpus,    // one pinned worker of each load per logical processor (the dialog's
+                // table: matrix workers, plus memory and complex math unpinned)
+    CycleCores  // one worker of each load (the matrix alone by default), moved together to
+                // the next logical processor every few seconds
 };
 
 struct StressOptions {
-    unsigned seconds = 60;  // 0: until interrupted
-    int extraMatrix = -1;   // -1: one per unit (MMX, SSE) the processor has
+    unsigned seconds = 60;           // 0: until interrupted
+    int extraMatrix = -1;            // -1: one per unit (MMX, SSE) the processor has, in the table
+    std::vector<std::string> loads;  // --load, as given; empty: the dialog's table
+    std::optional<Isa> isa;          // --isa: forced for every load built for more than its base
     Placement placement = Placement::Table;
     unsigned cycleSeconds = 0;  // with CycleCores
     bool stopOnError = false;
@@ -25,6 +33,7 @@ struct StressOptions {
     std::string jsonPath;                                              // empty: no report
     bool quiet = false;
     bool selfTest = false;
+    bool listLoads = false;
     bool showVersion = false;
     bool showHelp = false;
 };
@@ -33,6 +42,8 @@ struct UsageError {
     std::string message;  // one line naming the bad argument
 };
 
-std::variant<StressOptions, UsageError> ParseArguments(const std::vector<std::string>& args);
+// Load and routine names are checked against `registry`.
+std::variant<StressOptions, UsageError> ParseArguments(const std::vector<std::string>& args,
+                                                       const LoadRegistry& registry = Registry());
 
 extern const char* const kUsage;

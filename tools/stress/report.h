@@ -19,6 +19,14 @@ constexpr int kReportSchemaVersion = 2;
 void PrintBanner(std::ostream& out, const RunSetup& setup);
 void PrintSummary(std::ostream& out, const RunSetup& setup, const RunResult& result);
 
+// "MatrixWorker" for the dialog's routines, "fma/avx2" for the other loads.
+std::string WorkerLabel(const WorkerState& w);
+
+// --list-loads: each load's name, the instruction set it would use here (or why
+// it cannot run) and its description, one line each.
+void PrintLoads(std::ostream& out, const LoadRegistry& registry, unsigned machineIsas,
+                std::optional<Isa> forced);
+
 // "Error: worker 4 (MatrixWorker, cpu 1) cycle 3, cross-core: array C element 7: ..."
 std::string ErrorText(const RunResult& result, std::size_t worker, const ErrorRecord& error);
 // "Reference MatrixWorker: digest 0x..., 2 of 2 worker(s) agree", or the disagreement,

@@ -6,12 +6,12 @@
 #include <cstdio>
 #include <thread>
 
-#include "engine/complex_math.h"
 #include "engine/matrix.h"
-#include "engine/memory.h"
-#include "engine/private_block.h"
 #include "engine/worker.h"
 #include "engine/worker_table.h"
+#include "tools/stress/digest.h"
+#include "tools/stress/isa.h"
+#include "tools/stress/known_answer.h"
 #include "tools/stress/platform.h"
 
 namespace {
@@ -21,13 +21,6 @@ using Clock = std::chrono::steady_clock;
 std::int64_t NowMs() {
     return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now().time_since_epoch())
         .count();
-}
-
-// The routines of the engine's table, as the runner knows them.
-WorkerKind KindOf(WorkerRoutine routine) {
-    if (routine == MatrixWorker) return WorkerKind::Matrix;
-    if (routine == ComplexMathWorker) return WorkerKind::ComplexMath;
-    return WorkerKind::Memory;
 }
 
 // Shared by the monitor and every worker; a stalled worker may outlive the run.
@@ -55,12 +48,51 @@ bool Note(WorkerState& w, std::uint64_t cycle, ErrorKind kind, const CycleVerdic
     return true;
 }
 
-// A worker's own first cycle against the elected reference, once it is known.
+// A pass against the load's known answer; answers whether it missed it.
+bool CheckKnownAnswer(WorkerState& w, std::uint64_t cycle, const PassResults& pass, int processor) {
+    const auto judged = JudgeKnownAnswer(w.descriptor(), w.referenceIsa, pass, w.knownResults);
+    if (!judged) return false;
+    if (w.errors.size() < kMaxErrorRecords) {
+        ErrorRecord record{cycle, processor, ErrorKind::KnownAnswer, {}, 0, judged->digest};
+        record.first.array = -1;  // until the known values name the element
+        if (judged->verdict.first) {
+            record.first = *judged->verdict.first;
+            record.mismatchingPairs = judged->verdict.mismatches;
+        }
+        w.errors.push_back(record);
+    }
+    return true;
+}
+
+// What a worker's first passes answer to: the reference its load elected, when
+// there is one and it is the known answer (where the load knows one); else the
+// known answer alone; else nothing but its own second pass.
+enum class Against { Nothing, Elected, Known };
+
+Against ReferenceFor(const WorkerState& w) {
+    const std::uint64_t known = w.descriptor().knownDigest;
+    const VoteOutcome* outcome = w.vote ? w.vote->Outcome() : nullptr;
+    if (w.crossCheck && outcome && outcome->majority && (!known || outcome->digest == known))
+        return Against::Elected;
+    return known ? Against::Known : Against::Nothing;
+}
+
+// A worker's own first cycle against its reference, once that is known.
 bool JudgeOwnBallot(WorkerState& w) {
-    if (!w.crossCheck || w.ballotJudged || !w.vote->Outcome()) return false;
+    if (!w.vote || w.ballotJudged || (w.crossCheck && !w.vote->Outcome())) return false;
+    const auto ballot = w.vote->Ballot(w.voteSlot);
+    if (!ballot) return false;
     w.ballotJudged = true;
-    const auto verdict = w.vote->JudgeBallot(w.voteSlot);
-    return verdict && Note(w, 1, ErrorKind::CrossCore, *verdict, w.ballotProcessor);
+    switch (ReferenceFor(w)) {
+        case Against::Elected:
+            return Note(w, 1, ErrorKind::CrossCore, *w.vote->JudgeBallot(w.voteSlot),
+                        w.ballotProcessor);
+        case Against::Known:
+            return CheckKnownAnswer(w, 1, *ballot, w.ballotProcessor);
+        case Against::Nothing:
+            break;
+    }
+    return false;
 }
 
 bool CrossCheck(WorkerState& w, const SharedRun& run, std::uint64_t cycle,
@@ -72,21 +104,24 @@ bool CrossCheck(WorkerState& w, const SharedRun& run, std::uint64_t cycle,
         vote.Submit(w.voteSlot, results);
         // The last voter counts at once; the monitor counts when a voter is gone.
         // Until then wait, alive to the monitor, so that no cycle goes unchecked.
-        while (!vote.TryDecide([](std::size_t) { return false; }) && w.crossCheck &&
+        while (w.crossCheck && !vote.TryDecide([](std::size_t) { return false; }) &&
                !run.stop.load(std::memory_order_relaxed)) {
             w.lastProgressMs.store(NowMs(), std::memory_order_relaxed);
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
         }
+        return JudgeOwnBallot(w);
     }
-    if (!w.crossCheck) return false;
-    bool bad = JudgeOwnBallot(w);
-    if (cycle > 1) {
-        if (const auto reference = vote.Reference()) {
-            bad |= Note(w, cycle, ErrorKind::CrossCore, CompareResultsWith(results, *reference),
-                        w.processor.load(std::memory_order_relaxed));
-        }
+    const int processor = w.processor.load(std::memory_order_relaxed);
+    switch (ReferenceFor(w)) {
+        case Against::Elected:
+            return Note(w, cycle, ErrorKind::CrossCore,
+                        CompareResultsWith(results, *vote.Reference()), processor);
+        case Against::Known:
+            return CheckKnownAnswer(w, cycle, results, processor);
+        case Against::Nothing:
+            break;
     }
-    return bad;
+    return false;
 }
 
 CycleFault FaultFor(const RunSeams& seams, std::size_t index, std::uint64_t cycle) {
@@ -110,31 +145,23 @@ struct Accounts {
     }
 };
 
-template <typename Arrays, typename Inspect>
-void RunChecked(std::size_t index, WorkerState& w, SharedRun& run, Inspect inspect) {
-    auto arrays = TryAllocate<Arrays>();
-    if (!arrays) return;
+// The load's instance lives on this thread from its first cycle to its last.
+void RunLoad(std::size_t index, WorkerState& w, SharedRun& run) {
+    const std::unique_ptr<LoadInstance> instance = w.descriptor().make(w.isa);
+    if (!instance) return;  // no storage: the worker contributes nothing
     w.started = true;
     RunUntilStopped(
         run.stop,
         [&] {
             const std::uint64_t number = w.cycles.load(std::memory_order_relaxed) + 1;
             bool bad = Note(w, number, ErrorKind::Pass,
-                            inspect(*arrays, FaultFor(run.seams, index, number)),
+                            instance->RunCycle(number, FaultFor(run.seams, index, number)),
                             w.processor.load(std::memory_order_relaxed));
-            if (w.vote) bad |= CrossCheck(w, run, number, FirstPassResults(*arrays));
+            if (w.vote) bad |= CrossCheck(w, run, number, instance->FirstPass());
             if (bad) w.errorCycles.fetch_add(1, std::memory_order_relaxed);
         },
         Accounts{index, w, run.seams});
     if (JudgeOwnBallot(w)) w.errorCycles.fetch_add(1, std::memory_order_relaxed);
-}
-
-void RunMemory(std::size_t index, WorkerState& w, SharedRun& run) {
-    PrivateBlock block(kMemoryBlockSize);
-    if (!block.data()) return;
-    w.started = true;
-    RunUntilStopped(
-        run.stop, [&] { MemoryCycle(block.data(), block.size()); }, Accounts{index, w, run.seams});
 }
 
 // The thread shares ownership of its state and of the run for its whole life.
@@ -143,22 +170,7 @@ void WorkerBody(std::size_t index, std::shared_ptr<WorkerState> w, std::shared_p
     w->lastProgressMs = NowMs();
     if (w->pinnedProcessor >= 0 && !PinCurrentThread(w->pinnedProcessor)) w->pinnedProcessor = -1;
     try {
-        switch (w->kind) {
-            case WorkerKind::Matrix:
-                RunChecked<MatrixArrays>(index, *w, *run, [](MatrixArrays& m, CycleFault f) {
-                    return InspectMatrixCycle(m, f);
-                });
-                break;
-            case WorkerKind::ComplexMath:
-                RunChecked<ComplexMathArrays>(index, *w, *run,
-                                              [](ComplexMathArrays& a, CycleFault f) {
-                                                  return InspectComplexMathCycle(a, f);
-                                              });
-                break;
-            case WorkerKind::Memory:
-                RunMemory(index, *w, *run);
-                break;
-        }
+        RunLoad(index, *w, *run);
     } catch (...) {
         // Out of memory for a record or a ballot: the worker ends, the run goes on.
     }
@@ -172,42 +184,58 @@ std::string Duration(double seconds) {
     return text;
 }
 
-std::string LiveLine(const RunResult& r, const RunSetup& setup, double elapsed) {
-    double rate[3] = {0, 0, 0};
-    std::uint64_t matrixErrors = 0, complexErrors = 0;
+// Per load, in the order the plan first names it: "matrix 35.2/s", or with an
+// instruction set and a FLOP count "fma/avx2 120.0/s 48.1 GFLOP/s".
+std::string LoadRates(const RunResult& r, double elapsed) {
+    std::vector<const WorkerState*> firsts;
+    std::string text;
     for (const auto& w : r.workers) {
-        rate[static_cast<int>(w->kind)] +=
-            elapsed > 0 ? static_cast<double>(w->cycles) / elapsed : 0;
-        if (w->kind == WorkerKind::Matrix) matrixErrors += w->errorCycles;
-        if (w->kind == WorkerKind::ComplexMath) complexErrors += w->errorCycles;
+        const bool seen = std::any_of(firsts.begin(), firsts.end(), [&](const WorkerState* f) {
+            return f->load == w->load && f->isa == w->isa;
+        });
+        if (seen) continue;
+        firsts.push_back(w.get());
+        double cycles = 0, flops = 0;
+        for (const auto& other : r.workers) {
+            if (other->load != w->load || other->isa != w->isa) continue;
+            cycles += static_cast<double>(other->cycles);
+            flops += WorkerFlops(*other, elapsed).value_or(0);
+        }
+        char part[96];
+        std::snprintf(part, sizeof part, "%s%s%s %.1f/s", w->descriptor().name,
+                      w->isa == Isa::Base ? "" : "/", w->isa == Isa::Base ? "" : IsaName(w->isa),
+                      elapsed > 0 ? cycles / elapsed : 0.0);
+        text += (text.empty() ? "" : " ") + std::string(part);
+        if (w->descriptor().flopsPerCycle > 0) {
+            std::snprintf(part, sizeof part, " %.1f GFLOP/s", flops / 1e9);
+            text += part;
+        }
     }
+    return text;
+}
+
+std::string LiveLine(const RunResult& r, const RunSetup& setup, double elapsed) {
     const unsigned total = setup.options.seconds;
-    char text[256];
+    char text[96];
     // Remaining time rounds up, so the line never reads 0 while the run goes on.
     const double left = total > elapsed ? std::ceil(total - elapsed) : 0;
-    std::snprintf(text, sizeof text,
-                  "%s elapsed, %s left | matrix %.1f/s memory %.1f/s complex %.1f/s | ",
-                  Duration(elapsed).c_str(), total ? Duration(left).c_str() : "--:--:--", rate[0],
-                  rate[1], rate[2]);
-    return std::string("\r") + text + ErrorLine(matrixErrors, complexErrors) + "\x1b[K";
+    std::snprintf(text, sizeof text, "%s elapsed, %s left | ", Duration(elapsed).c_str(),
+                  total ? Duration(left).c_str() : "--:--:--");
+    return std::string("\r") + text + LoadRates(r, elapsed) + " | " + ErrorLine(r) + "\x1b[K";
 }
 
 }  // namespace
 
-const char* RoutineName(WorkerKind kind) {
+const char* ErrorKindName(ErrorKind kind) {
     switch (kind) {
-        case WorkerKind::Matrix:
-            return "MatrixWorker";
-        case WorkerKind::Memory:
-            return "MemoryWorker";
-        case WorkerKind::ComplexMath:
-            return "ComplexMathWorker";
+        case ErrorKind::Pass:
+            return "pass";
+        case ErrorKind::CrossCore:
+            return "cross-core";
+        case ErrorKind::KnownAnswer:
+            return "known-answer";
     }
     return "?";
-}
-
-const char* ErrorKindName(ErrorKind kind) {
-    return kind == ErrorKind::CrossCore ? "cross-core" : "pass";
 }
 
 bool RoutineCheck::Disagreement() const {
@@ -216,6 +244,10 @@ bool RoutineCheck::Disagreement() const {
 
 bool RoutineCheck::DigestDiffers() const {
     return expectedDigest && !(outcome && outcome->majority && outcome->digest == *expectedDigest);
+}
+
+bool RoutineCheck::KnownDiffers() const {
+    return knownDigest && outcome && outcome->majority && outcome->digest != knownDigest;
 }
 
 std::uint64_t RunResult::totalErrorCycles() const {
@@ -230,6 +262,19 @@ bool RunResult::anyStalled() const {
     return false;
 }
 
+std::optional<double> WorkerFlops(const WorkerState& w, double seconds) {
+    const double perCycle = w.descriptor().flopsPerCycle;
+    if (perCycle <= 0) return {};
+    return seconds > 0 ? perCycle * static_cast<double>(w.cycles.load()) / seconds : 0.0;
+}
+
+std::optional<double> RunResult::flopsPerSecond() const {
+    std::optional<double> total;
+    for (const auto& w : workers)
+        if (const auto flops = WorkerFlops(*w, elapsedSeconds)) total = total.value_or(0) + *flops;
+    return total;
+}
+
 std::string ErrorLine(std::uint64_t matrixErrors, std::uint64_t complexErrors) {
     RaisedErrors raised;
     raised.complexMath = complexErrors > 0;
@@ -239,58 +284,133 @@ std::string ErrorLine(std::uint64_t matrixErrors, std::uint64_t complexErrors) {
 }
 
 std::string ErrorLine(const RunResult& result) {
-    std::uint64_t count[3] = {0, 0, 0};
-    for (const auto& w : result.workers) count[static_cast<int>(w->kind)] += w->errorCycles;
-    for (const RoutineCheck& c : result.checks) count[static_cast<int>(c.kind)] += c.Disagreement();
-    return ErrorLine(count[static_cast<int>(WorkerKind::Matrix)],
-                     count[static_cast<int>(WorkerKind::ComplexMath)]);
+    RaisedErrors raised;
+    const RegisteredLoad* other = nullptr;  // the first load the dialog does not have
+    auto raise = [&](const RegisteredLoad* load) {
+        if (load->dialog && load->dialog->flag)
+            raised.*(load->dialog->flag) = true;
+        else if (!load->dialog && !other)
+            other = load;
+    };
+    for (const auto& w : result.workers)
+        if (w->errorCycles > 0) raise(w->load);
+    for (const RoutineCheck& c : result.checks)
+        if (c.load && (c.Disagreement() || c.KnownDiffers())) raise(c.load);
+    if (const char* message = ErrorMessage(raised)) return message;
+    if (other) return std::string(" Error in ") + other->descriptor->name;
+    return "No Error(s) detected yet!";
 }
 
-std::vector<std::pair<WorkerKind, int>> PlanWorkers(const RunSetup& setup) {
+std::vector<const RegisteredLoad*> ChosenLoads(const RunSetup& setup) {
+    std::vector<const RegisteredLoad*> loads;
+    if (setup.options.loads.empty()) {
+        for (const WorkerTableRow& row : kWorkerTable) {
+            const RegisteredLoad* load = FindDialogLoad(*setup.registry, row.routine);
+            if (RowApplies(row, RunOptions{}) && load) loads.push_back(load);
+        }
+    }
+    for (const std::string& name : setup.options.loads)
+        if (const RegisteredLoad* load = FindLoad(*setup.registry, name)) loads.push_back(load);
+    return loads;
+}
+
+std::optional<Isa> LoadIsa(const LoadDescriptor& load, unsigned machineIsas,
+                           std::optional<Isa> forced, std::string* why) {
+    // Loads built for their base alone run as they are, whatever is forced.
+    if (load.isas == IsaBit(Isa::Base)) forced.reset();
+    if (const auto isa = ChooseIsa(load.isas, machineIsas, forced)) return isa;
+    if (why) {
+        std::string built, has;
+        for (Isa isa : {Isa::Avx512, Isa::Avx2, Isa::Sse2, Isa::Base}) {
+            if (load.isas & IsaBit(isa))
+                built += (built.empty() ? "" : " or ") + std::string(IsaName(isa));
+            if (machineIsas & IsaBit(isa) && has.empty()) has = IsaName(isa);
+        }
+        if (forced && !(load.isas & IsaBit(*forced)))
+            *why = std::string("has no ") + IsaName(*forced) + " variant (built for " + built + ")";
+        else if (forced)
+            *why = std::string("this processor lacks ") + IsaName(*forced);
+        else
+            *why = "needs " + built + "; this processor has " + has;
+    }
+    return {};
+}
+
+std::optional<std::string> MachineCannotRun(const RunSetup& setup) {
+    const auto forced = setup.options.isa;
+    if (forced && !(setup.machineIsas & IsaBit(*forced)))
+        return std::string("--isa ") + IsaName(*forced) +
+               ": this processor or its operating system lacks it";
+    for (const RegisteredLoad* load : ChosenLoads(setup)) {
+        std::string why;
+        if (!LoadIsa(*load->descriptor, setup.machineIsas, forced, &why))
+            return std::string("load '") + load->descriptor->name + "' cannot run here: " + why;
+    }
+    return {};
+}
+
+std::vector<PlannedWorker> PlanWorkers(const RunSetup& setup) {
     const StressOptions& o = setup.options;
-    std::vector<std::pair<WorkerKind, int>> plan;
+    std::vector<PlannedWorker> plan;
+    auto add = [&](const RegisteredLoad* load, int processor) {
+        if (!load) return;
+        const auto isa = LoadIsa(*load->descriptor, setup.machineIsas, o.isa);
+        plan.push_back({load, isa.value_or(Isa::Base), processor});
+    };
+    const RegisteredLoad* matrix = FindDialogLoad(*setup.registry, MatrixWorker);
+    const std::vector<const RegisteredLoad*> loads = ChosenLoads(setup);
+    const bool table = o.loads.empty();
     switch (o.placement) {
         case Placement::Table: {
-            // The dialog's table: its base rows, then its option rows for the units
-            // this processor has, or as many of their worker as asked for.
+            for (const RegisteredLoad* load : loads) add(load, -1);
+            // The dialog's option rows for the units this processor has, unless
+            // --extra-matrix says how many; with --load, only what it says.
             const RunOptions units{setup.hasMmx, setup.hasSse};
-            WorkerRoutine extraRoutine = MatrixWorker;
             for (const WorkerTableRow& row : kWorkerTable) {
-                if (RowApplies(row, RunOptions{})) {
-                    plan.push_back({KindOf(row.routine), -1});
-                } else {
-                    extraRoutine = row.routine;
-                    if (o.extraMatrix < 0 && RowApplies(row, units))
-                        plan.push_back({KindOf(row.routine), -1});
-                }
+                if (table && o.extraMatrix < 0 && !RowApplies(row, RunOptions{}) &&
+                    RowApplies(row, units))
+                    add(FindDialogLoad(*setup.registry, row.routine), -1);
             }
-            for (int i = 0; i < o.extraMatrix; ++i) plan.push_back({KindOf(extraRoutine), -1});
+            for (int i = 0; i < o.extraMatrix; ++i) add(matrix, -1);
             break;
         }
         case Placement::AllCpus:
-            for (int cpu : setup.processors) plan.push_back({WorkerKind::Matrix, cpu});
-            plan.push_back({WorkerKind::Memory, -1});
-            plan.push_back({WorkerKind::ComplexMath, -1});
+            if (table) {
+                for (int cpu : setup.processors) add(matrix, cpu);
+                for (const RegisteredLoad* load : loads)
+                    if (load != matrix) add(load, -1);
+            } else {
+                for (int cpu : setup.processors)
+                    for (const RegisteredLoad* load : loads) add(load, cpu);
+            }
             break;
-        case Placement::CycleCores:
-            plan.push_back(
-                {WorkerKind::Matrix, setup.processors.empty() ? -1 : setup.processors[0]});
+        case Placement::CycleCores: {
+            const int first = setup.processors.empty() ? -1 : setup.processors[0];
+            if (table)
+                add(matrix, first);
+            else
+                for (const RegisteredLoad* load : loads) add(load, first);
             break;
+        }
     }
     return plan;
 }
 
 namespace {
 
-// One election per checked routine that runs; each of its workers holds a ballot.
+// One election per load with results that runs; each of its workers holds a ballot.
 void ArrangeVotes(const StressOptions& o, RunResult& result, SharedRun& run) {
-    for (WorkerKind kind : {WorkerKind::Matrix, WorkerKind::ComplexMath}) {
+    std::vector<const RegisteredLoad*> arranged;
+    for (const auto& candidate : result.workers) {
+        const RegisteredLoad* load = candidate->load;
+        if (load->descriptor->layout.size() == 0 ||
+            std::find(arranged.begin(), arranged.end(), load) != arranged.end())
+            continue;
+        arranged.push_back(load);
         std::vector<std::size_t> voters;
         for (std::size_t i = 0; i < result.workers.size(); ++i)
-            if (result.workers[i]->kind == kind) voters.push_back(i);
-        if (voters.empty()) continue;
-        const PassResults layout = kind == WorkerKind::Matrix ? kMatrixResults : kComplexResults;
-        run.votes.push_back(std::make_unique<RoutineVote>(voters, layout));
+            if (result.workers[i]->load == load) voters.push_back(i);
+        run.votes.push_back(std::make_unique<RoutineVote>(voters, load->descriptor->layout));
         for (std::size_t slot = 0; slot < voters.size(); ++slot) {
             WorkerState& w = *result.workers[voters[slot]];
             w.vote = run.votes.back().get();
@@ -300,32 +420,35 @@ void ArrangeVotes(const StressOptions& o, RunResult& result, SharedRun& run) {
     }
 }
 
-std::optional<std::uint64_t> ExpectedDigest(const StressOptions& o, WorkerKind kind) {
+std::optional<std::uint64_t> ExpectedDigest(const StressOptions& o, const RegisteredLoad& load) {
     std::optional<std::uint64_t> expected;
     for (const auto& [routine, digest] : o.expectDigests)
-        if (routine == RoutineName(kind)) expected = digest;
+        if (routine == RoutineName(load)) expected = digest;
     return expected;
 }
 
-// The elections as they ended, and the expected digests of routines that never ran.
-void CollectChecks(const StressOptions& o, RunResult& result, const SharedRun& run) {
+// The elections as they ended, and the expected digests of loads that never ran.
+void CollectChecks(const RunSetup& setup, RunResult& result, const SharedRun& run) {
+    const StressOptions& o = setup.options;
     for (const auto& vote : run.votes) {
         RoutineCheck check;
         check.workers = vote->voters();
         const WorkerState& first = *result.workers[check.workers.front()];
-        check.kind = first.kind;
+        check.load = first.load;
         check.crossCheck = first.crossCheck;
         if (const VoteOutcome* outcome = vote->Outcome()) check.outcome = *outcome;
-        check.expectedDigest = ExpectedDigest(o, check.kind);
+        check.expectedDigest = ExpectedDigest(o, *check.load);
+        check.knownDigest = first.descriptor().knownDigest;
         result.checks.push_back(std::move(check));
     }
-    for (WorkerKind kind : {WorkerKind::Matrix, WorkerKind::ComplexMath}) {
-        const bool ran = std::any_of(result.checks.begin(), result.checks.end(),
-                                     [&](const RoutineCheck& c) { return c.kind == kind; });
-        if (!ran && ExpectedDigest(o, kind)) {
+    for (const auto& expected : o.expectDigests) {
+        const RegisteredLoad* load = FindRoutine(*setup.registry, expected.first);
+        const bool listed = std::any_of(result.checks.begin(), result.checks.end(),
+                                        [&](const RoutineCheck& c) { return c.load == load; });
+        if (load && !listed) {
             RoutineCheck check;
-            check.kind = kind;
-            check.expectedDigest = ExpectedDigest(o, kind);
+            check.load = load;
+            check.expectedDigest = ExpectedDigest(o, *load);
             result.checks.push_back(std::move(check));
         }
     }
@@ -349,11 +472,13 @@ RunResult RunStress(const RunSetup& setup, std::ostream& out, bool liveLine,
     run->seams = seams;
     const StressOptions& o = setup.options;
 
-    for (const auto& [kind, cpu] : PlanWorkers(setup)) {
+    for (const PlannedWorker& planned : PlanWorkers(setup)) {
         auto w = std::make_shared<WorkerState>();
-        w->kind = kind;
-        w->pinnedProcessor = cpu;
-        w->targetProcessor = cpu;
+        w->load = planned.load;
+        w->isa = planned.isa;
+        w->referenceIsa = ReferenceIsa(planned.load->descriptor->isas, setup.machineIsas);
+        w->pinnedProcessor = planned.processor;
+        w->targetProcessor = planned.processor;
         w->lastProgressMs = NowMs();
         result.workers.push_back(w);
     }
@@ -402,7 +527,7 @@ RunResult RunStress(const RunSetup& setup, std::ostream& out, bool liveLine,
         if (allGone) break;  // nothing could start, or everything ended by itself
         if (o.placement == Placement::CycleCores && !setup.processors.empty() && now >= nextMove) {
             const int cpu = setup.processors[nextProcessor++ % setup.processors.size()];
-            result.workers.front()->targetProcessor = cpu;
+            for (const auto& w : result.workers) w->targetProcessor = cpu;
             nextMove += o.cycleSeconds;
         }
         if (liveLine) out << LiveLine(result, setup, now) << std::flush;
@@ -436,13 +561,13 @@ RunResult RunStress(const RunSetup& setup, std::ostream& out, bool liveLine,
         if (w->finished && JudgeOwnBallot(*w))
             w->errorCycles.fetch_add(1, std::memory_order_relaxed);
     }
-    CollectChecks(o, result, *run);
+    CollectChecks(setup, result, *run);
 
     bool anyStarted = false;
     for (const auto& w : result.workers) anyStarted = anyStarted || w->started;
     bool checksFailed = false;
     for (const RoutineCheck& c : result.checks)
-        checksFailed = checksFailed || c.Disagreement() || c.DigestDiffers();
+        checksFailed = checksFailed || c.Disagreement() || c.DigestDiffers() || c.KnownDiffers();
     if (!anyStarted)
         result.status = kExitCouldNotRun;
     else if (result.totalErrorCycles() > 0 || result.anyStalled() || checksFailed)

@@ -14,9 +14,10 @@
 #include <vector>
 
 #include "engine/cycle_verdict.h"
-#include "engine/worker.h"
 #include "tools/stress/cross_check.h"
+#include "tools/stress/load.h"
 #include "tools/stress/options.h"
+#include "tools/stress/registry.h"
 
 enum ExitStatus {
     kExitClean = 0,
@@ -26,26 +27,40 @@ enum ExitStatus {
     kExitCouldNotRun = 4
 };
 
-enum class WorkerKind { Matrix, Memory, ComplexMath };
-const char* RoutineName(WorkerKind kind);
-
 // Pass: the cycle's two passes differ. CrossCore: its first pass differs from the
-// reference the workers of its routine elected.
-enum class ErrorKind { Pass, CrossCore };
-const char* ErrorKindName(ErrorKind kind);  // "pass", "cross-core"
+// reference the workers of its load elected. KnownAnswer: its first pass is not
+// the load's known answer.
+enum class ErrorKind { Pass, CrossCore, KnownAnswer };
+const char* ErrorKindName(ErrorKind kind);  // "pass", "cross-core", "known-answer"
 
 struct ErrorRecord {
     std::uint64_t cycle = 0;
     int processor = -1;
     ErrorKind kind = ErrorKind::Pass;
-    Mismatch first;  // the first mismatching element; `second` is the reference for CrossCore
+    // The first mismatching element; `second` is the reference for CrossCore and
+    // KnownAnswer. A known-answer record without the known values at hand has
+    // array -1 and no mismatching pairs.
+    Mismatch first;
     std::size_t mismatchingPairs = 0;
+    std::uint64_t digest = 0;  // KnownAnswer: the digest the worker computed
+};
+
+// A worker as planned: which load, with which instruction set, pinned where.
+struct PlannedWorker {
+    const RegisteredLoad* load = nullptr;  // a registry row, not owned
+    Isa isa = Isa::Base;
+    int processor = -1;  // -1: wherever the system schedules it
+    bool operator==(const PlannedWorker& o) const {
+        return load == o.load && isa == o.isa && processor == o.processor;
+    }
 };
 
 // Written by its worker thread; the monitor reads the atomics while it runs and
 // the rest once the thread has ended.
 struct WorkerState {
-    WorkerKind kind = WorkerKind::Matrix;
+    const RegisteredLoad* load = nullptr;  // a registry row, not owned
+    Isa isa = Isa::Base;
+    Isa referenceIsa = Isa::Base;          // the variant its known results come from
     std::atomic<int> pinnedProcessor{-1};  // -1: wherever the system schedules it
     std::atomic<int> targetProcessor{-1};
     std::atomic<int> processor{-1};  // where it last ran, when known
@@ -56,14 +71,16 @@ struct WorkerState {
     std::atomic<bool> finished{false};
     std::atomic<bool> stalled{false};
     std::vector<ErrorRecord> errors;  // the first kMaxErrorRecords
-    // Set before the thread starts: the routine's election (not owned; none for
-    // the memory worker), this worker's ballot in it, and whether it is compared.
+    // Set before the thread starts: the load's election (not owned; none for a
+    // load without results), this worker's ballot in it, and whether it is compared.
     RoutineVote* vote = nullptr;
     std::size_t voteSlot = 0;
     bool crossCheck = false;
     // The worker's own thread, then whoever sees it finished.
     int ballotProcessor = -1;
     bool ballotJudged = false;
+    std::vector<double> knownResults;  // computed when a pass misses the known answer
+    const LoadDescriptor& descriptor() const { return *load->descriptor; }
 };
 
 constexpr std::size_t kMaxErrorRecords = 100;
@@ -94,18 +111,23 @@ struct RunSetup {
     std::string clockText;                   // empty: no estimate
     bool hasMmx = false;
     bool hasSse = false;
-    std::vector<int> processors;  // usable logical processors
+    std::vector<int> processors;                 // usable logical processors
+    unsigned machineIsas = IsaBit(Isa::Base);    // what this processor and system run
+    const LoadRegistry* registry = &Registry();  // not owned; tests bring their own
 };
 
-// One routine's cross-core check: its election and the digest the user expects.
+// One load's cross-core check: its election, the digest the user expects and
+// the one the load knows.
 struct RoutineCheck {
-    WorkerKind kind = WorkerKind::Matrix;
-    bool crossCheck = false;  // its workers were compared with each other
+    const RegisteredLoad* load = nullptr;  // not owned
+    bool crossCheck = false;               // its workers were compared with each other
     std::vector<std::size_t> workers;
     std::optional<VoteOutcome> outcome;  // empty: never decided (no worker ran)
     std::optional<std::uint64_t> expectedDigest;
-    bool Disagreement() const;   // compared, and no majority among two or more ballots
-    bool DigestDiffers() const;  // expected, and not what this machine elected
+    std::uint64_t knownDigest = 0;  // the descriptor's; 0: none
+    bool Disagreement() const;      // compared, and no majority among two or more ballots
+    bool DigestDiffers() const;     // expected, and not what this machine elected
+    bool KnownDiffers() const;      // known, elected, and not the known answer
 };
 
 struct RunResult {
@@ -117,16 +139,41 @@ struct RunResult {
     std::vector<RoutineCheck> checks;
     std::uint64_t totalErrorCycles() const;
     bool anyStalled() const;
+    // Floating-point operations per second of every worker whose load counts
+    // them, both copies included; empty when none does.
+    std::optional<double> flopsPerSecond() const;
 };
 
-// The workers a run starts, in order, with the processor each is pinned to.
-std::vector<std::pair<WorkerKind, int>> PlanWorkers(const RunSetup& setup);
+// A worker's floating-point operations per second over `seconds`, both copies
+// counted; empty when its load has no count.
+std::optional<double> WorkerFlops(const WorkerState& w, double seconds);
+
+// The workers a run starts, in order: load, instruction set and processor.
+// Without --load, the dialog's table; with it, one worker of each chosen load
+// (on every processor with --all-cpus), plus --extra-matrix more matrix workers.
+std::vector<PlannedWorker> PlanWorkers(const RunSetup& setup);
+
+// The loads the options choose, in order (the dialog's table without --load);
+// an unknown name is left out (the parser refuses it).
+std::vector<const RegisteredLoad*> ChosenLoads(const RunSetup& setup);
+
+// The instruction set a load runs with here: the widest it and the machine
+// share, or the forced one for loads built for more than their base. Empty, with
+// the reason in `why`, when it cannot run.
+std::optional<Isa> LoadIsa(const LoadDescriptor& load, unsigned machineIsas,
+                           std::optional<Isa> forced, std::string* why = nullptr);
+
+// The options checked against this machine: a forced instruction set it lacks,
+// or a chosen load that cannot run here. Empty when the run can go ahead.
+std::optional<std::string> MachineCannotRun(const RunSetup& setup);
 
 // Runs until the time is up, an interrupt arrives, or (with --stop-on-error) the
 // first error. liveLine: a status line refreshed every tick on `out`.
 RunResult RunStress(const RunSetup& setup, std::ostream& out, bool liveLine,
                     const std::atomic<bool>& interrupt, const RunSeams& seams = {});
 
-// The error line in the dialog's words and by the dialog's rule.
+// The error line in the dialog's words and by the dialog's rule; an error in a
+// load the dialog does not have reads " Error in NAME" when the dialog's own
+// routines are clean.
 std::string ErrorLine(const RunResult& result);
 std::string ErrorLine(std::uint64_t matrixErrors, std::uint64_t complexErrors);

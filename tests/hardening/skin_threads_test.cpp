@@ -1,0 +1,185 @@
+// Two user-interface threads, each with its own skinned dialogs, churned at
+// once with both hover timers ticking; then one thread unhooked while the
+// other keeps working. Each thread's controls, hot window and timer are its own.
+#include <atomic>
+#include <random>
+#include <thread>
+
+#include "tests/hardening/control_kinds.h"
+#include "tests/hardening/hardening_support.h"
+
+namespace hardening {
+namespace {
+
+// What the test asks of a thread, and what the thread reports back.
+enum class Order { Churn, Hover, Unhook, Reopen, Quit };
+
+class UiThread {
+public:
+    explicit UiThread(int x, unsigned seed) : x_(x), seed_(seed) {
+        thread_ = std::thread([this] { Run(); });
+    }
+    ~UiThread() {
+        Give(Order::Quit);
+        thread_.join();
+    }
+    UiThread(const UiThread&) = delete;
+    UiThread& operator=(const UiThread&) = delete;
+
+    void Give(Order order) {
+        done_.store(false);
+        order_.store(order);
+    }
+    // Waits for the order to be carried out; only a hang reaches the ceiling.
+    bool Done() const {
+        for (int i = 0; i < 6000 && !done_.load(); ++i) Sleep(5);
+        return done_.load();
+    }
+    // Waits until the thread's own hover timer has made its list box hot or cold.
+    bool ListHot(bool hot) const {
+        for (int i = 0; i < 2000 && listHot_.load() != hot; ++i) Sleep(5);
+        return listHot_.load() == hot;
+    }
+    POINT ListCentre() const { return {listCentre_.x.load(), listCentre_.y.load()}; }
+    HWND List() const { return list_.load(); }
+
+    std::atomic<int> created{0}, failures{0};
+    std::atomic<bool> dialogSkinned{false}, timerRunning{false}, othersRefused{true};
+    std::atomic<HWND> othersList{nullptr};  // a window of the other thread, to offer AddControl
+
+private:
+    void Run() {
+        auto& manager = *CSkinManager::GetManager();
+        manager.InstallHook(static_cast<DWORD>(-1), TRUE);
+        std::mt19937 random(seed_);
+        HWND dialog = Open();
+        for (;;) {
+            const Order order = order_.load();
+            if (order == Order::Quit) break;
+            if (order == Order::Churn && !done_.load()) {
+                // Controls of every kind come and go while the timer ticks.
+                const auto& kinds = ControlKinds();
+                for (int i = 0; i < 200; ++i) {
+                    const ControlKind& kind = kinds[random() % kinds.size()];
+                    const HWND control =
+                        CreateKind(dialog, kind, 20 + static_cast<int>(random() % 100), 60);
+                    created += control != nullptr;
+                    Pump();
+                    if (random() % 2) DestroyWindow(control);
+                    if (!NothingDeadIsKept()) ++failures;
+                    if (i % 50 == 49) {
+                        DestroyWindow(dialog);
+                        dialog = Open();
+                    }
+                }
+                done_.store(true);
+            } else if (order == Order::Unhook && !done_.load()) {
+                manager.UninstallHook(static_cast<DWORD>(-1));
+                done_.store(true);
+            } else if (order == Order::Reopen && !done_.load()) {
+                DestroyWindow(dialog);
+                dialog = Open();
+                done_.store(true);
+            } else if (order == Order::Hover && !done_.load()) {
+                done_.store(true);
+            }
+            // Foreign windows are never ours to skin.
+            if (const HWND foreign = othersList.load()) {
+                if (manager.AddControl(foreign)) othersRefused = false;
+            }
+            const CSkinnedControl* list = CSkinManager::FindControl(list_.load());
+            listHot_ = list != nullptr && (list->GetState() & CSkinnedControl::kHot) != 0;
+            timerRunning = manager.TimerId() != 0;
+            Pump();
+            Sleep(5);
+        }
+        DestroyWindow(dialog);
+        Pump();
+        if (manager.ControlCount() != 0 || manager.DialogCount() != 0) ++failures;
+        manager.UninstallHook(static_cast<DWORD>(-1));
+    }
+
+    // A dialog of this thread at its own place on the screen, with a list box.
+    HWND Open() {
+        const HWND dialog = OpenEmptyDialog(150, 120);
+        SetWindowPos(dialog, nullptr, x_, 100, 260, 220, SWP_NOZORDER | SWP_NOACTIVATE);
+        const HWND list = CreateWindowExA(WS_EX_CLIENTEDGE, "ListBox", "",
+                                          WS_CHILD | WS_VISIBLE | LBS_NOINTEGRALHEIGHT, 10, 10, 120,
+                                          40, dialog, nullptr, nullptr, nullptr);
+        Pump();
+        RECT r{};
+        GetWindowRect(list, &r);
+        listCentre_.x = (r.left + r.right) / 2;
+        listCentre_.y = (r.top + r.bottom) / 2;
+        list_ = list;
+        dialogSkinned = CSkinManager::GetManager()->IsDialogSkinned(dialog);
+        return dialog;
+    }
+
+    struct AtomicPoint {
+        std::atomic<LONG> x{0}, y{0};
+    };
+    const int x_;
+    const unsigned seed_;
+    std::atomic<Order> order_{Order::Hover};
+    std::atomic<bool> done_{false};
+    std::atomic<bool> listHot_{false};
+    std::atomic<HWND> list_{nullptr};
+    AtomicPoint listCentre_;
+    std::thread thread_;
+};
+
+TEST(SkinThreads, TwoThreadsChurnAtOnceThenOneIsUnhookedAndTheOtherKeepsWorking) {
+    LoadGalleryControls();
+    const unsigned seed = SeedFromEnvironment();
+    SCOPED_TRACE(testing::Message()
+                 << "seed " << seed << " (QUARRION_SEED=" << seed << " replays this run)");
+    const int half = GetSystemMetrics(SM_CXSCREEN) / 2;
+    UiThread a(20, seed), b(half + 20, seed + 1);
+    ASSERT_TRUE(a.Done() && b.Done()) << "the threads did not start";
+    a.othersList = b.List();
+    b.othersList = a.List();
+
+    a.Give(Order::Churn);
+    b.Give(Order::Churn);
+    ASSERT_TRUE(a.Done() && b.Done()) << "a churning thread hangs";
+    EXPECT_EQ(a.failures + b.failures, 0) << "a dead window stayed registered";
+    EXPECT_GT(a.created, 0);
+    EXPECT_GT(b.created, 0);
+    EXPECT_TRUE(a.dialogSkinned && b.dialogSkinned);
+    EXPECT_TRUE(a.timerRunning && b.timerRunning) << "each thread has a hover timer of its own";
+
+    // Each thread's timer follows the cursor over its own windows only.
+    const struct {
+        const char* what;
+        const UiThread& over;
+        bool aHot, bHot;
+    } hovers[] = {{"over a's list", a, true, false},
+                  {"over b's list", b, false, true},
+                  {"back over a's", a, true, false}};
+    for (const auto& h : hovers) {
+        const POINT p = h.over.ListCentre();
+        SetCursorPos(p.x, p.y);
+        EXPECT_TRUE(a.ListHot(h.aHot)) << h.what;
+        EXPECT_TRUE(b.ListHot(h.bHot)) << h.what;
+    }
+    EXPECT_TRUE(a.othersRefused && b.othersRefused) << "a thread skinned the other's window";
+
+    // Unhooked, a keeps its skinned controls but skins no new dialog; b goes on.
+    a.Give(Order::Unhook);
+    ASSERT_TRUE(a.Done());
+    a.Give(Order::Reopen);
+    b.Give(Order::Reopen);
+    ASSERT_TRUE(a.Done() && b.Done());
+    EXPECT_FALSE(a.dialogSkinned) << "an unhooked thread still skins";
+    EXPECT_TRUE(b.dialogSkinned);
+    b.Give(Order::Churn);
+    ASSERT_TRUE(b.Done());
+    const POINT p = b.ListCentre();
+    SetCursorPos(p.x, p.y);
+    EXPECT_TRUE(b.ListHot(true)) << "the hooked thread's hover stopped";
+    EXPECT_EQ(b.failures, 0);
+}
+
+}  // namespace
+}  // namespace hardening
