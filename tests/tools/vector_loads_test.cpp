@@ -151,8 +151,8 @@ TEST(VectorLoads, ChainsStayNormalBoundedAndMovingThroughAWholeCycle) {
             double x = ChainSeed(i), sum = SumSeed(i);
             std::vector<double> seen;
             for (std::size_t step = 0; step < c.steps; ++step) {
-                x = std::fma(x, x, kQuadraticC);
-                sum = step % 2 ? sum - x : sum + x;
+                x = ExactFma(x, x, kQuadraticC);
+                sum = ExactFma(sum, 1.0, step % 2 ? -x : x);
                 seen.push_back(x);
                 chains.allNormal &= std::isnormal(x);
                 chains.lowest = std::min(chains.lowest, x);
@@ -204,6 +204,64 @@ TEST(VectorLoads, TheCacheAndIntegerResultsAreOrdinaryNumbers) {
     }
 }
 
+__attribute__((target("fma"))) double HardwareFma(double a, double b, double c) {
+    return _mm_cvtsd_f64(_mm_fmadd_sd(_mm_set_sd(a), _mm_set_sd(b), _mm_set_sd(c)));
+}
+
+double FromBits(std::uint64_t bits) {
+    double d = 0;
+    std::memcpy(&d, &bits, sizeof d);
+    return d;
+}
+
+// The portable fused multiply-add against the processor's, bit for bit.
+TEST(VectorLoads, ThePortableFusedMultiplyAddRoundsAsTheHardwareDoes) {
+    if (!(MachineIsas() & IsaBit(Isa::Avx2))) GTEST_SKIP() << "no FMA here to compare with";
+    const double tiny = FromBits(1), least = 2.2250738585072014e-308, big = 1.7976931348623157e308;
+    const double third = 1.0 / 3.0, ulp = 0x1p-52;
+    const struct {
+        double a, b, c;
+    } cases[] = {
+        {third, 3.0, -1.0},            // the product's lost bits alone
+        {1.0 + ulp, 1.0 - ulp, -1.0},  // cancellation down to the last bits
+        {1.0 + ulp, 1.0, ulp / 2},     // a tie, to the even neighbour above
+        {1.0, 1.0, ulp / 2},           // a tie, to the even neighbour below
+        {1.0 + ulp, 1.0 + ulp, 0.0},   // the product's own low bits
+        {0x1p-30, 0x1p-30, 1.0},       // far apart: only a sticky bit
+        {-0.0, 5.0, -0.0},             // zeros and their signs
+        {0.0, -5.0, 0.0},
+        {2.0, 3.0, -6.0},   // exact zero: +0
+        {least, 0.5, 0.0},  // below the normal range
+        {least, 0.5, -tiny},
+        {tiny, 0.5, 0.0},           // a tie at the bottom
+        {big, 2.0, -big},           // a product past the range, brought back
+        {big, 1.0, big},            // overflow
+        {-1.9, 1.3781, 1.9},        // the chains' own map
+        {3072.5, 1.0, -1.0 / 7.0},  // the sums' addition
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(DoubleBits(ExactFma(c.a, c.b, c.c)), DoubleBits(HardwareFma(c.a, c.b, c.c)))
+            << c.a << " * " << c.b << " + " << c.c;
+    // And a stream of bit patterns of every finite kind, in a few exponent bands.
+    std::uint64_t state = 0x2545f4914f6cdd1dull;
+    auto next = [&] {
+        state = state * 6364136223846793005ull + 1442695040888963407ull;
+        return state;
+    };
+    for (int i = 0; i < 200000; ++i) {
+        const std::uint64_t band = i % 3 == 0 ? 0x7fe : i % 3 == 1 ? 0x80 : 0x10;
+        auto pick = [&] {
+            const std::uint64_t r = next();
+            const std::uint64_t field = 0x3ff - band / 2 + (r >> 52) % band;
+            return FromBits((r & 0x800fffffffffffffull) | (field << 52));
+        };
+        const double a = pick(), b = pick(), c = pick();
+        const double want = HardwareFma(a, b, c);
+        if (!std::isfinite(want)) continue;
+        ASSERT_EQ(DoubleBits(ExactFma(a, b, c)), DoubleBits(want)) << a << " * " << b << " + " << c;
+    }
+}
+
 }  // namespace
 
 // The kernels once more, over one scalar lane that counts what it executes.
@@ -220,9 +278,9 @@ struct V {
     static D Load(const double* p) { return *p; }
     static void Store(double* p, D v) { *p = v; }
     static D Set1(double v) { return v; }
-    static D Fma(D a, D b, D c) { return ++g_fmas, std::fma(a, b, c); }
-    static D Add(D a, D b) { return ++g_adds, std::fma(a, 1.0, b); }
-    static D Sub(D a, D b) { return ++g_adds, std::fma(a, 1.0, -b); }
+    static D Fma(D a, D b, D c) { return ++g_fmas, ExactFma(a, b, c); }
+    static D Add(D a, D b) { return ++g_adds, ExactFma(a, 1.0, b); }
+    static D Sub(D a, D b) { return ++g_adds, ExactFma(a, 1.0, -b); }
 };
 #include "tools/stress/loads/kernel_body.inc"
 #undef LOADS_TARGET

@@ -47,7 +47,7 @@ const LoadDescriptor kFmaAddLoad{
     "fused multiply-add chains plus independent additions, FMA and adder pipes busy "
     "(needs FMA: avx2 or avx512)",
     kLayout,
-    2.0 * 3.0 * (kMixValues / 2) * kMixSteps,
+    2.0 * 3.0 * kMixChains * kMixLanes * kMixSteps,
     IsaBit(Isa::Avx2) | IsaBit(Isa::Avx512),
     kFmaAddDigest,
     Make};

@@ -79,8 +79,12 @@ void SeedIntState(IntState& state);
 // Each 32-bit word as an exact double: low words, high words, AES, CRC32C.
 void StoreIntResults(const IntState& state, double* values);
 
-// The portable references: one copy's work, plain C++ (std::fma for the fused
-// steps, a table AES round and a table CRC32C).
+// a*b + c rounded once to nearest even, in integer arithmetic: the same bits
+// on every build, whatever its runtime's fma or its x87 precision.
+double ExactFma(double a, double b, double c);
+
+// The portable references: one copy's work, plain C++ (ExactFma for every
+// floating-point step, a table AES round and a table CRC32C).
 void FmaReference(double* values);
 void FmaAddReference(double* values);
 void CacheSweepReference(const double* source, double* target, std::size_t length);

@@ -1,7 +1,7 @@
 // The portable references every variant must match bit for bit, the integer
 // seeds, and the choice of a variant's kernels.
 #include <array>
-#include <cmath>
+#include <cstddef>
 #include <cstring>
 
 #include "tools/stress/isa.h"
@@ -11,14 +11,11 @@
 namespace vload {
 namespace {
 
-// x*x + c rounded once, whatever precision the build's own arithmetic keeps.
 double Step(double x) {
-    return std::fma(x, x, kQuadraticC);
+    return ExactFma(x, x, kQuadraticC);
 }
-// a + b rounded once to double: the 32-bit build's x87 would otherwise round
-// to its own precision first.
 double Sum(double a, double b) {
-    return std::fma(a, 1.0, b);
+    return ExactFma(a, 1.0, b);
 }
 
 constexpr std::uint8_t Times2(std::uint8_t v) {
@@ -133,7 +130,7 @@ void AesRoundReference(std::uint8_t* state, const std::uint8_t* key) {
         for (int row = 0; row < 4; ++row)
             shifted[row + 4 * column] = kSbox[state[row + 4 * ((column + row) % 4)]];
     for (int column = 0; column < 4; ++column) {
-        const std::uint8_t* a = shifted + 4 * column;
+        const std::uint8_t* a = shifted + static_cast<std::ptrdiff_t>(4 * column);
         for (int row = 0; row < 4; ++row) {
             const std::uint8_t mixed =
                 static_cast<std::uint8_t>(Times2(a[row]) ^ Multiply(3, a[(row + 1) % 4]) ^
@@ -217,7 +214,8 @@ double BareFmaChains(Isa isa, std::size_t chains, std::size_t steps) {
         lanes = 8;
     }
     static_cast<void>(sink);
-    return 2.0 * static_cast<double>(chains * lanes * ((steps + 3) / 4 * 4));
+    const std::size_t ran = (steps + 3) / 4 * 4;  // whole unrolled passes
+    return 2.0 * static_cast<double>(chains * lanes * ran);
 }
 
 }  // namespace vload
