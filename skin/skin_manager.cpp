@@ -99,6 +99,9 @@ private:
 // finds every thread's windows.
 Registry registry;
 
+// Set before the manager exists, so its destructor releases through them too.
+CSkinManager::HookCalls hookCalls{&::SetWindowsHookExA, &::UnhookWindowsHookEx};
+
 bool IsChildWindow(HWND window) {
     return (::GetWindowLongA(window, GWL_STYLE) & WS_CHILD) != 0;
 }
@@ -198,6 +201,14 @@ CSkinManager* CSkinManager::GetManager() {
     return &ManagerInstance::manager;
 }
 
+CSkinManager::HookCalls CSkinManager::ReplaceHookCalls(HookCalls calls) {
+    return std::exchange(hookCalls, calls);
+}
+
+BOOL CSkinManager::Unhook(HHOOK hook) {
+    return hookCalls.unhook(hook);
+}
+
 void CSkinManager::RemoveAll() {
     std::unordered_map<DWORD, std::unique_ptr<ThreadSkin>> threads;
     {
@@ -240,7 +251,7 @@ void CSkinManager::InstallHook(DWORD threadId, BOOL dialogsOnlyMode) {
                    static_cast<int>(threadId));
         return;
     }
-    HookHandle hook(::SetWindowsHookExA(WH_CALLWNDPROC, &HookProc, nullptr, threadId));
+    HookHandle hook(hookCalls.set(WH_CALLWNDPROC, &HookProc, nullptr, threadId));
     if (!hook) {
         // Nothing recorded: a later call tries again.
         SKIN_TRACE("CSkinManager: WH_CALLWNDPROC hook failed for thread: %d\n",
@@ -297,7 +308,7 @@ void CSkinManager::InstallGlobalHook(HINSTANCE module, BOOL dialogsOnlyMode) {
         reinterpret_cast<void*>(::GetProcAddress(module, "SKM_CallWndProc")));
     // The earlier hook goes first: a second call leaves nothing unowned.
     globalHook_.reset();
-    if (proc != nullptr) globalHook_.reset(::SetWindowsHookExA(WH_CALLWNDPROC, proc, module, 0));
+    if (proc != nullptr) globalHook_.reset(hookCalls.set(WH_CALLWNDPROC, proc, module, 0));
     SKIN_TRACE("CSkinManager: WH_CALLWNDPROC global hook installed\n");
 }
 

@@ -29,7 +29,16 @@ protected:
 // guarded. A window is registered only on the thread that owns it.
 class CSkinManager {
 public:
-    using HookHandle = UniqueResource<HHOOK, ::UnhookWindowsHookEx>;
+    // The system calls behind every hook the manager sets and releases; tests put
+    // in their own, since a real SetWindowsHookEx cannot be made to fail.
+    struct HookCalls {
+        HHOOK(WINAPI* set)(int, HOOKPROC, HINSTANCE, DWORD);
+        BOOL(WINAPI* unhook)(HHOOK);
+    };
+    // Returns the calls in use before; only while no hook is being set or released.
+    static HookCalls ReplaceHookCalls(HookCalls calls);
+    static BOOL Unhook(HHOOK hook);
+    using HookHandle = UniqueResource<HHOOK, &CSkinManager::Unhook>;
 
     virtual ~CSkinManager();
     CSkinManager(const CSkinManager&) = delete;

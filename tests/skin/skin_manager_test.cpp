@@ -9,6 +9,7 @@
 #include <thread>
 #include <typeinfo>
 #include <utility>
+#include <vector>
 
 #include "skin/skinned_check_box.h"
 #include "skin/skinned_combo_box.h"
@@ -519,6 +520,107 @@ TEST_F(ManagerTest, AHeaderWithReorderedColumnsRaisesTheItemUnderTheMouseOnce) {
     }
     // The empty area starts at the rightmost item's right edge.
     EXPECT_EQ(CheckPixels(header, {{180, 12, Sys::HIGHLIGHT}}), "");
+}
+
+}  // namespace
+
+// The test program offers the export a system-wide hook is looked up by, under
+// its plain name. Never called: the hook calls below set nothing.
+extern "C" LRESULT CALLBACK SKM_CallWndProc(int code, WPARAM wParam, LPARAM lParam) {
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+__asm__(".section .drectve\n.ascii \" -export:SKM_CallWndProc=SKM_CallWndProc@12\"\n.text");
+
+namespace {
+
+// Hook calls that fail the calls named in `failing` (bit n-1 for the n-th),
+// hand out handle n for the n-th otherwise, and record every release.
+struct ScriptedHooks {
+    static unsigned failing;
+    static int sets;
+    static std::vector<int> released;
+
+    static HHOOK Handle(int n) { return reinterpret_cast<HHOOK>(static_cast<UINT_PTR>(0x100 + n)); }
+    static HHOOK WINAPI Set(int, HOOKPROC, HINSTANCE, DWORD) {
+        ++sets;
+        return (failing >> (sets - 1) & 1u) != 0 ? nullptr : Handle(sets);
+    }
+    static BOOL WINAPI Unhook(HHOOK hook) {
+        released.push_back(static_cast<int>(reinterpret_cast<UINT_PTR>(hook) - 0x100));
+        return TRUE;
+    }
+};
+unsigned ScriptedHooks::failing = 0;
+int ScriptedHooks::sets = 0;
+std::vector<int> ScriptedHooks::released;
+
+// The scripted calls for one scope; whatever they handed out goes before the
+// real calls come back, so no made-up handle ever reaches the system.
+class ScriptedScope {
+public:
+    explicit ScriptedScope(unsigned failing) {
+        ScriptedHooks::failing = failing;
+        ScriptedHooks::sets = 0;
+        ScriptedHooks::released.clear();
+        real_ = CSkinManager::ReplaceHookCalls({&ScriptedHooks::Set, &ScriptedHooks::Unhook});
+    }
+    ~ScriptedScope() {
+        CSkinManager::GetManager()->RemoveAll();
+        CSkinManager::ReplaceHookCalls(real_);
+    }
+    ScriptedScope(const ScriptedScope&) = delete;
+    ScriptedScope& operator=(const ScriptedScope&) = delete;
+
+private:
+    CSkinManager::HookCalls real_{};
+};
+
+TEST(HookCalls, AFailedHookIsRetriedAndEveryHandleIsReleasedExactlyOnce) {
+    CSkinManager& manager = *CSkinManager::GetManager();
+    ASSERT_EQ(manager.HookedThreads(), 0u) << "an earlier test left a hook behind";
+    ASSERT_EQ(manager.GlobalHook(), nullptr);
+    enum class End { Uninstall, RemoveAll };
+    const struct {
+        const char* what;
+        bool global;
+        unsigned failing;  // bit n-1: the n-th of the two calls fails
+        int sets;          // calls that reached SetWindowsHookEx
+        int held;          // handle held after both calls, 0 for none
+        std::vector<int> releasedBetween, releasedAtEnd;
+        End end;
+    } rows[] = {
+        {"thread, first call fails", false, 0b01, 2, 2, {}, {2}, End::Uninstall},
+        {"thread, both calls fail", false, 0b11, 2, 0, {}, {}, End::RemoveAll},
+        {"thread, hooked once only", false, 0b00, 1, 1, {}, {1}, End::RemoveAll},
+        {"global, second replaces first", true, 0b00, 2, 2, {1}, {1, 2}, End::RemoveAll},
+        {"global, first call fails", true, 0b01, 2, 2, {}, {2}, End::RemoveAll},
+        {"global, second call fails", true, 0b10, 2, 0, {1}, {1}, End::RemoveAll},
+    };
+    const DWORD self = GetCurrentThreadId();
+    const HINSTANCE module = GetModuleHandleA(nullptr);
+    for (const auto& row : rows) {
+        const ScriptedScope scope(row.failing);
+        for (int call = 0; call < 2; ++call) {
+            if (row.global) {
+                manager.InstallGlobalHook(module, TRUE);
+            } else {
+                manager.InstallHook(static_cast<DWORD>(-1), TRUE);
+            }
+        }
+        const HHOOK held = row.held != 0 ? ScriptedHooks::Handle(row.held) : nullptr;
+        EXPECT_EQ(ScriptedHooks::sets, row.sets) << row.what;
+        EXPECT_EQ(manager.IsHooked(self), !row.global && held != nullptr) << row.what;
+        EXPECT_EQ(manager.GlobalHook(), row.global ? held : nullptr) << row.what;
+        EXPECT_EQ(ScriptedHooks::released, row.releasedBetween) << row.what;
+        if (row.end == End::Uninstall) {
+            manager.UninstallHook(static_cast<DWORD>(-1));
+        } else {
+            manager.RemoveAll();
+        }
+        EXPECT_EQ(ScriptedHooks::released, row.releasedAtEnd) << row.what;
+        EXPECT_FALSE(manager.IsHooked(self)) << row.what;
+        EXPECT_EQ(manager.GlobalHook(), nullptr) << row.what;
+    }
 }
 
 }  // namespace
