@@ -14,8 +14,7 @@ ROOT = Path(__file__).resolve().parents[2]
 
 def load(path):
     loader = importlib.machinery.SourceFileLoader(path.name.replace("-", "_"), str(path))
-    spec = importlib.util.spec_from_loader(loader.name, loader)
-    module = importlib.util.module_from_spec(spec)
+    module = importlib.util.module_from_spec(importlib.util.spec_from_loader(loader.name, loader))
     loader.exec_module(module)
     return module
 
