@@ -139,10 +139,11 @@ TEST(MatrixWorkers, ThreeInstancesCyclingTogetherComputeWhatOneComputesAlone) {
     TestRunStateRecord state;
     constexpr int kInstances = 3;
     std::atomic<int> cycles[kInstances] = {};
+    // Every instance exists before any thread starts: the vector never moves under them.
     std::vector<std::unique_ptr<MatrixArrays>> arrays;
+    for (int i = 0; i < kInstances; ++i) arrays.push_back(std::make_unique<MatrixArrays>());
     std::vector<std::thread> threads;
     for (int i = 0; i < kInstances; ++i) {
-        arrays.push_back(std::make_unique<MatrixArrays>());
         threads.emplace_back([&, i] {
             RunUntilStopped(state.stopRequested, [&] {
                 MatrixCycle(*arrays[i], state.matrixError);
