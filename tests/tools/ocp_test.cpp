@@ -17,6 +17,8 @@
 #include "tests/tools/ocp_checks.h"
 #include "tools/stress/machine_info.h"
 #include "tools/stress/platform.h"
+#include "tools/stress/report.h"
+#include "tools/stress/sensors.h"
 
 namespace {
 
@@ -41,20 +43,30 @@ RunSetup ThreeWorkers() {
 TEST(OcpStream, RunEndAndStepEndsAgreeWithHowTheRunEnded) {
     struct Case {
         int status;
-        bool interrupted, started, stalled;
-        const char *runStatus, *result, *stepStatus, *symptom;
+        bool interrupted, started, stalled, hot;
+        const char *runStatus, *result, *stepStatus, *symptom, *resultLine;
     };
     const Case cases[] = {
-        {kExitClean, false, true, false, "COMPLETE", "PASS", "COMPLETE", nullptr},
-        {kExitInterrupted, true, true, false, "ERROR", "NOT_APPLICABLE", "COMPLETE", "interrupted"},
-        {kExitErrors, false, true, true, "COMPLETE", "FAIL", "ERROR", "stalled"},
-        {kExitErrors, true, true, true, "ERROR", "FAIL", "ERROR", "stalled"},
-        {kExitCouldNotRun, false, false, false, "ERROR", "NOT_APPLICABLE", "SKIP", "not-started"},
+        {kExitClean, false, true, false, false, "COMPLETE", "PASS", "COMPLETE", nullptr,
+         "Result: PASS"},
+        {kExitInterrupted, true, true, false, false, "ERROR", "NOT_APPLICABLE", "COMPLETE",
+         "interrupted", "Result: PASS"},
+        {kExitErrors, false, true, true, false, "COMPLETE", "FAIL", "ERROR", "stalled",
+         "Result: FAIL, a worker stalled"},
+        {kExitErrors, true, true, true, false, "ERROR", "FAIL", "ERROR", "stalled", "Result: FAIL"},
+        {kExitCouldNotRun, false, false, false, false, "ERROR", "NOT_APPLICABLE", "SKIP",
+         "not-started", "Result: COULD NOT RUN"},
+        // --max-temp ended it: cut short, yet what it found before stands.
+        {kExitTooHot, false, true, false, true, "ERROR", "NOT_APPLICABLE", "COMPLETE", "stopped",
+         "Result: STOPPED, too hot; no errors"},
+        {kExitErrors, false, true, true, true, "ERROR", "FAIL", "ERROR", "stopped",
+         "Result: FAIL, a worker stalled"},
     };
     for (const Case& c : cases) {
         RunResult r;
         r.status = c.status;
         r.interrupted = c.interrupted;
+        if (c.hot) r.stopMessage = "Stopped: 95.0 C (coretemp Package id 0) reached --max-temp 95";
         for (WorkerRoutine routine : {MatrixWorker, MemoryWorker, ComplexMathWorker}) {
             r.workers.push_back(std::make_shared<WorkerState>());
             r.workers.back()->load = FindDialogLoad(Registry(), routine);
@@ -72,6 +84,8 @@ TEST(OcpStream, RunEndAndStepEndsAgreeWithHowTheRunEnded) {
         std::set<std::string> symptoms;
         for (const auto& e : All(lines, "error")) symptoms.insert(e["error"]["symptom"]);
         EXPECT_EQ(symptoms.count(c.symptom ? c.symptom : ""), c.symptom ? 1u : 0u) << c.status;
+        EXPECT_EQ(ResultLine(r).rfind(c.resultLine, 0), 0u) << ResultLine(r);
+        EXPECT_EQ(BuildReport(ThreeWorkers(), r)["stop_message"], r.stopMessage);
     }
 }
 

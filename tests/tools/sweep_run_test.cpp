@@ -154,26 +154,52 @@ TEST(SweepRun, ChargesFaultsAndRetestsThem) {
     }
 }
 
+// The stop ends the sweep early; an error found before it still fails the sweep.
 TEST(SweepRun, MaxTempStopsTheSweep) {
-    const RunSetup setup = Machine();
-    SweepOptions options;
-    options.sweep = true;
-    options.maxTempCelsius = 90;
-    SweepSeams seams;
-    seams.slotSeconds = 0.6;
-    double celsius = 75;
-    seams.temperatures = [&celsius] {
-        celsius += 5;  // read about once a second: 80, 85, 90
-        return std::vector<TempReading>{{"coretemp", "Package id 0", celsius, false}};
+    struct HotCase {
+        bool fault;  // in the first step's second cycle, long before the limit
+        int status;
+        const char *result, *ocpResult;
     };
-    std::ostringstream out;
-    const std::atomic<bool> interrupt{false};
-    const SweepResult r = RunSweep(setup, options, out, interrupt, seams);
-    EXPECT_EQ(r.status, kExitTooHot);
-    EXPECT_LT(r.stepsRun, r.stepsPlanned);
-    EXPECT_EQ(r.highestCelsius, 90.0);
-    EXPECT_NE(r.stopMessage.find("90.0 C (coretemp Package id 0)"), std::string::npos)
-        << r.stopMessage;
+    const HotCase cases[] = {
+        {false, kExitTooHot, "Result: STOPPED, too hot", "NOT_APPLICABLE"},
+        {true, kExitErrors, "Result: FAIL", "FAIL"},
+    };
+    for (const HotCase& c : cases) {
+        const RunSetup setup = Machine();
+        SweepOptions options;
+        options.sweep = true;
+        options.maxTempCelsius = 90;
+        SweepSeams seams;
+        seams.slotSeconds = 0.6;
+        if (c.fault)
+            seams.faults.push_back({setup.processors.front(), Regime::Light, 0, 2, kOnePass});
+        double celsius = 75;
+        seams.temperatures = [&celsius] {
+            celsius += 5;  // read about once a second: 80, 85, 90
+            return std::vector<TempReading>{{"coretemp", "Package id 0", celsius, false}};
+        };
+        std::ostringstream out;
+        const std::atomic<bool> interrupt{false};
+        const SweepResult r = RunSweep(setup, options, out, interrupt, seams);
+        SCOPED_TRACE(c.fault ? "with a fault" : "clean");
+        EXPECT_EQ(r.status, c.status);
+        EXPECT_EQ(r.errors.size(), c.fault ? 1u : 0u);
+        EXPECT_LT(r.stepsRun, r.stepsPlanned);
+        EXPECT_EQ(r.highestCelsius, 90.0);
+        EXPECT_NE(r.stopMessage.find("90.0 C (coretemp Package id 0)"), std::string::npos)
+            << r.stopMessage;
+        std::ostringstream table;
+        PrintSweep(table, r);
+        EXPECT_NE(table.str().find(c.result), std::string::npos) << table.str();
+        std::stringstream ocp;
+        WriteSweepOcp(ocp, setup, options, r, "quarrion-stress --sweep --max-temp 90");
+        const std::vector<nlohmann::json> lines = ocp_checks::CheckStream(ocp);
+        ASSERT_FALSE(lines.empty());
+        const auto end = lines.back()["testRunArtifact"]["testRunEnd"];
+        EXPECT_EQ(end["status"], "ERROR");
+        EXPECT_EQ(end["result"], c.ocpResult);
+    }
 }
 
 TEST(SweepRun, RefusesALimitNoSensorCanWatch) {

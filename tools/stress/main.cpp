@@ -184,7 +184,8 @@ static int Main(int argc, char** argv) {
     }
     RunResult result = RunStress(setup, std::cout, live, g_interrupt, seams);
     if (heat.Tripped()) {
-        result.status = kExitTooHot;
+        result.stopMessage = heat.StopMessage();
+        result.status = StatusStoppedHot(result.status);
         std::cout << heat.StopMessage() << "\n";
     }
     if (options.quiet) {

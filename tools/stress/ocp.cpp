@@ -45,7 +45,8 @@ std::pair<const char*, const char*> RunEnd(const RunResult& r, bool reportLost) 
     const char* result = r.status == kExitErrors  ? "FAIL"
                          : r.status == kExitClean ? "PASS"
                                                   : "NOT_APPLICABLE";
-    return {r.interrupted || reportLost ? "ERROR" : "COMPLETE", result};
+    const bool cutShort = r.interrupted || !r.stopMessage.empty();
+    return {cutShort || reportLost ? "ERROR" : "COMPLETE", result};
 }
 
 }  // namespace
@@ -172,6 +173,8 @@ void OcpStream::End(const RunResult& r, const std::string& reportFailure) {
             {{"error",
               {{"symptom", "interrupted"}, {"message", "interrupted before the requested time"}}}});
     }
+    if (!r.stopMessage.empty())
+        Emit("testRunArtifact", {{"error", {{"symptom", "stopped"}, {"message", r.stopMessage}}}});
     if (!reportFailure.empty()) {
         Emit("testRunArtifact",
              {{"error", {{"symptom", "report-not-written"}, {"message", reportFailure}}}});

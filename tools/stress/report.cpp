@@ -9,6 +9,7 @@
 #include "engine/verification.h"
 #include "quarrion_version.h"
 #include "tools/stress/isa.h"
+#include "tools/stress/sensors.h"
 
 const char* const kStressVersion = QUARRION_VERSION;
 
@@ -214,6 +215,8 @@ std::string ResultLine(const RunResult& r) {
             return "Result: PASS, no errors in " + std::to_string(cycles) + " cycles";
         case kExitCouldNotRun:
             return "Result: COULD NOT RUN, no worker started";
+        case kExitTooHot:
+            return "Result: STOPPED, too hot; no errors in " + std::to_string(cycles) + " cycles";
         default: {
             std::string line = "Result: FAIL";
             const std::string errors = ErrorLine(r);
@@ -334,6 +337,7 @@ nlohmann::ordered_json BuildReport(const RunSetup& setup, const RunResult& r) {
     report["elapsed_seconds"] = r.elapsedSeconds;
     report["interrupted"] = r.interrupted;
     report["exit_status"] = r.status;
+    report["stop_message"] = r.stopMessage;  // why it ended early, as the sweep's report says
     report["error_line"] = ErrorLine(r);
     ordered_json workers = ordered_json::array();
     for (const auto& w : r.workers) {

@@ -138,6 +138,7 @@ struct RoutineCheck {
 struct RunResult {
     int status = kExitClean;
     bool interrupted = false;
+    std::string stopMessage;  // why the run ended early (too hot), else empty
     double elapsedSeconds = 0;
     std::chrono::system_clock::time_point startTime, endTime;
     std::vector<std::shared_ptr<WorkerState>> workers;

@@ -26,7 +26,7 @@ const char* const kSweepUsage =
     "  --retest N         run each failing processor and load again alone N times\n"
     "  --max-temp C       stop when a processor sensor reaches C degrees Celsius (exit 5)\n"
     "\n"
-    "exit status 5: stopped by --max-temp\n";
+    "exit status 5: stopped by --max-temp with no error found; errors found give 1\n";
 
 namespace {
 
@@ -300,15 +300,16 @@ SweepResult Sweeper::Run() {
     std::uint64_t errors = 0;
     for (const auto& [key, cell] : result_.tally.Cells()) errors += cell.errorCycles;
     for (const auto& [regime, cell] : result_.tally.Migrated()) errors += cell.errorCycles;
-    if (tooHot) {
-        result_.stopMessage = monitor_.StopMessage();
-        result_.status = kExitTooHot;
-    } else if (!anyStarted) {
+    if (!anyStarted) {
         result_.status = kExitCouldNotRun;
     } else if (errors > 0 || stalled) {
         result_.status = kExitErrors;
     } else if (result_.interrupted) {
         result_.status = kExitInterrupted;
+    }
+    if (tooHot) {
+        result_.stopMessage = monitor_.StopMessage();
+        result_.status = StatusStoppedHot(result_.status);
     }
     return result_;
 }

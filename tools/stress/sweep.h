@@ -37,6 +37,13 @@ struct SweepOptions {
 std::variant<SweepOptions, UsageError> ExtractSweepOptions(std::vector<std::string>& args);
 extern const char* const kSweepUsage;
 
+// The exit status of a run or sweep that --max-temp stopped: errors found before
+// the stop still fail it (they are what the user is looking for); otherwise the
+// stop is the outcome.
+constexpr int StatusStoppedHot(int status) {
+    return status == kExitClean || status == kExitInterrupted ? kExitTooHot : status;
+}
+
 // An error with where and when it happened.
 struct SweepError {
     int processor = -1;  // charged to; -1 when the cycle migrated

@@ -309,9 +309,9 @@ void WriteSweepOcp(std::ostream& out, const RunSetup& setup, const SweepOptions&
              {{"error",
                {{"symptom", "interrupted"}, {"message", "interrupted before the sweep ended"}}}});
     }
-    const char* status = r.status == kExitCouldNotRun               ? "ERROR"
-                         : r.interrupted || r.status == kExitTooHot ? "ERROR"
-                                                                    : "COMPLETE";
+    const char* status = r.status == kExitCouldNotRun || r.interrupted || !r.stopMessage.empty()
+                             ? "ERROR"
+                             : "COMPLETE";
     const char* result = r.status == kExitClean    ? "PASS"
                          : r.status == kExitErrors ? "FAIL"
                                                    : "NOT_APPLICABLE";
