@@ -73,7 +73,7 @@ InterleavedRatio Scaled(InterleavedRatio r, double factor) {
 double SweptPeak(Isa isa) {
     constexpr std::size_t kSteps = 1 << 16;
     double best = 0;
-    for (std::size_t chains = 4; chains <= 14; chains += 2) {
+    for (std::size_t chains : vload::kBlockSizes) {
         const double flops = vload::BareFmaChains(isa, chains, kSteps);
         const auto cycles = PerChainCycle([&] { vload::BareFmaChains(isa, chains, kSteps); },
                                           static_cast<std::uint64_t>(flops / 16), 5);
@@ -143,8 +143,10 @@ int main() {
 
     std::vector<double> first(kFmaLoad.layout.size()), second(first.size());
     auto bare = [&] {
-        for (std::size_t i = 0; i < first.size(); ++i) first[i] = second[i] = vload::ChainSeed(i);
-        kernels->fma(first.data(), second.data());
+        vload::SeedChains(first.data(), vload::kFmaChains, false);
+        vload::SeedChains(second.data(), vload::kFmaChains, false);
+        kernels->fma(first.data(), second.data(), vload::kMap, vload::kMap, vload::kFmaSteps,
+                     vload::ChainCountsFor(*isa).fma);
         sink += first[0] != second[0];
     };
     PrintRatio("verification_cost", MeasureInterleaved(bare, verified, 60, 0.03));

@@ -20,6 +20,7 @@ struct V {
     LOADS_TARGET static void Store(double* p, D v) { _mm512_storeu_pd(p, v); }
     LOADS_TARGET static D Set1(double v) { return _mm512_set1_pd(v); }
     LOADS_TARGET static D Fma(D a, D b, D c) { return _mm512_fmadd_pd(a, b, c); }
+    LOADS_TARGET static D Fms(D a, D b, D c) { return _mm512_fmsub_pd(a, b, c); }
     LOADS_TARGET static D Add(D a, D b) { return _mm512_add_pd(a, b); }
     LOADS_TARGET static D Sub(D a, D b) { return _mm512_sub_pd(a, b); }
     LOADS_TARGET static I LoadI(const std::uint64_t* p) {
@@ -42,15 +43,17 @@ struct V {
 
 #include "tools/stress/loads/kernel_body.inc"
 
-LOADS_TARGET void Fma(double* first, double* second) {
-    FmaTwin<V>(first, second);
+LOADS_TARGET void Fma(double* first, double* second, const MapConstants& k1, const MapConstants& k2,
+                      std::size_t steps, std::size_t block) {
+    FmaTwin<V>(first, second, k1, k2, steps, block);
 }
-LOADS_TARGET void FmaAdd(double* first, double* second) {
-    FmaAddTwin<V>(first, second);
+LOADS_TARGET void FmaAdd(double* first, double* second, const MapConstants& k1,
+                         const MapConstants& k2, std::size_t steps, std::size_t block) {
+    FmaAddTwin<V>(first, second, k1, k2, steps, block);
 }
 LOADS_TARGET void Sweep(const double* s1, const double* s2, double* t1, double* t2,
-                        std::size_t length) {
-    CacheSweepTwin<V>(s1, s2, t1, t2, length);
+                        std::size_t length, const MapConstants& k1, const MapConstants& k2) {
+    CacheSweepTwin<V>(s1, s2, t1, t2, length, k1, k2);
 }
 
 constexpr TwinKernels kHardware{Fma, FmaAdd, Sweep, IntTwin<V, true>};
@@ -62,8 +65,8 @@ const TwinKernels* Avx512Kernels(bool hardware) {
     return hardware ? &kHardware : &kPortable;
 }
 
-LOADS_TARGET double Avx512BareChains(std::size_t chains, std::size_t steps) {
-    return BareSweep<V>(chains, steps);
+LOADS_TARGET double Avx512BareChains(std::size_t block, std::size_t steps) {
+    return BareSweep<V>(block, steps);
 }
 
 }  // namespace vload
