@@ -8,6 +8,8 @@
 #include <cfloat>
 #include <cmath>
 #include <cstring>
+#include <iterator>
+#include <optional>
 #include <vector>
 
 #include "engine/verification.h"
@@ -142,6 +144,62 @@ TEST(VectorLoads, AOneBitFaultInOneCopyIsCaughtWithItsElementAndMask) {
             EXPECT_EQ(DoubleBits(both[i]) ^ DoubleBits(clean[i]),
                       i == at ? std::uint64_t{1} << c.fault.bit : 0)
                 << c.load->name << " element " << i;
+    }
+}
+
+// Processors of the last ten years, one or two models of each family, find
+// their row; the chain counts are block sizes the kernels have, a handful of
+// chains on a wide core and one in the 32-bit build's eight registers.
+TEST(VectorLoads, KnownCoresFindTheirRowAndOthersAreTimed) {
+    const struct {
+        const char* vendor;
+        unsigned family, model;
+        const char* core;  // null: not in the table
+        unsigned pipes512;
+    } cases[] = {
+        {"AuthenticAMD", 0x17, 0x01, "Zen, Zen+", 0},
+        {"AuthenticAMD", 0x17, 0x71, "Zen 2", 0},
+        {"AuthenticAMD", 0x19, 0x21, "Zen 3", 0},
+        {"AuthenticAMD", 0x19, 0x61, "Zen 4", 1},
+        {"AuthenticAMD", 0x19, 0x11, "Zen 4", 1},
+        {"AuthenticAMD", 0x1a, 0x02, "Zen 5", 2},
+        {"AuthenticAMD", 0x1a, 0x44, "Zen 5", 2},
+        {"AuthenticAMD", 0x1a, 0x24, "Zen 5 (256-bit)", 1},
+        {"GenuineIntel", 6, 0x5e, "Skylake", 0},
+        {"GenuineIntel", 6, 0x55, "Skylake-SP, Cascade Lake", 2},
+        {"GenuineIntel", 6, 0x7e, "Ice Lake", 1},
+        {"GenuineIntel", 6, 0x8f, "Sapphire Rapids", 2},
+        {"GenuineIntel", 6, 0x97, "Alder Lake", 0},
+        {"GenuineIntel", 6, 0xb7, "Raptor Lake", 0},
+        {"GenuineIntel", 6, 0xc6, "Arrow Lake", 0},
+        {"GenuineIntel", 6, 0x3c, nullptr, 0},
+        {"HygonGenuine", 0x18, 0x01, nullptr, 0},
+        {"AuthenticAMD", 0x15, 0x02, nullptr, 0},
+    };
+    for (const auto& c : cases) {
+        const auto core = KnownCore({c.vendor, c.family, c.model});
+        SCOPED_TRACE(std::string(c.vendor) + " " + std::to_string(c.family) + " " +
+                     std::to_string(c.model));
+        ASSERT_EQ(core.has_value(), c.core != nullptr);
+        if (!core) continue;
+        EXPECT_STREQ(core->name, c.core);
+        EXPECT_EQ(core->pipes512, c.pipes512);
+    }
+    const std::size_t* const sizes = std::begin(kBlockSizes);
+    for (Isa isa : {Isa::Avx2, Isa::Avx512}) {
+        if (!KernelsFor(isa)) continue;
+        for (const auto& core :
+             {KnownCore({"AuthenticAMD", 0x1a, 0x02}), std::optional<CoreFpu>()}) {
+            const ChainCounts counts = ChooseChainCounts(isa, core);
+            for (std::size_t block : {counts.fma, counts.fmaAdd}) {
+                EXPECT_NE(std::find(sizes, std::end(kBlockSizes), block), std::end(kBlockSizes));
+#if defined(__x86_64__)
+                EXPECT_GE(block, core ? 4u : 2u) << IsaName(isa);
+#else
+                EXPECT_EQ(block, 1u) << IsaName(isa);
+#endif
+            }
+        }
     }
 }
 

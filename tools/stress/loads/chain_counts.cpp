@@ -79,17 +79,18 @@ std::size_t BlockOf(std::size_t wanted, std::size_t most) {
     return chosen;
 }
 
-// Seconds for a short run of one kernel at one block, the best of three.
+// Seconds for a short run of one kernel at one block, the best of five: about
+// a millisecond a block size and kernel.
 double Time(void (*kernel)(double*, double*, const MapConstants&, const MapConstants&, std::size_t,
                            std::size_t),
             std::size_t block) {
     std::vector<double> first(kMixValues), second(first.size());
     double best = 1e9;
-    for (int attempt = 0; attempt < 3; ++attempt) {
+    for (int attempt = 0; attempt < 5; ++attempt) {
         SeedChains(first.data(), kMixChains, true);  // the fma kernel reads x and y only
         SeedChains(second.data(), kMixChains, true);
         const auto start = std::chrono::steady_clock::now();
-        kernel(first.data(), second.data(), kMap, kMap, 64, block);
+        kernel(first.data(), second.data(), kMap, kMap, 2048, block);
         const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
         best = std::min(best, took.count());
     }
@@ -112,29 +113,30 @@ std::size_t Fastest(void (*kernel)(double*, double*, const MapConstants&, const 
     return chosen;
 }
 
-ChainCounts Decide(Isa isa) {
+}  // namespace
+
+ChainCounts ChooseChainCounts(Isa isa, const std::optional<CoreFpu>& core) {
     ChainCounts counts;
     const TwinKernels* kernels = KernelsFor(isa);
     if (!kernels || !kernels->fma) return counts;
-    const std::size_t registers = Registers(isa);
-    // Per copy: x, y and t of each chain, and two constants (or memory operands).
-    const std::size_t fmaMost = std::max<std::size_t>(1, (registers - 4) / 6);
-    // And a sum beside each chain.
-    const std::size_t mixMost = std::max<std::size_t>(1, (registers - 4) / 8);
-    if (const auto fpu = KnownCore(IdentifyProcessor())) {
-        const unsigned pipes = isa == Isa::Avx512 ? fpu->pipes512 : fpu->pipes256;
-        // Each chain has one multiply-add in flight; two copies share the pipes.
-        const std::size_t wanted = (fpu->latency * pipes + 1) / 2;
-        counts.fma = BlockOf(wanted, fmaMost);
-        counts.fmaAdd = BlockOf(wanted, mixMost);
+    // Up to eight vectors a copy in the 64-bit build (the compiler keeps what
+    // does not fit in memory operands); the 32-bit build has eight registers.
+    const std::size_t most = Registers(isa) >= 16 ? 8 : 1;
+    if (core) {
+        const unsigned pipes = isa == Isa::Avx512 ? core->pipes512 : core->pipes256;
+        // FMAs to keep in flight; each chain has one at a time, two copies
+        // share the pipes. The fma load wants half as many again as in theory
+        // (the out-of-order window is not perfect); fma-add's sums need the
+        // registers, so it takes the theoretical count.
+        const std::size_t inFlight = core->latency * pipes;
+        counts.fma = BlockOf(inFlight * 3 / 4, most);
+        counts.fmaAdd = BlockOf((inFlight + 1) / 2, most);
         return counts;
     }
-    counts.fma = Fastest(kernels->fma, fmaMost);
-    counts.fmaAdd = Fastest(kernels->fmaAdd, mixMost);
+    counts.fma = Fastest(kernels->fma, most);
+    counts.fmaAdd = Fastest(kernels->fmaAdd, most);
     return counts;
 }
-
-}  // namespace
 
 Processor IdentifyProcessor() {
     Processor p;
@@ -165,11 +167,13 @@ const ChainCounts& ChainCountsFor(Isa isa) {
     static const ChainCounts none;
     switch (isa) {
         case Isa::Avx2: {
-            static const ChainCounts counts = Decide(Isa::Avx2);
+            static const ChainCounts counts =
+                ChooseChainCounts(Isa::Avx2, KnownCore(IdentifyProcessor()));
             return counts;
         }
         case Isa::Avx512: {
-            static const ChainCounts counts = Decide(Isa::Avx512);
+            static const ChainCounts counts =
+                ChooseChainCounts(Isa::Avx512, KnownCore(IdentifyProcessor()));
             return counts;
         }
         default:

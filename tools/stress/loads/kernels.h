@@ -66,6 +66,9 @@ struct ChainCounts {
     std::size_t fma = 1, fmaAdd = 1;
 };
 const ChainCounts& ChainCountsFor(Isa isa);
+// The choice itself: by the core's FMA pipes when it is known, else by timing
+// each block size on this processor for a few milliseconds.
+ChainCounts ChooseChainCounts(Isa isa, const std::optional<CoreFpu>& core);
 
 // Null where this build has no kernels for `isa` or the processor lacks what
 // they need. Base is the portable reference, run copy after copy.
