@@ -348,7 +348,7 @@ TEST(VectorLoads, ChainsStayInOneBinadeAndKeepMovingThroughAWholeCycle) {
         EXPECT_FALSE(chains.repeats) << c.what << ": a chain came back to a value it had";
         EXPECT_GE(chains.lowest, 1.125) << c.what;
         EXPECT_LT(chains.highest, 1.875) << c.what;
-        EXPECT_GT(diverging, kFmaChains * 3 / 4) << c.what << ": most chains are chaotic";
+        EXPECT_GT(diverging, kFmaChains * 2 / 3) << c.what << ": most chains are chaotic";
         if (c.sums) {
             EXPECT_GE(sums.lowest, 0x1p30) << c.what;
             EXPECT_LT(sums.highest, 0x1p31) << c.what;

@@ -127,10 +127,11 @@ ChainCounts ChooseChainCounts(Isa isa, const std::optional<CoreFpu>& core) {
         // FMAs to keep in flight; each chain has one at a time, two copies
         // share the pipes. The fma load wants half as many again as in theory
         // (the out-of-order window is not perfect); fma-add's sums need the
-        // registers, so it takes the theoretical count.
+        // registers, so it takes one more than the theoretical count, at most
+        // five (30 of 32 registers).
         const std::size_t inFlight = core->latency * pipes;
         counts.fma = BlockOf(inFlight * 3 / 4, most);
-        counts.fmaAdd = BlockOf((inFlight + 1) / 2, most);
+        counts.fmaAdd = BlockOf(std::min<std::size_t>(inFlight / 2 + 1, 5), most);
         return counts;
     }
     counts.fma = Fastest(kernels->fma, most);

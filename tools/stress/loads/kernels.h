@@ -15,7 +15,7 @@ namespace vload {
 // The block sizes the floating-point kernels are built for: chains of one copy
 // stepped together, in vectors (kernel_body.inc). Every one divides the vector
 // count of each load at every width, so blocks are always whole.
-constexpr std::size_t kBlockSizes[] = {1, 2, 3, 4, 6, 8, 12};
+constexpr std::size_t kBlockSizes[] = {1, 2, 3, 4, 5, 6, 12};
 
 // Each copy's map constants come from its own memory (`k1`, `k2`), so no
 // register is shared between the copies. `steps` steps of every chain (even for
