@@ -3,10 +3,10 @@
 //   fma_vs_peak        the fma load's FLOP per core cycle, both copies, with the
 //                      comparison, ballot and digest, over the core's peak;
 //   fma_add_vs_fma     the fma-add load's FLOP rate over the fma load's;
-//   verification_cost  a bare fma cycle's time over a verified one's.
+//   verification_cost  a bare fma cycle's time over a verified one's;
+// and per load masked_bits_NAME: the share of single-bit flips of one copy's
+// state, midway through the work, that leave the results unchanged (flip_probe.h).
 // Core cycles come from the add chain (cycle_clock.h), timed in the same turns.
-#include <cpuid.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -19,40 +19,19 @@
 #include "tools/stress/cycle_clock.h"
 #include "tools/stress/digest.h"
 #include "tools/stress/isa.h"
+#include "tools/stress/loads/flip_probe.h"
 #include "tools/stress/loads/kernels.h"
 #include "tools/stress/loads/vector_loads.h"
 
 namespace {
 
-struct Processor {
-    std::string vendor;
-    unsigned family = 0, model = 0;
-};
-
-Processor Identify() {
-    Processor p;
-    unsigned a = 0, b = 0, c = 0, d = 0;
-    if (!__get_cpuid(0, &a, &b, &c, &d)) return p;
-    char vendor[13] = {};
-    std::memcpy(vendor, &b, 4);
-    std::memcpy(vendor + 4, &d, 4);
-    std::memcpy(vendor + 8, &c, 4);
-    p.vendor = vendor;
-    __get_cpuid(1, &a, &b, &c, &d);
-    p.family = (a >> 8) & 0xf;
-    p.model = (a >> 4) & 0xf;
-    if (p.family == 0xf) p.family += (a >> 20) & 0xff;
-    if (p.family >= 0x6) p.model += ((a >> 16) & 0xf) << 4;
-    return p;
-}
-
 // Double-precision FLOP per cycle from the FMA pipes (pipes x lanes x 2) for
-// the cores whose FMA units are known by family; zero: measure instead.
-double TablePeak(const Processor& p, Isa isa) {
-    if (p.vendor != "AuthenticAMD" || isa == Isa::Base) return 0;
-    if (p.family == 0x17) return p.model < 0x30 ? 8 : 16;  // Zen/Zen+ 2x128 bit, Zen 2 2x256
-    if (p.family == 0x19) return 16;  // Zen 3 2x256; Zen 4 runs 512 bits as two halves
-    return 0;
+// the cores the chain-count table knows; zero: measure instead.
+double TablePeak(const vload::Processor& p, Isa isa) {
+    const auto fpu = vload::KnownCore(p);
+    if (!fpu || isa == Isa::Base) return 0;
+    const unsigned pipes = isa == Isa::Avx512 ? fpu->pipes512 : fpu->pipes256;
+    return pipes * (isa == Isa::Avx512 ? 8.0 : 4.0) * 2.0;
 }
 
 // Cycles one run of `work` takes: the add chain timed in the same turns.
@@ -73,7 +52,7 @@ InterleavedRatio Scaled(InterleavedRatio r, double factor) {
 double SweptPeak(Isa isa) {
     constexpr std::size_t kSteps = 1 << 16;
     double best = 0;
-    for (std::size_t chains = 4; chains <= 14; chains += 2) {
+    for (std::size_t chains : vload::kBlockSizes) {
         const double flops = vload::BareFmaChains(isa, chains, kSteps);
         const auto cycles = PerChainCycle([&] { vload::BareFmaChains(isa, chains, kSteps); },
                                           static_cast<std::uint64_t>(flops / 16), 5);
@@ -115,16 +94,21 @@ int main() {
     vote.TryDecide([](std::size_t) { return false; });
     verified.reference = *vote.Reference();
 
-    const Processor processor = Identify();
+    const vload::Processor processor = vload::IdentifyProcessor();
+    const auto core = vload::KnownCore(processor);
     double peak = TablePeak(processor, *isa);
     const char* source = "table";
     if (peak == 0) {
         peak = SweptPeak(*isa);
         source = "best bare kernel";
     }
-    std::printf("processor %s family 0x%x model 0x%x, %s, peak %.1f FLOP/cycle (%s)\n",
-                processor.vendor.c_str(), processor.family, processor.model, IsaName(*isa), peak,
-                source);
+    const vload::ChainCounts& counts = vload::ChainCountsFor(*isa);
+    std::printf(
+        "processor %s family 0x%x model 0x%x (%s), %s, peak %.1f FLOP/cycle (%s), blocks fma %zu "
+        "fma-add %zu\n",
+        processor.vendor.c_str(), processor.family, processor.model,
+        core ? core->name : "not in the table", IsaName(*isa), peak, source, counts.fma,
+        counts.fmaAdd);
 
     // FLOP per cycle = flops / (cycle seconds * chain steps / chain seconds).
     const auto chainSteps = static_cast<std::uint64_t>(kFmaLoad.flopsPerCycle / peak);
@@ -143,13 +127,32 @@ int main() {
 
     std::vector<double> first(kFmaLoad.layout.size()), second(first.size());
     auto bare = [&] {
-        for (std::size_t i = 0; i < first.size(); ++i) first[i] = second[i] = vload::ChainSeed(i);
-        kernels->fma(first.data(), second.data());
+        vload::SeedChains(first.data(), vload::kFmaChains, false);
+        vload::SeedChains(second.data(), vload::kFmaChains, false);
+        kernels->fma(first.data(), second.data(), vload::kMap, vload::kMap, vload::kFmaSteps,
+                     vload::ChainCountsFor(*isa).fma);
         sink += first[0] != second[0];
     };
     PrintRatio("verification_cost", MeasureInterleaved(bare, verified, 60, 0.03));
     std::printf("fma_cycle_ms %.3f\n", perCycle.denominatorSeconds * 1e3);
     std::printf("fma_add_cycle_ms %.3f\n", rates.denominatorSeconds * 1e3);
+    for (const LoadDescriptor* load : {&kFmaLoad, &kFmaAddLoad, &kCacheLoad, &kIntLoad}) {
+        const auto loadIsa = ChooseIsa(load->isas & ~IsaBit(Isa::Base), MachineIsas());
+        if (!loadIsa) continue;
+        std::size_t flips = 0, masked = 0, signs = 0, exponents = 0;
+        for (int copy = 0; copy < 2; ++copy) {
+            const vload::FlipTally t = vload::ProbeFlips(*load, *loadIsa, copy);
+            flips += t.Flips();
+            masked += t.Masked();
+            signs += t.masked[vload::kSign];
+            exponents += t.masked[vload::kExponent];
+        }
+        std::string name = load->name;
+        std::replace(name.begin(), name.end(), '-', '_');
+        std::printf("masked_bits_%s %.6f (%s: %zu of %zu flips; sign %zu, exponent %zu)\n",
+                    name.c_str(), flips ? static_cast<double>(masked) / flips : 0.0,
+                    IsaName(*loadIsa), masked, flips, signs, exponents);
+    }
     // A mismatch here is a fault of this machine.
     return sink == 0 && verified.mismatches == 0 ? 0 : 1;
 }

@@ -8,6 +8,7 @@
 
 #include "engine/verification.h"
 #include "quarrion_version.h"
+#include "tools/stress/control_word.h"
 #include "tools/stress/isa.h"
 #include "tools/stress/sensors.h"
 
@@ -111,6 +112,8 @@ std::string ErrorText(const RunResult& r, std::size_t worker, const ErrorRecord&
     text << "Error: worker " << worker + 1 << " (" << WorkerLabel(w) << ", cpu "
          << Processor(e.processor) << ") cycle " << e.cycle << ", " << ErrorKindName(e.kind)
          << ": ";
+    if (e.kind == ErrorKind::ControlWord)
+        return text.str() + ControlWordChange(UnpackedControlWords(e.digest));
     if (e.kind == ErrorKind::KnownAnswer) {
         text << "digest " << Hex64(e.digest) << ", known " << Hex64(w.descriptor().knownDigest);
         if (e.mismatchingPairs == 0) {
@@ -247,6 +250,8 @@ nlohmann::ordered_json ErrorJson(const WorkerState& w, const ErrorRecord& e) {
                                                            : "known";
     ordered_json error{
         {"kind", ErrorKindName(e.kind)}, {"cycle", e.cycle}, {"processor", OrNull(e.processor)}};
+    if (e.kind == ErrorKind::ControlWord)
+        error["control_words"] = ControlWordChange(UnpackedControlWords(e.digest));
     if (e.kind == ErrorKind::KnownAnswer) {
         error["digest"] = Hex64(e.digest);
         error["known_digest"] = Hex64(w.descriptor().knownDigest);

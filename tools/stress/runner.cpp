@@ -9,6 +9,7 @@
 #include "engine/matrix.h"
 #include "engine/worker.h"
 #include "engine/worker_table.h"
+#include "tools/stress/control_word.h"
 #include "tools/stress/digest.h"
 #include "tools/stress/isa.h"
 #include "tools/stress/known_answer.h"
@@ -146,10 +147,26 @@ struct Accounts {
     }
 };
 
+// The control words after a cycle; a change is recorded, and the defaults set
+// again for the next cycle. Answers whether there was one.
+bool CheckControlWords(WorkerState& w, std::uint64_t cycle, int processor) {
+    const ControlWords words = ReadControlWords();
+    if (ControlWordChange(words).empty()) return false;
+    SetDefaultControlWords();
+    if (w.errors.size() < kMaxErrorRecords) {
+        ErrorRecord record{cycle, processor, ErrorKind::ControlWord,
+                           {},    0,         PackedControlWords(words)};
+        record.first.array = -1;
+        w.errors.push_back(record);
+    }
+    return true;
+}
+
 // The load's instance lives on this thread from its first cycle to its last.
 void RunLoad(std::size_t index, WorkerState& w, SharedRun& run) {
     const std::unique_ptr<LoadInstance> instance = w.descriptor().make(w.isa);
     if (!instance) return;  // no storage: the worker contributes nothing
+    SetDefaultControlWords();
     w.started = true;
     RunUntilStopped(
         run.stop,
@@ -159,6 +176,7 @@ void RunLoad(std::size_t index, WorkerState& w, SharedRun& run) {
                             instance->RunCycle(number, FaultFor(run.seams, index, number)),
                             w.processor.load(std::memory_order_relaxed));
             if (w.vote) bad |= CrossCheck(w, run, number, instance->FirstPass());
+            bad |= CheckControlWords(w, number, w.processor.load(std::memory_order_relaxed));
             if (bad) w.errorCycles.fetch_add(1, std::memory_order_relaxed);
         },
         Accounts{index, w, run.seams});
@@ -235,6 +253,8 @@ const char* ErrorKindName(ErrorKind kind) {
             return "cross-core";
         case ErrorKind::KnownAnswer:
             return "known-answer";
+        case ErrorKind::ControlWord:
+            return "control-word";
     }
     return "?";
 }

@@ -29,9 +29,11 @@ enum ExitStatus {
 
 // Pass: the cycle's two passes differ. CrossCore: its first pass differs from the
 // reference the workers of its load elected. KnownAnswer: its first pass is not
-// the load's known answer.
-enum class ErrorKind { Pass, CrossCore, KnownAnswer };
-const char* ErrorKindName(ErrorKind kind);  // "pass", "cross-core", "known-answer"
+// the load's known answer. ControlWord: the floating-point control words were
+// not the defaults after the cycle (control_word.h).
+enum class ErrorKind { Pass, CrossCore, KnownAnswer, ControlWord };
+// "pass", "cross-core", "known-answer", "control-word"
+const char* ErrorKindName(ErrorKind kind);
 
 struct ErrorRecord {
     std::uint64_t cycle = 0;
@@ -42,7 +44,9 @@ struct ErrorRecord {
     // array -1 and no mismatching pairs.
     Mismatch first;
     std::size_t mismatchingPairs = 0;
-    std::uint64_t digest = 0;  // KnownAnswer: the digest the worker computed
+    // KnownAnswer: the digest the worker computed. ControlWord: the words found
+    // (PackedControlWords).
+    std::uint64_t digest = 0;
 };
 
 // A worker as planned: which load, with which instruction set, pinned where.

@@ -20,35 +20,46 @@ public:
     explicit CacheLoad(const TwinKernels& kernels)
         : kernels_(kernels), buffers_(kLayout), seeds1_(kCacheChunk), seeds2_(kCacheChunk) {
         // One table a copy, so the compiler cannot know the copies start alike.
-        for (std::size_t i = 0; i < kCacheChunk; ++i) seeds1_[i] = seeds2_[i] = ChainSeed(i);
+        SeedPairedChains(seeds1_.data(), kCacheChunk / 2);
+        SeedPairedChains(seeds2_.data(), kCacheChunk / 2);
     }
 
     CycleVerdict RunCycle(std::uint64_t, CycleFault fault) override {
-        for (std::size_t round = 0; round < kCacheRounds; ++round) {
-            if (round == 0)
-                Visit(0, seeds1_.data(), seeds2_.data());
-            else
-                Visit(0, Chunk(buffers_.First(), 0), Chunk(buffers_.Second(), 0));
-            const std::size_t chunk = 1 + round % kCacheSecondLevelChunks;
-            const std::size_t from = round < kCacheSecondLevelChunks ? 0 : chunk;
-            Visit(chunk, Chunk(buffers_.First(), from), Chunk(buffers_.Second(), from));
-        }
+        CacheRounds(kernels_, buffers_.First(), buffers_.Second(), seeds1_.data(), seeds2_.data(),
+                    map1_, map2_, 0, kCacheRounds);
         return buffers_.Verdict(fault);
     }
     PassResults FirstPass() const override { return buffers_.FirstPass(); }
 
 private:
-    static double* Chunk(double* copy, std::size_t chunk) { return copy + chunk * kCacheChunk; }
-
-    void Visit(std::size_t chunk, const double* source1, const double* source2) {
-        kernels_.cacheSweep(source1, source2, Chunk(buffers_.First(), chunk),
-                            Chunk(buffers_.Second(), chunk), kCacheChunk);
-    }
-
     const TwinKernels& kernels_;  // not owned: static tables
     TwinBuffers buffers_;
     std::vector<double> seeds1_, seeds2_;
+    const MapConstants map1_ = kMap, map2_ = kMap;  // each copy's own
 };
+
+}  // namespace
+
+void vload::CacheRounds(const TwinKernels& kernels, double* first, double* second,
+                        const double* seeds1, const double* seeds2, const MapConstants& k1,
+                        const MapConstants& k2, std::size_t from, std::size_t to) {
+    auto chunk = [](double* copy, std::size_t n) { return copy + n * kCacheChunk; };
+    auto visit = [&](std::size_t n, const double* source1, const double* source2) {
+        kernels.cacheSweep(source1, source2, chunk(first, n), chunk(second, n), kCacheChunk, k1,
+                           k2);
+    };
+    for (std::size_t round = from; round < to; ++round) {
+        if (round == 0)
+            visit(0, seeds1, seeds2);
+        else
+            visit(0, chunk(first, 0), chunk(second, 0));
+        const std::size_t n = 1 + round % kCacheSecondLevelChunks;
+        const std::size_t source = round < kCacheSecondLevelChunks ? 0 : n;
+        visit(n, chunk(first, source), chunk(second, source));
+    }
+}
+
+namespace {
 
 std::unique_ptr<LoadInstance> Make(Isa isa) {
     const TwinKernels* kernels = KernelsFor(isa);
@@ -63,7 +74,7 @@ const LoadDescriptor kCacheLoad{
     "multiply-add chains loaded from and stored to first- and second-level cache buffers "
     "(needs FMA: avx2 or avx512)",
     kLayout,
-    2.0 * 2.0 * kCacheVisits* kCacheSteps,
+    2.0 * 4.0 * kCacheVisits* kCacheSteps,
     IsaBit(Isa::Avx2) | IsaBit(Isa::Avx512),
     kCacheDigest,
     Make};

@@ -15,39 +15,40 @@ constexpr PassResults kLayout{{}, 1, 0, kMixValues};
 
 class FmaAddLoad final : public LoadInstance {
 public:
-    explicit FmaAddLoad(const TwinKernels& kernels) : kernels_(kernels), buffers_(kLayout) {}
+    FmaAddLoad(const TwinKernels& kernels, std::size_t block)
+        : kernels_(kernels), block_(block), buffers_(kLayout) {}
 
     CycleVerdict RunCycle(std::uint64_t, CycleFault fault) override {
-        constexpr std::size_t kChains = kMixValues / 2;
-        for (std::size_t i = 0; i < kChains; ++i) {
-            buffers_.First()[i] = buffers_.Second()[i] = ChainSeed(i);
-            buffers_.First()[kChains + i] = buffers_.Second()[kChains + i] = SumSeed(i);
-        }
-        kernels_.fmaAdd(buffers_.First(), buffers_.Second());
+        SeedChains(buffers_.First(), kMixChains, true);
+        SeedChains(buffers_.Second(), kMixChains, true);
+        kernels_.fmaAdd(buffers_.First(), buffers_.Second(), map1_, map2_, kMixSteps, block_);
         return buffers_.Verdict(fault);
     }
     PassResults FirstPass() const override { return buffers_.FirstPass(); }
 
 private:
     const TwinKernels& kernels_;  // not owned: static tables
+    const std::size_t block_;
     TwinBuffers buffers_;
+    const MapConstants map1_ = kMap, map2_ = kMap;  // each copy's own
 };
 
 std::unique_ptr<LoadInstance> Make(Isa isa) {
     const TwinKernels* kernels = KernelsFor(isa);
     if (!kernels || !kernels->fmaAdd) return nullptr;
-    return std::make_unique<FmaAddLoad>(*kernels);
+    return std::make_unique<FmaAddLoad>(*kernels, ChainCountsFor(isa).fmaAdd);
 }
 
 }  // namespace
 
-// Per chain and step: one FMA (two operations) and one addition, in two copies.
+// Per chain and step: two FMAs (two operations each) and two additions, in two
+// copies.
 const LoadDescriptor kFmaAddLoad{
     "fma-add",
     "fused multiply-add chains plus independent additions, FMA and adder pipes busy "
     "(needs FMA: avx2 or avx512)",
     kLayout,
-    2.0 * 3.0 * kMixChains * kMixLanes * kMixSteps,
+    2.0 * 6.0 * kMixChains* kMixSteps,
     IsaBit(Isa::Avx2) | IsaBit(Isa::Avx512),
     kFmaAddDigest,
     Make};

@@ -7,9 +7,9 @@
 
 namespace vload {
 
-constexpr std::uint64_t kFmaDigest = 0x67b505d88a953db8;
-constexpr std::uint64_t kFmaAddDigest = 0xde1a3aaba37f047e;
-constexpr std::uint64_t kCacheDigest = 0x4bf7361f7e27dbb6;
+constexpr std::uint64_t kFmaDigest = 0xbe0d3f27b9159575;
+constexpr std::uint64_t kFmaAddDigest = 0x8da6bf93f4d37908;
+constexpr std::uint64_t kCacheDigest = 0xf118f62e3dc72ff7;
 constexpr std::uint64_t kIntDigest = 0xa7d3a4a713206151;
 
 }  // namespace vload

@@ -7,46 +7,70 @@
 
 namespace vload {
 
-// Every floating-point chain iterates x -> x*x + c with one fused multiply-add.
-// For c = -1.9 the interval [c, -c] maps into [c, 1.71] even with rounding
-// (x*x >= 0 and rounding is monotone), so nothing overflows; x*x + c is exact
-// before rounding, so a non-zero result is at least 2^-104 and never denormal;
-// and the map is chaotic there, so values keep moving and a one-bit fault
-// anywhere grows into a different result.
-constexpr double kQuadraticC = -1.9;
+// Every floating-point chain holds two values, x and the x before it (y), and
+// steps with two fused multiply-adds: t = a*x + b, then x*t - y becomes the new
+// x and x the new y. That is x' + y = g(x) with g(x) = x*(a*x + b): a map that
+// keeps area, so it forgets nothing. A flipped bit of y moves the new x by
+// exactly the same amount (both lie in [1, 2), one binade, one grid), and a
+// flipped bit of x lives on in the next y, so no flip is rounded away. With
+// a = -697/256 the fixed point 1.5 is unstable and most chains wander a
+// chaotic sea about it (the rest circle it), inside [1.2, 1.7] (the tests
+// trace every chain), so a difference grows, nothing is ever near zero or
+// denormal, and nothing comes to rest. The map is not even: its first operation reads x's sign, and a
+// flipped sign or exponent bit leaves the sea and runs off to infinity or NaN.
+struct MapConstants {
+    double a, b;
+};
+constexpr MapConstants kMap{-2.72265625, 6.083984375};  // b = 2 - 1.5a: 1.5 is fixed
 
-// Seeds are exact sums (-1.75 plus a multiple of 1/1024, 1024 of them), so x87
-// and SSE builds start from the same bits. All are negative: x and -x would
-// meet after one step.
+// Seeds are exact sums in a narrow band about the fixed point (1.5 - 1/128 plus
+// a multiple of 2^-16, 1024 of them; y 1/128 below x), so x87 and SSE builds
+// start from the same bits, all inside the sea.
 constexpr double ChainSeed(std::size_t i) {
-    return -1.75 + static_cast<double>(i % 1024) / 1024.0;
+    return 1.4921875 + static_cast<double>(i % 1024) / 65536.0;
+}
+constexpr double PreviousSeed(std::size_t i) {
+    return ChainSeed(i) - 0.0078125;
 }
 
-// fma: kFmaChains independent chains per lane.
-constexpr std::size_t kFmaLanes = 32;
-constexpr std::size_t kFmaChains = 6;
-constexpr std::size_t kFmaSteps = 16384;
-constexpr std::size_t kFmaValues =
-    kFmaLanes * kFmaChains;  // chain-major: chain k, lane l at k*lanes+l
+// fma: kFmaChains independent chains, each kFmaSteps steps (even: a kernel
+// steps twice a turn, x and y trading registers). The results are every x,
+// then every y. A kernel steps a block of chains at a time, as many as the
+// processor keeps in flight (chain counts); each chain's own operations and
+// their order are the same whatever the block, so every processor computes
+// the same bits.
+constexpr std::size_t kFmaChains = 480;
+constexpr std::size_t kFmaValues = 2 * kFmaChains;
+constexpr std::size_t kFmaSteps = 3276;
 
-// fma-add: per lane kMixChains multiply-add chains and as many addition chains;
-// addition chain k adds chain k's value on even steps and subtracts it on odd
-// ones, so it wanders about its seed near 3072 and stays inside [2048, 4096),
-// where a one-ulp fault shifts every later sum exactly and never rounds away.
-constexpr std::size_t kMixLanes = 32;
-constexpr std::size_t kMixChains = 4;
-constexpr std::size_t kMixSteps = 24576;
-constexpr std::size_t kMixValues = 2 * kMixLanes * kMixChains;  // multiply-add chains, then sums
+// fma-add: kMixChains multiply-add chains, each with a sum beside it that takes
+// in both of the step's values, t and the new x: on even steps s + t - x, on
+// odd steps s - t + x. The sum wanders about its seed near 1.5 * 2^30 and stays
+// inside [2^30, 2^31), where a flipped bit shifts every later sum exactly: the
+// values added have some thirty bits below the sum's last, so a tie, the one
+// rounding that could undo the shift, is a one in 2^30 event.
+// The results are every x, every y, then every sum.
+constexpr std::size_t kMixChains = 480;
+constexpr std::size_t kMixSteps = 3276;
+constexpr std::size_t kMixValues = 3 * kMixChains;
 constexpr double SumSeed(std::size_t i) {
-    return 3072.0 + static_cast<double>(i) / 256.0;
+    return 1610612736.0 + static_cast<double>(i) / 256.0;
 }
 
-// cache: every element is a chain stepped kCacheSteps times per visit, loaded
-// and stored each visit. Chunk 0 (8 KiB a copy) is the first-level region,
+// Where chain `c` of a run of chains keeps its x in memory: groups of eight
+// chains, eight x then eight y, so a vector of any width up to eight loads
+// whole x and y vectors, and the layout is the same for every width. Its y is
+// eight further on.
+constexpr std::size_t PairedX(std::size_t c) {
+    return c / 8 * 16 + c % 8;
+}
+
+// cache: every pair of elements (PairedX) is a chain stepped kCacheSteps times
+// per visit, loaded and stored each visit. Chunk 0 (8 KiB a copy) is the first-level region,
 // visited every round from its seeds on; chunks 1.. (248 KiB a copy) are the
 // second-level region, one chunk a round, seven times over a cycle. A chunk's
 // first visit starts from the first-level region as it then is, so every
-// element of the buffer follows its own chain.
+// pair of elements of the buffer follows its own chain.
 constexpr std::size_t kCacheArrays = 4;
 constexpr std::size_t kCacheArrayLength = 8192;
 constexpr std::size_t kCacheElements = kCacheArrays * kCacheArrayLength;
@@ -54,13 +78,16 @@ constexpr std::size_t kCacheChunk = 1024;
 constexpr std::size_t kCacheChunks = kCacheElements / kCacheChunk;
 constexpr std::size_t kCacheSecondLevelChunks = kCacheChunks - 1;
 constexpr std::size_t kCacheRounds = 7 * kCacheSecondLevelChunks;
-constexpr std::size_t kCacheSteps = 4;
-// Element visits in one copy's cycle, each kCacheSteps multiply-adds.
-constexpr std::size_t kCacheVisits = kCacheRounds * kCacheChunk * 2;
+constexpr std::size_t kCacheSteps = 4;  // even, as for fma
+// Chain visits in one copy's cycle (two chunks a round, half a chunk's elements
+// each), each kCacheSteps steps of two multiply-adds.
+constexpr std::size_t kCacheVisits = kCacheRounds * kCacheChunk;
 
 // int: multiply-with-carry generators (x = lo32(x) * A + hi32(x)), AES rounds
 // and CRC32C chains. Step s advances every generator and every AES state, and
 // the CRC32C chains of group s % 4 each take in their own generator's word.
+// Each copy's state carries its own multiplier and round keys, so the copies
+// share no register.
 constexpr std::size_t kIntLanes = 64;
 constexpr std::size_t kAesStates = 16;
 constexpr std::size_t kCrcGroups = 4;
@@ -72,8 +99,10 @@ struct alignas(64) IntState {
     std::uint64_t mwc[kIntLanes];
     std::uint8_t aes[kAesStates][16];
     std::uint32_t crc[kIntLanes];
+    std::uint8_t keys[kCrcGroups][16];  // step s uses key s % 4
+    std::uint64_t multiplier;
 };
-extern const std::uint8_t kAesRoundKeys[kCrcGroups][16];  // step s uses key s % 4
+extern const std::uint8_t kAesRoundKeys[kCrcGroups][16];
 
 void SeedIntState(IntState& state);
 // Each 32-bit word as an exact double: low words, high words, AES, CRC32C.
@@ -83,10 +112,19 @@ void StoreIntResults(const IntState& state, double* values);
 // on every build, whatever its runtime's fma or its x87 precision.
 double ExactFma(double a, double b, double c);
 
+// The seeds of `chains` chains as the fma and fma-add loads keep them: every x,
+// every y, then with `sums` every sum.
+void SeedChains(double* values, std::size_t chains, bool sums);
+// And as the cache load keeps them (PairedX): 2 * chains values.
+void SeedPairedChains(double* values, std::size_t chains);
+
+// One step of the map, as every kernel computes it: answers t.
+double MapStep(double& x, double& y, const MapConstants& k);
+
 // The portable references: one copy's work, plain C++ (ExactFma for every
 // floating-point step, a table AES round and a table CRC32C).
-void FmaReference(double* values);
-void FmaAddReference(double* values);
+void FmaReference(double* values, std::size_t steps);
+void FmaAddReference(double* values, std::size_t steps);
 void CacheSweepReference(const double* source, double* target, std::size_t length);
 void IntStepReference(IntState& state, std::size_t step);
 void AesRoundReference(std::uint8_t* state, const std::uint8_t* key);

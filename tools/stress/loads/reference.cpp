@@ -11,9 +11,6 @@
 namespace vload {
 namespace {
 
-double Step(double x) {
-    return ExactFma(x, x, kQuadraticC);
-}
 double Sum(double a, double b) {
     return ExactFma(a, 1.0, b);
 }
@@ -61,15 +58,20 @@ constexpr std::array<std::uint32_t, 256> MakeCrc32cTable() {
 const std::array<std::uint8_t, 256> kSbox = MakeSbox();
 constexpr std::array<std::uint32_t, 256> kCrc32c = MakeCrc32cTable();
 
-void FmaBase(double* first, double* second) {
-    FmaReference(first);
-    FmaReference(second);
+// The reference knows one map only: a copy given other constants is refused
+// by its known answer, as it should be.
+void FmaBase(double* first, double* second, const MapConstants&, const MapConstants&,
+             std::size_t steps, std::size_t) {
+    FmaReference(first, steps);
+    FmaReference(second, steps);
 }
-void FmaAddBase(double* first, double* second) {
-    FmaAddReference(first);
-    FmaAddReference(second);
+void FmaAddBase(double* first, double* second, const MapConstants&, const MapConstants&,
+                std::size_t steps, std::size_t) {
+    FmaAddReference(first, steps);
+    FmaAddReference(second, steps);
 }
-void SweepBase(const double* s1, const double* s2, double* t1, double* t2, std::size_t length) {
+void SweepBase(const double* s1, const double* s2, double* t1, double* t2, std::size_t length,
+               const MapConstants&, const MapConstants&) {
     CacheSweepReference(s1, t1, length);
     CacheSweepReference(s2, t2, length);
 }
@@ -94,31 +96,55 @@ const std::uint8_t kAesRoundKeys[kCrcGroups][16] = {
     {0xc0, 0xac, 0x29, 0xb7, 0xc9, 0x7c, 0x50, 0xdd, 0x3f, 0x84, 0xd5, 0xb5, 0xb5, 0x47, 0x09,
      0x17}};
 
-void FmaReference(double* values) {
-    for (std::size_t i = 0; i < kFmaValues; ++i)
-        for (std::size_t step = 0; step < kFmaSteps; ++step) values[i] = Step(values[i]);
+void SeedChains(double* values, std::size_t chains, bool sums) {
+    for (std::size_t i = 0; i < chains; ++i) {
+        values[i] = ChainSeed(i);
+        values[chains + i] = PreviousSeed(i);
+        if (sums) values[2 * chains + i] = SumSeed(i);
+    }
 }
 
-void FmaAddReference(double* values) {
-    constexpr std::size_t kChains = kMixValues / 2;
-    for (std::size_t i = 0; i < kChains; ++i) {
-        double x = values[i], sum = values[kChains + i];
-        for (std::size_t step = 0; step < kMixSteps; step += 2) {
-            x = Step(x);
-            sum = Sum(sum, x);
-            x = Step(x);
+void SeedPairedChains(double* values, std::size_t chains) {
+    for (std::size_t c = 0; c < chains; ++c) {
+        values[PairedX(c)] = ChainSeed(c);
+        values[PairedX(c) + 8] = PreviousSeed(c);
+    }
+}
+
+double MapStep(double& x, double& y, const MapConstants& k) {
+    const double t = ExactFma(x, k.a, k.b);
+    const double next = ExactFma(x, t, -y);
+    y = x;
+    x = next;
+    return t;
+}
+
+void FmaReference(double* values, std::size_t steps) {
+    for (std::size_t i = 0; i < kFmaChains; ++i)
+        for (std::size_t step = 0; step < steps; ++step)
+            MapStep(values[i], values[kFmaChains + i], kMap);
+}
+
+void FmaAddReference(double* values, std::size_t steps) {
+    for (std::size_t i = 0; i < kMixChains; ++i) {
+        double& x = values[i];
+        double& y = values[kMixChains + i];
+        double& sum = values[2 * kMixChains + i];
+        for (std::size_t step = 0; step < steps; step += 2) {
+            sum = Sum(sum, MapStep(x, y, kMap));
             sum = Sum(sum, -x);
+            sum = Sum(sum, -MapStep(x, y, kMap));
+            sum = Sum(sum, x);
         }
-        values[i] = x;
-        values[kChains + i] = sum;
     }
 }
 
 void CacheSweepReference(const double* source, double* target, std::size_t length) {
-    for (std::size_t i = 0; i < length; ++i) {
-        double x = source[i];
-        for (std::size_t step = 0; step < kCacheSteps; ++step) x = Step(x);
-        target[i] = x;
+    for (std::size_t c = 0; c < length / 2; ++c) {
+        double x = source[PairedX(c)], y = source[PairedX(c) + 8];
+        for (std::size_t step = 0; step < kCacheSteps; ++step) MapStep(x, y, kMap);
+        target[PairedX(c)] = x;
+        target[PairedX(c) + 8] = y;
     }
 }
 
@@ -149,8 +175,8 @@ std::uint32_t Crc32cReference(std::uint32_t crc, std::uint64_t word) {
 }
 
 void IntStepReference(IntState& state, std::size_t step) {
-    for (std::uint64_t& x : state.mwc) x = (x & 0xffffffffu) * kMwcMultiplier + (x >> 32);
-    for (auto& aes : state.aes) AesRoundReference(aes, kAesRoundKeys[step % kCrcGroups]);
+    for (std::uint64_t& x : state.mwc) x = (x & 0xffffffffu) * state.multiplier + (x >> 32);
+    for (auto& aes : state.aes) AesRoundReference(aes, state.keys[step % kCrcGroups]);
     const std::size_t group = (step % kCrcGroups) * (kIntLanes / kCrcGroups);
     for (std::size_t j = group; j < group + kIntLanes / kCrcGroups; ++j)
         state.crc[j] = Crc32cReference(state.crc[j], state.mwc[j]);
@@ -167,6 +193,8 @@ void SeedIntState(IntState& state) {
     for (std::size_t s = 0; s < kAesStates; ++s)
         for (std::size_t b = 0; b < 16; ++b)
             state.aes[s][b] = static_cast<std::uint8_t>(s * 16 + b);
+    std::memcpy(state.keys, kAesRoundKeys, sizeof state.keys);
+    state.multiplier = kMwcMultiplier;
 }
 
 void StoreIntResults(const IntState& state, double* values) {
@@ -203,19 +231,18 @@ const TwinKernels* KernelsFor(Isa isa) {
     return nullptr;
 }
 
-double BareFmaChains(Isa isa, std::size_t chains, std::size_t steps) {
+double BareFmaChains(Isa isa, std::size_t block, std::size_t steps) {
     volatile double sink = 0;
     std::size_t lanes = 0;
     if (isa == Isa::Avx2) {
-        sink = Avx2BareChains(chains, steps);
+        sink = Avx2BareChains(block, steps);
         lanes = 4;
     } else if (isa == Isa::Avx512) {
-        sink = Avx512BareChains(chains, steps);
+        sink = Avx512BareChains(block, steps);
         lanes = 8;
     }
     static_cast<void>(sink);
-    const std::size_t ran = (steps + 3) / 4 * 4;  // whole unrolled passes
-    return 2.0 * static_cast<double>(chains * lanes * ran);
+    return 4.0 * static_cast<double>(block * lanes * (steps + steps % 2));  // two FMAs a step
 }
 
 }  // namespace vload
