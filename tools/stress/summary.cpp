@@ -204,14 +204,14 @@ public:
         if (badLine) {
             r_.result = "DAMAGED";
             r_.note = "line " + std::to_string(badLine) + " is not an OCP record";
-        } else if (!started_) {
-            r_.result = "DAMAGED";
-            r_.note = "an OCP stream without testRunStart";
         } else if (!ended_) {
             r_.result = "TRUNCATED";
             r_.note = "no testRunEnd after " + std::to_string(records_) + " record(s)" +
                       (cutLine ? " and a cut line" : "") +
                       ": the run never finished (the machine stopped, or still runs)";
+        } else if (!started_) {
+            r_.result = "DAMAGED";
+            r_.note = "an OCP stream without testRunStart";
         } else {
             r_.exitStatus = endResult_ == "PASS" && endStatus_ == "COMPLETE" ? 0
                             : endResult_ == "FAIL"                           ? 1
@@ -330,8 +330,8 @@ SummaryReport ReadReport(const std::string& file, const std::string& text) {
     const Json whole = Json::parse(text, nullptr, false);
     if (whole.is_object() && (whole.contains("schema_version") || whole.contains("program")))
         return FromJsonReport(file, whole);
-    const std::size_t firstEnd = text.find('\n');
-    if (IsRecord(Json::parse(text.substr(0, firstEnd), nullptr, false)))
+    const std::size_t first = std::min(text.find_first_not_of(" \t\r\n"), text.size());
+    if (IsRecord(Json::parse(text.substr(first, text.find('\n', first) - first), nullptr, false)))
         return FromStream(file, text);
     if (text.find_first_not_of(" \t\r\n") == std::string::npos) return Damaged(file, "empty");
     if (whole.is_discarded()) return Damaged(file, "not whole JSON: a report cut short or altered");
