@@ -153,6 +153,10 @@ TEST(StressProgram, TheJsonReportParsesBack) {
     const auto lines = ocp_checks::CheckStream(in);
     const auto start = lines.at(1)["testRunArtifact"]["testRunStart"];
     EXPECT_EQ(start["dutInfo"]["name"], report["host"]);
+    // The build's C runtime is in both, so that a fleet's reports group by build.
+    for (std::size_t i = 0; i < report["platform_infos"].size(); ++i)
+        EXPECT_EQ(report["platform_infos"][i], start["dutInfo"]["platformInfos"][i]["info"]);
+    EXPECT_EQ(report["platform_infos"].size(), start["dutInfo"]["platformInfos"].size());
     EXPECT_NE(start["commandLine"].get<std::string>().find("--extra-matrix 1"), std::string::npos);
     EXPECT_EQ(ocp_checks::All(lines, "testStepStart").size(), 4u + 2u) << "workers, references";
     for (const auto& d : ocp_checks::All(lines, "diagnosis"))

@@ -534,13 +534,15 @@ const char* const kSummarizeUsage =
     "\n"
     "       quarrion-stress --summarize [--json] FILE...\n"
     "\n"
-    "  --summarize FILE...  one line per collected report (JSON reports and OCP streams;\n"
-    "                     a run's stream beside its report counts once): host, start,\n"
-    "                     result, exit status, failing processors, each load's digest;\n"
-    "                     then, per load and build, the digest groups, naming the reports\n"
-    "                     outside the largest one; --json prints it as one JSON object.\n"
-    "                     Exit 1 when a report did not pass or stands outside its group,\n"
-    "                     2 when a file cannot be read\n";
+    "  --summarize FILE...\n"
+    "                     one line per collected JSON report or OCP stream (a run's stream\n"
+    "                     beside its report counts once): host, start, result, exit status,\n"
+    "                     failing processors, each load's digest; then, per load and build,\n"
+    "                     the digest groups, naming the reports outside the largest one\n"
+    "  --json             with --summarize: all of it as one JSON object on stdout\n"
+    "\n"
+    "exit status with --summarize: 0 every run passed and stands in its group, 1 not so,\n"
+    "             2 a file could not be read (named on stderr)\n";
 
 namespace {
 
