@@ -213,6 +213,7 @@ TEST(Summary, ARunsStreamBesideItsReportCountsOnce) {
         {"the same run", "2026-12-08T16:32:30Z", "n1", 1},
         {"another host", "2026-12-08T16:32:30Z", "n2", 2},
         {"the next run on the same host", "2026-12-08T16:32:33Z", "n1", 2},
+        {"the run before on the same host", "2026-12-08T16:32:27Z", "n1", 2},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -262,6 +263,7 @@ TEST(Summary, NoTruncatedOrMutatedFileBringsItDown) {
             feed(text);
         }
     }
+    feed(Report("\x1b]0;owned\x07\r", "\x1b[2J", 1).dump());  // escapes a terminal obeys
     feed(std::string(200000, '[') + std::string(200000, ']'));
     feed(std::string(100000, '{'));
     // Every stream cut before its end says so.
@@ -273,6 +275,8 @@ TEST(Summary, NoTruncatedOrMutatedFileBringsItDown) {
     const FleetSummary summary = Summarize(all);
     std::ostringstream text;
     PrintFleetSummary(text, summary);
+    for (char c : text.str())  // reports are foreign text: nothing may reach a terminal raw
+        EXPECT_TRUE(c == '\n' || static_cast<unsigned char>(c) >= 0x20) << int(c);
     EXPECT_NO_THROW(FleetSummaryJson(summary).dump(-1, ' ', false, Json::error_handler_t::replace));
     EXPECT_EQ(summary.Status(), 1);
 }
