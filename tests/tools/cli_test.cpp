@@ -153,6 +153,10 @@ TEST(StressProgram, TheJsonReportParsesBack) {
     const auto lines = ocp_checks::CheckStream(in);
     const auto start = lines.at(1)["testRunArtifact"]["testRunStart"];
     EXPECT_EQ(start["dutInfo"]["name"], report["host"]);
+    // The build's C runtime is in both, so that a fleet's reports group by build.
+    for (std::size_t i = 0; i < report["platform_infos"].size(); ++i)
+        EXPECT_EQ(report["platform_infos"][i], start["dutInfo"]["platformInfos"][i]["info"]);
+    EXPECT_EQ(report["platform_infos"].size(), start["dutInfo"]["platformInfos"].size());
     EXPECT_NE(start["commandLine"].get<std::string>().find("--extra-matrix 1"), std::string::npos);
     EXPECT_EQ(ocp_checks::All(lines, "testStepStart").size(), 4u + 2u) << "workers, references";
     for (const auto& d : ocp_checks::All(lines, "diagnosis"))
@@ -266,3 +270,56 @@ TEST(StressProgram, AReportThatCannotBeWrittenStillLeavesAFinishedOcpStream) {
 }
 
 }  // namespace
+
+// A fleet's files as --summarize meets them: a run's report and stream count
+// once; a stream cut short is a verdict of its own; a file it cannot read is
+// named and makes the status 2, whatever the others say.
+TEST(StressProgram, SummarizeGivesOneVerdictPerRunAndItsExitStatus) {
+    const TempFile json, ocp, cut, failing;
+    const Outcome run =
+        RunProgram({"--seconds", "1", "--quiet", "--json", json.path(), "--ocp", ocp.path()});
+    ASSERT_EQ(run.status, 0) << run.err;
+    std::ifstream in(ocp.path());
+    const std::string stream((std::istreambuf_iterator<char>(in)), {});
+    std::ofstream(cut.path()) << stream.substr(0, stream.size() / 2);
+    nlohmann::json bad = json.Parse();
+    bad["exit_status"] = 1;
+    std::ofstream(failing.path()) << bad.dump();
+    const std::string host = bad["host"];
+    struct Case {
+        const char* what;
+        std::vector<std::string> args;
+        int status;
+        std::vector<std::string> printed;  // each on its own line of stdout, or on stderr
+    } cases[] = {
+        {"a run's two files",
+         {json.path(), ocp.path()},
+         0,
+         {"  PASS  ", "Fleet: 1 report(s), 1 passed, 0 did not, 0 outside"}},
+        {"a stream cut short",
+         {cut.path()},
+         1,
+         {"TRUNCATED", "Fleet: 1 report(s), 0 passed, 1 did not"}},
+        {"a failed run", {failing.path(), json.path()}, 1, {"  FAIL  ", "1 did not"}},
+        {"an unreadable file",
+         {json.path(), "/nonexistent/r.json"},
+         2,
+         {"cannot read '/nonexistent/r.json'", "1 passed, 0 did not"}},
+        {"as JSON", {"--json", failing.path()}, 1, {"\"exit_status\": 1", "\"result\": \"FAIL\""}},
+        {"no files", {}, 2, {"needs the files"}},
+        {"a run's option", {"--seconds", "1", json.path()}, 2, {"not '--seconds'"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::vector<std::string> args{"--summarize"};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        const Outcome o = RunProgram(args);
+        EXPECT_EQ(o.status, c.status) << o.out << o.err;
+        for (const std::string& text : c.printed)
+            EXPECT_NE((o.out + o.err).find(text), std::string::npos) << text << "\n"
+                                                                     << o.out << o.err;
+        if (c.status != 2 && c.args.front() != "--json") {
+            EXPECT_NE(o.out.find(host), std::string::npos);
+        }
+    }
+}

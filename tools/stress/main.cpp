@@ -1,4 +1,5 @@
 // quarrion-stress: the dialog's stress run for machines without a desktop.
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
@@ -21,6 +22,7 @@
 #include "tools/stress/report.h"
 #include "tools/stress/runner.h"
 #include "tools/stress/self_test.h"
+#include "tools/stress/summary.h"
 #include "tools/stress/sweep.h"
 
 namespace {
@@ -117,6 +119,8 @@ int Sweep(const RunSetup& setup, const SweepOptions& sweep, std::ofstream& json,
 
 static int Main(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);
+    if (std::find(args.begin(), args.end(), "--summarize") != args.end())
+        return RunSummarize(args, std::cout, std::cerr);
     const auto sweepParsed = ExtractSweepOptions(args);
     const auto parsed = ParseArguments(args);
     const UsageError* error = std::get_if<UsageError>(&sweepParsed);
@@ -124,7 +128,8 @@ static int Main(int argc, char** argv) {
     const UsageError sweepConflict = CheckSweepConflicts(sweepParsed, parsed);
     if (!error && !sweepConflict.message.empty()) error = &sweepConflict;
     if (error) {
-        std::cerr << "quarrion-stress: " << error->message << "\n" << kUsage << kSweepUsage;
+        std::cerr << "quarrion-stress: " << error->message << "\n"
+                  << kUsage << kSweepUsage << kSummarizeUsage;
         return kExitUsage;
     }
     const StressOptions& options = std::get<StressOptions>(parsed);
@@ -134,7 +139,7 @@ static int Main(int argc, char** argv) {
     }
     const SweepOptions& sweep = std::get<SweepOptions>(sweepParsed);
     if (options.showHelp) {
-        std::cout << kUsage << kSweepUsage;
+        std::cout << kUsage << kSweepUsage << kSummarizeUsage;
         return kExitClean;
     }
     if (options.showVersion) {

@@ -336,6 +336,7 @@ nlohmann::ordered_json BuildReport(const RunSetup& setup, const RunResult& r) {
     report["processor"] =
         setup.processorName.empty() ? ordered_json() : ordered_json(setup.processorName);
     report["clock"] = setup.clockText.empty() ? ordered_json() : ordered_json(setup.clockText);
+    report["platform_infos"] = setup.platformInfos;  // the build's compiler and C runtime too
     report["options"] = OptionsJson(o);
     report["start"] = IsoTime(r.startTime);
     report["end"] = IsoTime(r.endTime);
