@@ -26,21 +26,41 @@ void SkinTrace(const char* format, ...) {
 
 namespace {
 
+using ThreadHandle = UniqueResource<HANDLE, ::CloseHandle>;
+
+// A window whose chain we could not step out of: its procedure before us, and
+// whether it is called through the wide calls.
+struct Stranded {
+    WNDPROC proc;
+    bool unicode;
+};
+
 // What one thread has skinned. `hook` and `stopTimer` may be touched from other
 // threads, under the registry's lock; everything else only by the thread itself.
 struct ThreadSkin {
+    // Held open so the thread id cannot name another thread while the entry
+    // lives, and so an entry outliving its thread can be told.
+    ThreadHandle thread;
     CSkinManager::HookHandle hook;
     bool stopTimer = false;  // unhooked from elsewhere: the thread's next tick stops its timer
     std::unordered_map<HWND, std::unique_ptr<CSkinnedControl>> controls;
     std::unordered_map<HWND, std::unique_ptr<CSkinnedDialog>> dialogs;
     // Windows we could not step out of because another subclasser sits above us:
     // our procedure stays in their chain and passes everything to the saved one.
-    std::unordered_map<HWND, WNDPROC> stranded;
+    std::unordered_map<HWND, Stranded> stranded;
     HWND hotWindow = nullptr;  // not owned
     UINT_PTR timerId = 0;
 
     bool Empty() const {
         return !hook && controls.empty() && dialogs.empty() && stranded.empty() && timerId == 0;
+    }
+    // A thread that ended (or was terminated) without a word: its hook and its
+    // windows went with it.
+    bool Ended() const { return thread && ::WaitForSingleObject(thread.get(), 0) == WAIT_OBJECT_0; }
+    // What a thread that is gone leaves: nothing to unhook, no window to restore.
+    void Abandon() {
+        hook.release();  // its value may already name someone else's hook
+        timerId = 0;
     }
 };
 
@@ -62,12 +82,28 @@ private:
 // code that sends no message; across a sent message it looks it up again.
 class Registry {
 public:
-    Registry() { ::InitializeCriticalSection(&section_); }
-    ~Registry() { ::DeleteCriticalSection(&section_); }
+    Registry() {
+        ::InitializeCriticalSection(&section_);
+        live.store(true);
+    }
+    ~Registry() {
+        live.store(false);
+        // Threads still running at exit may yet use their objects and the lock:
+        // both are left to the process's end.
+        bool kept = false;
+        for (auto& entry : threads) {
+            if (entry.second->Ended()) continue;
+            entry.second->Abandon();
+            entry.second.release();
+            kept = true;
+        }
+        if (!kept) ::DeleteCriticalSection(&section_);
+    }
     Registry(const Registry&) = delete;
     Registry& operator=(const Registry&) = delete;
 
     CRITICAL_SECTION& section() { return section_; }
+    std::atomic<bool> live{false};  // false before construction and after destruction
     // Under the lock only.
     std::unordered_map<DWORD, std::unique_ptr<ThreadSkin>> threads;
 
@@ -77,12 +113,45 @@ public:
         return found != threads.end() ? found->second.get() : nullptr;
     }
     ThreadSkin* Mine() { return Find(::GetCurrentThreadId()); }
-    // Throws std::bad_alloc.
+    // Throws std::bad_alloc. Under the lock, or on the calling thread's own entry.
     ThreadSkin& Of(DWORD thread) {
         const Lock lock(section_);
         std::unique_ptr<ThreadSkin>& slot = threads[thread];
-        if (!slot) slot = std::make_unique<ThreadSkin>();
+        if (!slot) {
+            slot = std::make_unique<ThreadSkin>();
+            slot->thread.reset(::OpenThread(SYNCHRONIZE, FALSE, thread));
+        }
         return *slot;
+    }
+    // Entries of threads that ended without taking their own out are as good
+    // as absent: they go, with nothing unhooked or restored for them.
+    void DropEnded() {
+        std::vector<std::unique_ptr<ThreadSkin>> ended;
+        {
+            const Lock lock(section_);
+            for (auto it = threads.begin(); it != threads.end();) {
+                if (it->first != ::GetCurrentThreadId() && it->second->Ended()) {
+                    it->second->Abandon();
+                    try {
+                        ended.push_back(std::move(it->second));
+                    } catch (const std::bad_alloc&) {
+                        it->second.release();  // its objects are lost, never freed twice
+                    }
+                    it = threads.erase(it);
+                } else {
+                    ++it;
+                }
+            }
+        }
+    }  // their objects are freed here, outside the lock
+    // Takes the calling thread's entry out, for it to undo.
+    std::unique_ptr<ThreadSkin> TakeMine() {
+        const Lock lock(section_);
+        const auto found = threads.find(::GetCurrentThreadId());
+        if (found == threads.end()) return nullptr;
+        std::unique_ptr<ThreadSkin> mine = std::move(found->second);
+        threads.erase(found);
+        return mine;
     }
     // The calling thread's entry goes once nothing is left in it.
     void DropMineIfEmpty() {
@@ -100,7 +169,7 @@ private:
 Registry registry;
 
 // Set before the manager exists, so its destructor releases through them too.
-CSkinManager::HookCalls hookCalls{&::SetWindowsHookExA, &::UnhookWindowsHookEx};
+CSkinManager::HookCalls hookCalls{&::SetWindowsHookExA, &::UnhookWindowsHookEx, &::CallNextHookEx};
 
 bool IsChildWindow(HWND window) {
     return (::GetWindowLongA(window, GWL_STYLE) & WS_CHILD) != 0;
@@ -132,9 +201,44 @@ DWORD ThreadOf(DWORD threadId) {
 void Release(ThreadSkin& skin, CSubclassedWindow& object, bool dying) {
     if (object.Unsubclass() || dying) return;
     try {
-        skin.stranded[object.window] = object.savedProc;
+        skin.stranded[object.window] = Stranded{object.savedProc, object.Unicode()};
     } catch (const std::bad_alloc&) {
         // our procedure then passes its messages to DefWindowProc
+    }
+}
+
+// The calling thread's hover timer, for its registered controls.
+void StartTimerIfNeeded(ThreadSkin& skin) {
+    if (skin.timerId != 0 || skin.controls.empty()) return;
+    {
+        // A stop asked for an earlier timer is not meant for this one.
+        const Lock lock(registry.section());
+        skin.stopTimer = false;
+    }
+    skin.timerId = ::SetTimer(nullptr, 0, 100, &CSkinnedControl::TimerProc);
+    if (skin.timerId != 0) SKIN_TRACE("CSkinManager: Timer created\n");
+}
+
+// The calling thread is ending: its hook, timer and windows are undone while
+// they still exist, and its objects go with it.
+void UndoEndingThread(ThreadSkin& skin) {
+    skin.hook.reset();
+    for (auto& entry : skin.controls) {
+        if (::IsWindow(entry.first)) Release(skin, *entry.second, true);
+    }
+    for (auto& entry : skin.dialogs) {
+        if (::IsWindow(entry.first)) Release(skin, *entry.second, true);
+    }
+    if (skin.timerId != 0) ::KillTimer(nullptr, skin.timerId);
+    skin.timerId = 0;
+}
+
+void NTAPI OnThreadEvent(PVOID, DWORD reason, PVOID) {
+    if (reason != DLL_THREAD_DETACH || !registry.live.load()) return;
+    try {
+        if (const std::unique_ptr<ThreadSkin> mine = registry.TakeMine()) UndoEndingThread(*mine);
+    } catch (...) {
+        // nothing may leave a thread's ending
     }
 }
 
@@ -183,6 +287,13 @@ void DropDialog(HWND dialog, bool dying) {
 
 }  // namespace
 
+// Run by the system as each thread ends, before its windows go: a thread that
+// ends while hooked leaves no entry, hook or object behind.
+extern "C" {
+__attribute__((section(".CRT$XLF"), used)) PIMAGE_TLS_CALLBACK quarrionSkinThreadEnd =
+    &OnThreadEvent;
+}
+
 struct ManagerInstance {
     static CSkinManager manager;
 };
@@ -210,42 +321,53 @@ BOOL CSkinManager::Unhook(HHOOK hook) {
 }
 
 void CSkinManager::RemoveAll() {
-    std::unordered_map<DWORD, std::unique_ptr<ThreadSkin>> threads;
+    registry.DropEnded();
+    const std::unique_ptr<ThreadSkin> mine = registry.TakeMine();
+    // Other threads may still run their window procedures: they lose their
+    // hooks, stop their timers at their next tick, and keep their objects,
+    // which their windows' WM_NCDESTROY or their own ending frees.
+    std::vector<HookHandle> hooks;
     {
         const Lock lock(registry.section());
-        threads.swap(registry.threads);
+        for (auto& [thread, skin] : registry.threads) {
+            if (!skin->hook) continue;
+            SKIN_TRACE("CSkinManager: Hook uninstalled for thread: %d\n", static_cast<int>(thread));
+            skin->stopTimer = true;
+            try {
+                hooks.push_back(std::move(skin->hook));
+            } catch (const std::bad_alloc&) {
+                skin->hook.reset();
+            }
+        }
     }
+    hooks.clear();
     globalHook_.reset();
-    for (auto& [thread, skin] : threads) {
-        SKIN_TRACE("CSkinManager: Hook uninstalled for thread: %d\n", static_cast<int>(thread));
-        skin->hook.reset();
-        // Windows that are gone already have nothing to restore.
-        for (auto& entry : skin->controls) {
-            if (::IsWindow(entry.first)) Release(*skin, *entry.second, false);
-        }
-        for (auto& entry : skin->dialogs) {
-            if (::IsWindow(entry.first)) Release(*skin, *entry.second, false);
-        }
-        // Another thread's timer can only be stopped by that thread; at exit it is gone.
-        if (skin->timerId != 0 && thread == ::GetCurrentThreadId()) {
-            ::KillTimer(nullptr, skin->timerId);
-        }
+    if (!mine) return;
+    SKIN_TRACE("CSkinManager: Hook uninstalled for thread: %d\n",
+               static_cast<int>(::GetCurrentThreadId()));
+    mine->hook.reset();
+    // Windows that are gone already have nothing to restore.
+    for (auto& entry : mine->controls) {
+        if (::IsWindow(entry.first)) Release(*mine, *entry.second, false);
     }
+    for (auto& entry : mine->dialogs) {
+        if (::IsWindow(entry.first)) Release(*mine, *entry.second, false);
+    }
+    if (mine->timerId != 0) ::KillTimer(nullptr, mine->timerId);
     // Windows still carrying our procedure keep passing their messages on.
-    for (auto& [thread, skin] : threads) {
-        if (skin->stranded.empty()) continue;
-        try {
-            ThreadSkin& kept = registry.Of(thread);
-            kept.stranded = std::move(skin->stranded);
-        } catch (const std::bad_alloc&) {
-            // their messages then go to DefWindowProc
-        }
+    if (mine->stranded.empty()) return;
+    try {
+        ThreadSkin& kept = registry.Of(::GetCurrentThreadId());
+        kept.stranded = std::move(mine->stranded);
+    } catch (const std::bad_alloc&) {
+        // their messages then go to DefWindowProc
     }
 }
 
 void CSkinManager::InstallHook(DWORD threadId, BOOL dialogsOnlyMode) {
     dialogsOnly_.store(dialogsOnlyMode, std::memory_order_relaxed);
     threadId = ThreadOf(threadId);
+    registry.DropEnded();
     if (IsHooked(threadId)) {
         SKIN_TRACE("CSkinManager: WH_CALLWNDPROC hook already installed for thread: %d!\n",
                    static_cast<int>(threadId));
@@ -259,8 +381,10 @@ void CSkinManager::InstallHook(DWORD threadId, BOOL dialogsOnlyMode) {
         return;
     }
     try {
-        ThreadSkin& skin = registry.Of(threadId);
+        // Found and filled under one hold of the lock: the thread may drop its
+        // own empty entry the moment the lock is let go.
         const Lock lock(registry.section());
+        ThreadSkin& skin = registry.Of(threadId);
         if (!skin.hook) {
             skin.hook = std::move(hook);
             skin.stopTimer = false;
@@ -270,11 +394,16 @@ void CSkinManager::InstallHook(DWORD threadId, BOOL dialogsOnlyMode) {
     }
     SKIN_TRACE("CSkinManager: WH_CALLWNDPROC hook installed for thread: %d\n",
                static_cast<int>(threadId));
+    // Controls still registered hover again; another thread's start its timer
+    // at their hook's next call.
+    if (threadId != ::GetCurrentThreadId()) return;
+    if (ThreadSkin* skin = registry.Mine()) StartTimerIfNeeded(*skin);
 }
 
 void CSkinManager::UninstallHook(DWORD threadId) {
     threadId = ThreadOf(threadId);
     const bool own = threadId == ::GetCurrentThreadId();
+    registry.DropEnded();
     HookHandle hook;
     std::size_t left = 0;
     {
@@ -295,6 +424,8 @@ void CSkinManager::UninstallHook(DWORD threadId) {
     SKIN_TRACE("CSkinManager: Thread map has %d items\n", static_cast<int>(left));
     (void)left;
     if (!own) return;
+    // Without ticks nothing would ever take the hot look off again.
+    ClearHotWindow();
     if (ThreadSkin* skin = registry.Mine(); skin != nullptr && skin->timerId != 0) {
         ::KillTimer(nullptr, skin->timerId);
         skin->timerId = 0;
@@ -312,34 +443,47 @@ void CSkinManager::InstallGlobalHook(HINSTANCE module, BOOL dialogsOnlyMode) {
     SKIN_TRACE("CSkinManager: WH_CALLWNDPROC global hook installed\n");
 }
 
-LRESULT CALLBACK CSkinManager::HookProc(int code, WPARAM wParam, LPARAM lParam) {
+HHOOK CSkinManager::ActOnHook(int code, LPARAM lParam) {
+    ThreadSkin* skin = registry.Mine();
     HHOOK hook = nullptr;
-    if (ThreadSkin* skin = registry.Mine()) {
+    if (skin != nullptr) {
         const Lock lock(registry.section());
         hook = skin->hook.get();
     }
     if (hook == nullptr) {
-        // Not ours to act on, yet the hooks after ours must still see the message.
         SKIN_TRACE("CSkinManager: No hook for this thread installed!\n");
-        return ::CallNextHookEx(nullptr, code, wParam, lParam);
+        return nullptr;
     }
-    if (code == HC_ACTION) {
-        try {
-            const auto* message = reinterpret_cast<const CWPSTRUCT*>(lParam);
-            CSkinManager& manager = *GetManager();
-            if (manager.DialogsOnly() == TRUE) {
-                if (message->message == WM_INITDIALOG) manager.AddDialog(message->hwnd);
-            } else if (message->message == WM_CREATE && IsChildWindow(message->hwnd)) {
-                // Stand-alone scroll bars are not skinned at their creation in this mode.
-                char name[kClassNameSize] = {};
-                ::GetClassNameA(message->hwnd, name, kClassNameSize);
-                if (std::strcmp(name, "ScrollBar") != 0) manager.AddControl(message->hwnd);
-            }
-        } catch (...) {
-            // nothing may leave a hook procedure
+    // Hooked again from another thread: its controls hover again.
+    StartTimerIfNeeded(*skin);
+    if (code != HC_ACTION) return hook;
+    try {
+        const auto* message = reinterpret_cast<const CWPSTRUCT*>(lParam);
+        CSkinManager& manager = *GetManager();
+        if (manager.DialogsOnly() == TRUE) {
+            if (message->message == WM_INITDIALOG) manager.AddDialog(message->hwnd);
+        } else if (message->message == WM_CREATE && IsChildWindow(message->hwnd)) {
+            // Stand-alone scroll bars are not skinned at their creation in this mode.
+            char name[kClassNameSize] = {};
+            ::GetClassNameA(message->hwnd, name, kClassNameSize);
+            if (std::strcmp(name, "ScrollBar") != 0) manager.AddControl(message->hwnd);
         }
+    } catch (...) {
+        // nothing may leave a hook procedure
     }
-    return ::CallNextHookEx(hook, code, wParam, lParam);
+    return hook;
+}
+
+LRESULT CALLBACK CSkinManager::HookProc(int code, WPARAM wParam, LPARAM lParam) {
+    // Not ours to act on, yet the hooks after ours must still see the message.
+    const HHOOK hook = ActOnHook(code, lParam);
+    return hookCalls.next(hook, code, wParam, lParam);
+}
+
+LRESULT CALLBACK CSkinManager::GlobalHookProc(int code, WPARAM wParam, LPARAM lParam) {
+    ActOnHook(code, lParam);
+    // Reached through the system-wide hook: its chain goes on, not the thread's.
+    return hookCalls.next(GetManager()->globalHook_.get(), code, wParam, lParam);
 }
 
 void CSkinManager::SkinChild(HWND child) {
@@ -407,10 +551,7 @@ BOOL CSkinManager::Register(HWND window, std::unique_ptr<CSkinnedControl> object
         registry.DropMineIfEmpty();
         return FALSE;
     }
-    if (skin->timerId == 0) {
-        skin->timerId = ::SetTimer(nullptr, 0, 100, &CSkinnedControl::TimerProc);
-        if (skin->timerId != 0) SKIN_TRACE("CSkinManager: Timer created\n");
-    }
+    StartTimerIfNeeded(*skin);
     return TRUE;
 }
 
@@ -472,30 +613,40 @@ bool CSkinManager::Holds(HWND window, const CSkinnedControl* object, std::uint32
 
 LRESULT CSkinManager::PassOnUnregistered(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     ThreadSkin* skin = registry.Mine();
-    const auto found =
-        skin != nullptr ? skin->stranded.find(hwnd) : std::unordered_map<HWND, WNDPROC>::iterator();
+    const auto found = skin != nullptr ? skin->stranded.find(hwnd)
+                                       : std::unordered_map<HWND, Stranded>::iterator();
     if (skin == nullptr || found == skin->stranded.end()) {
-        return ::DefWindowProcA(hwnd, message, wParam, lParam);
+        return ::IsWindowUnicode(hwnd) ? ::DefWindowProcW(hwnd, message, wParam, lParam)
+                                       : ::DefWindowProcA(hwnd, message, wParam, lParam);
     }
-    const WNDPROC saved = found->second;
+    const Stranded saved = found->second;
     if (message == WM_NCDESTROY) {
         skin->stranded.erase(found);
         registry.DropMineIfEmpty();
     }
-    return ::CallWindowProcA(saved, hwnd, message, wParam, lParam);
+    return saved.unicode ? ::CallWindowProcW(saved.proc, hwnd, message, wParam, lParam)
+                         : ::CallWindowProcA(saved.proc, hwnd, message, wParam, lParam);
 }
 
 bool CSkinManager::IsHooked(DWORD threadId) const {
+    registry.DropEnded();
     const Lock lock(registry.section());
     const auto found = registry.threads.find(ThreadOf(threadId));
     return found != registry.threads.end() && found->second->hook;
 }
 
 std::size_t CSkinManager::HookedThreads() const {
+    registry.DropEnded();
     const Lock lock(registry.section());
     std::size_t count = 0;
     for (const auto& entry : registry.threads) count += entry.second->hook ? 1 : 0;
     return count;
+}
+
+std::size_t CSkinManager::ThreadCount() const {
+    registry.DropEnded();
+    const Lock lock(registry.section());
+    return registry.threads.size();
 }
 
 bool CSkinManager::IsDialogSkinned(HWND dialog) const {
@@ -551,9 +702,13 @@ void CSkinManager::TrackMouse() {
         stop = std::exchange(skin->stopTimer, false);
     }
     if (stop && skin->timerId != 0) {
-        // Unhooked from another thread: only this one can stop its timer.
-        ::KillTimer(nullptr, skin->timerId);
-        skin->timerId = 0;
+        // Unhooked from another thread: only this one can stop its timer, and
+        // without ticks nothing would take the hot look off again.
+        ClearHotWindow();
+        if (ThreadSkin* mine = registry.Mine(); mine != nullptr && mine->timerId != 0) {
+            ::KillTimer(nullptr, mine->timerId);
+            mine->timerId = 0;
+        }
         registry.DropMineIfEmpty();
         return;
     }

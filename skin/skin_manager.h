@@ -34,6 +34,7 @@ public:
     struct HookCalls {
         HHOOK(WINAPI* set)(int, HOOKPROC, HINSTANCE, DWORD);
         BOOL(WINAPI* unhook)(HHOOK);
+        LRESULT(WINAPI* next)(HHOOK, int, WPARAM, LPARAM);
     };
     // Returns the calls in use before; only while no hook is being set or released.
     static HookCalls ReplaceHookCalls(HookCalls calls);
@@ -55,6 +56,9 @@ public:
     // releases the first hook.
     void InstallGlobalHook(HINSTANCE module, BOOL dialogsOnly);
     static LRESULT CALLBACK HookProc(int code, WPARAM wParam, LPARAM lParam);
+    // What a host's "SKM_CallWndProc" hands each message to: HookProc's work,
+    // passed on along the system-wide hook's chain.
+    static LRESULT CALLBACK GlobalHookProc(int code, WPARAM wParam, LPARAM lParam);
 
     void AddDialog(HWND dialog);
     // className may be null: it is then read from the window. Only windows of
@@ -92,6 +96,8 @@ public:
     BOOL DialogsOnly() const { return dialogsOnly_.load(std::memory_order_relaxed); }
     bool IsHooked(DWORD threadId) const;
     std::size_t HookedThreads() const;
+    // Threads with an entry, hooked or not.
+    std::size_t ThreadCount() const;
     bool IsDialogSkinned(HWND dialog) const;
     std::size_t ControlCount() const;
     std::size_t DialogCount() const;
@@ -106,6 +112,8 @@ private:
     CSkinManager();
 
     static void SkinChild(HWND child);
+    // HookProc's work for the calling thread; its hook, or null when it has none.
+    static HHOOK ActOnHook(int code, LPARAM lParam);
     void ClearHotWindow();
 
     std::atomic<BOOL> dialogsOnly_{FALSE};  // one mode for every hooked thread

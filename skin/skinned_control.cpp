@@ -47,8 +47,16 @@ LRESULT CSkinnedControl::PassOnThenDraw(UINT message, WPARAM wParam, LPARAM lPar
 
 LRESULT CSkinnedControl::DrawThenPassOn(UINT message, WPARAM wParam, LPARAM lParam) {
     const Survival alive(*this);
+    const HWND self = window;
+    const WNDPROC saved = savedProc;
+    const bool unicode = Unicode();
     DrawBorder();
-    return alive() ? PassOn(message, wParam, lParam) : 0;
+    if (alive()) return PassOn(message, wParam, lParam);
+    // Unregistered while painting, yet the window may live on: the message is
+    // still owed to the procedure below us (an edit's caret comes with its focus).
+    if (!::IsWindow(self)) return 0;
+    return unicode ? ::CallWindowProcW(saved, self, message, wParam, lParam)
+                   : ::CallWindowProcA(saved, self, message, wParam, lParam);
 }
 
 LRESULT CSkinnedControl::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -177,10 +185,15 @@ void CSkinnedControl::PaintScrollBar(HDC dc, const RECT& bar, int vertical, int 
     PaintScrollButton(dc, span(end - a, end));
 
     if (isControl == 1 && !::IsWindowEnabled(window)) return;
+    // A scroll bar control answers through whoever sits above us, who may
+    // destroy it: what the thumb needs of this object is read first.
+    const Survival alive(*this);
+    const bool lit = IsHighlighted();
     SCROLLINFO info{};
     info.cbSize = sizeof(info);
     info.fMask = SIF_ALL;
     ::GetScrollInfo(window, isControl ? SB_CTL : vertical, &info);
+    if (!alive()) return;
     // In 64 bits: a range of INT_MAX or more, and the differences below, fit.
     const std::int64_t range = std::int64_t{info.nMax} - info.nMin + 1;
     if (range <= 0) return;  // nothing to place a thumb in
@@ -207,7 +220,7 @@ void CSkinnedControl::PaintScrollBar(HDC dc, const RECT& bar, int vertical, int 
     if (offset < 0) offset = 0;
     if (thumb <= track) {
         const int from = start + a + offset;
-        PaintScrollButton(dc, span(from, from + thumb));
+        DrawRings2(dc, span(from, from + thumb), lit ? Scheme::kButtonLit : Scheme::kButton);
     }
 }
 

@@ -2,6 +2,7 @@
 // once as a plain control and once skinned: the log of what each answered must
 // agree message by message, but for the skinning's deliberate answers.
 #include "tests/hardening/control_kinds.h"
+#include "tests/hardening/freed_memory.h"
 #include "tests/hardening/hardening_support.h"
 #include "tests/hardening/message_log.h"
 
@@ -83,6 +84,78 @@ TEST_F(MessageSequences, EveryKindAnswersAsThePlainControlDoes) {
         Pump();
     }
     DeleteDC(memory);
+}
+
+// A subclasser above the skin that answers the n-th message it gets during the
+// test's own calls by destroying the window: every question a painter asks
+// its control, and every message the control gets while being painted.
+struct Destroyer {
+    static inline WNDPROC below = nullptr;
+    static inline bool unicode = false;
+    static inline bool armed = false;
+    static inline int asked = 0, destroyAt = 0;
+
+    static void Attach(HWND window) {
+        unicode = IsWindowUnicode(window) != FALSE;
+        const auto proc = reinterpret_cast<LONG_PTR>(&Proc);
+        below = reinterpret_cast<WNDPROC>(unicode ? SetWindowLongPtrW(window, GWLP_WNDPROC, proc)
+                                                  : SetWindowLongPtrA(window, GWLP_WNDPROC, proc));
+    }
+    static LRESULT CALLBACK Proc(HWND w, UINT m, WPARAM wp, LPARAM lp) {
+        if (armed && ++asked == destroyAt) {
+            DestroyWindow(w);
+            return 0;
+        }
+        return unicode ? CallWindowProcW(below, w, m, wp, lp)
+                       : CallWindowProcA(below, w, m, wp, lp);
+    }
+};
+
+// The hover tick onto the control, a frame repaint, the focus and the hover
+// tick away: what makes a painter ask its questions. Returns the messages the
+// subclasser saw.
+int Provoke(HWND window, int destroyAt) {
+    Destroyer::asked = 0;
+    Destroyer::destroyAt = destroyAt;
+    Destroyer::armed = true;
+    auto& manager = *CSkinManager::GetManager();
+    RECT r{};
+    GetWindowRect(window, &r);
+    SetCursorPos(r.left + 3, r.top + 3);
+    manager.TrackMouse();
+    if (IsWindow(window)) SendMessageA(window, WM_NCPAINT, 1, 0);
+    if (IsWindow(window)) SendMessageA(window, WM_SETFOCUS, 0, 0);
+    SetCursorPos(0, 0);
+    manager.TrackMouse();
+    Destroyer::armed = false;
+    return Destroyer::asked;
+}
+
+TEST_F(MessageSequences, AControlDestroyedWhileAnsweringAnyPainterQuestionGoesCleanly) {
+    auto& manager = *CSkinManager::GetManager();
+    const FreedMemoryWatch watch;
+    for (const ControlKind& kind : ControlKinds()) {
+        int questions = 1;
+        for (int at = 0; at <= questions && at <= 40; ++at) {
+            const HWND dialog = OpenEmptyDialog();
+            const HWND control = CreateKind(dialog, kind, 20, 20);
+            const HWND skinned = std::string(kind.className) == "ComboBox" && (kind.style & 3) == 1
+                                     ? GetTopWindow(control)
+                                     : control;
+            ASSERT_NE(CSkinManager::FindControl(skinned), nullptr) << kind.name;
+            Destroyer::Attach(skinned);
+            const int asked = Provoke(skinned, at);
+            if (at == 0) questions = asked;  // the first run only counts
+            EXPECT_EQ(IsWindow(skinned) == FALSE, at != 0) << kind.name << ", message " << at;
+            EXPECT_TRUE(NothingDeadIsKept()) << kind.name << ", message " << at;
+            DestroyWindow(dialog);
+            Pump();
+            EXPECT_EQ(manager.ControlCount(), 0u) << kind.name << ", message " << at;
+            ASSERT_EQ(FreedMemoryWatch::Touches(), 0u)
+                << kind.name << ": freed memory touched after message " << at;
+        }
+    }
+    EXPECT_TRUE(FreedMemoryWatch::Complete()) << "some blocks were not watched";
 }
 
 // The comparison itself: equal answers agree, and only the listed messages may

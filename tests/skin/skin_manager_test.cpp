@@ -406,6 +406,171 @@ TEST_F(ManagerTest, WindowsDestroyedUnderAnotherSubclasserAreNeverStranded) {
     EXPECT_EQ(manager_.ControlCount(), 0u);
 }
 
+// A recorder below the skin counts what reaches the control; a hook takes the
+// control out of the registry at the first question its painter asks. The
+// message the skin was drawing for must still reach the control.
+struct BelowRecorder {
+    static inline WNDPROC saved = nullptr;
+    static inline UINT watched = 0;
+    static inline int seen = 0;
+    static LRESULT CALLBACK Proc(HWND w, UINT m, WPARAM wp, LPARAM lp) {
+        if (m == watched) ++seen;
+        return CallWindowProcA(saved, w, m, wp, lp);
+    }
+};
+struct RemoveOnQuestion {
+    static inline HWND target = nullptr;
+    static inline int depth = 0;
+    static LRESULT CALLBACK Before(int code, WPARAM wp, LPARAM lp) {
+        if (code == HC_ACTION && target != nullptr && depth++ > 0) {
+            CSkinManager::GetManager()->RemoveControl(std::exchange(target, nullptr));
+        }
+        return CallNextHookEx(nullptr, code, wp, lp);
+    }
+    static LRESULT CALLBACK After(int code, WPARAM wp, LPARAM lp) {
+        if (code == HC_ACTION) --depth;
+        return CallNextHookEx(nullptr, code, wp, lp);
+    }
+};
+
+TEST_F(ManagerTest, AMessageDrawnForIsPassedOnWhenTheObjectGoesDuringTheDraw) {
+    using Hook = UniqueResource<HHOOK, UnhookWindowsHookEx>;
+    const struct {
+        const char* what;
+        const char* windowClass;
+        DWORD style, exStyle;
+        bool buddy;  // the painter asks the spin after the edit
+        UINT message;
+    } rows[] = {
+        {"push button focused", "Button", BS_PUSHBUTTON, 0, false, WM_SETFOCUS},
+        {"push button unfocused", "Button", BS_PUSHBUTTON, 0, false, WM_KILLFOCUS},
+        {"edit with a spin focused", "Edit", 0, WS_EX_CLIENTEDGE, true, WM_SETFOCUS},
+    };
+    for (const auto& row : rows) {
+        const HWND control = host_->Add(row.windowClass, row.style, row.exStyle, 10, 10, 80, 20);
+        if (row.buddy) {
+            const HWND spin = host_->Add(UPDOWN_CLASSA, UDS_ALIGNRIGHT, 0, 90, 10, 16, 20);
+            SendMessageA(spin, UDM_SETBUDDY, reinterpret_cast<WPARAM>(control), 0);
+        }
+        BelowRecorder::saved = reinterpret_cast<WNDPROC>(SetWindowLongPtrA(
+            control, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&BelowRecorder::Proc)));
+        BelowRecorder::watched = row.message;
+        BelowRecorder::seen = 0;
+        ASSERT_TRUE(manager_.AddControl(control)) << row.what;
+        RemoveOnQuestion::target = control;
+        RemoveOnQuestion::depth = 0;
+        {
+            const Hook before(SetWindowsHookExA(WH_CALLWNDPROC, &RemoveOnQuestion::Before, nullptr,
+                                                GetCurrentThreadId()));
+            const Hook after(SetWindowsHookExA(WH_CALLWNDPROCRET, &RemoveOnQuestion::After, nullptr,
+                                               GetCurrentThreadId()));
+            SendMessageA(control, row.message, 0, 0);
+        }
+        EXPECT_EQ(RemoveOnQuestion::target, nullptr) << row.what << ": the painter asked nothing";
+        EXPECT_EQ(SkinOf(control), nullptr) << row.what;
+        EXPECT_EQ(BelowRecorder::seen, 1) << row.what << ": the message was swallowed";
+        DestroyWindow(control);
+    }
+}
+
+// Every common control, and any window made through the wide calls, is a
+// Unicode window: skinned and unskinned again it stays one, and its text keeps
+// what the code page cannot hold.
+TEST_F(ManagerTest, UnicodeWindowsStayUnicodeAndKeepTheirText) {
+    const wchar_t text[] = L"\x03A9\x0416\x4E2D-\x20AC";
+    const struct {
+        const char* what;
+        const wchar_t* windowClass;
+        bool wide;
+        DWORD style, exStyle;
+        bool hasText;
+    } rows[] = {
+        {"wide edit", L"Edit", true, 0, WS_EX_CLIENTEDGE, true},
+        {"narrow edit", L"Edit", false, 0, WS_EX_CLIENTEDGE, false},
+        {"wide push button", L"Button", true, BS_PUSHBUTTON, 0, true},
+        {"wide list box", L"ListBox", true, 0, WS_EX_CLIENTEDGE, false},
+        {"list view made narrow", L"SysListView32", false, LVS_REPORT, WS_EX_CLIENTEDGE, false},
+        {"trackbar made narrow", L"msctls_trackbar32", false, 0, 0, false},
+        {"wide tab control", L"SysTabControl32", true, 0, 0, false},
+    };
+    for (const auto& row : rows) {
+        char narrowClass[64] = {};
+        WideCharToMultiByte(CP_ACP, 0, row.windowClass, -1, narrowClass, sizeof(narrowClass),
+                            nullptr, nullptr);
+        const HWND control = row.wide
+                                 ? CreateWindowExW(row.exStyle, row.windowClass, L"",
+                                                   WS_CHILD | WS_VISIBLE | row.style, 10, 10, 120,
+                                                   40, host(), nullptr, nullptr, nullptr)
+                                 : host_->Add(narrowClass, row.style, row.exStyle, 10, 10, 120, 40);
+        ASSERT_NE(control, nullptr) << row.what;
+        const BOOL unicode = IsWindowUnicode(control);
+        ASSERT_TRUE(manager_.AddControl(control)) << row.what;
+        EXPECT_EQ(IsWindowUnicode(control), unicode) << row.what << ", skinned";
+        if (row.hasText) {
+            SetWindowTextW(control, text);
+            wchar_t back[32] = {};
+            GetWindowTextW(control, back, 32);
+            EXPECT_STREQ(back, text) << row.what;
+        }
+        EXPECT_TRUE(manager_.RemoveControl(control)) << row.what;
+        EXPECT_EQ(IsWindowUnicode(control), unicode) << row.what << ", unskinned";
+        DestroyWindow(control);
+    }
+}
+
+// The hot look goes with the ticks that would take it off again, a stop
+// request is meant for the timer that runs when it is made, and hooking again
+// brings the ticks back for controls still registered.
+TEST_F(ManagerTest, TheHotLookNeverOutlivesTheHoverTimer) {
+    const DWORD self = GetCurrentThreadId();
+    auto unhookFromElsewhere = [self] {
+        std::thread([self] { CSkinManager::GetManager()->UninstallHook(self); }).join();
+    };
+    const struct {
+        const char* what;
+        bool hotFirst;
+        void (*act)(void*);
+        bool hotAfter, ticking;
+    } rows[] = {
+        {"unhooked here while hot", true,
+         [](void*) { CSkinManager::GetManager()->UninstallHook(static_cast<DWORD>(-1)); }, false,
+         false},
+        {"unhooked elsewhere while hot, then a tick", true,
+         [](void* f) {
+             (*static_cast<decltype(unhookFromElsewhere)*>(f))();
+             CSkinManager::GetManager()->TrackMouse();
+         },
+         false, false},
+        {"unhooked and hooked again", false,
+         [](void*) {
+             CSkinManager::GetManager()->UninstallHook(static_cast<DWORD>(-1));
+             CSkinManager::GetManager()->InstallHook(static_cast<DWORD>(-1), TRUE);
+         },
+         false, true},
+    };
+    for (const auto& row : rows) {
+        manager_.InstallHook(static_cast<DWORD>(-1), TRUE);
+        const HWND list = host_->Add("ListBox", 0, WS_EX_CLIENTEDGE, 10, 10, 80, 80);
+        ASSERT_TRUE(manager_.AddControl(list)) << row.what;
+        if (row.hotFirst) HoverOver(list);
+        row.act(&unhookFromElsewhere);
+        EXPECT_EQ(CSkinManager::HotWindow() == list, row.hotAfter) << row.what;
+        EXPECT_EQ((SkinOf(list)->GetState() & CSkinnedControl::kHot) != 0, row.hotAfter)
+            << row.what;
+        EXPECT_EQ(manager_.TimerId() != 0, row.ticking) << row.what;
+        DestroyWindow(list);
+        HoverAway();
+    }
+    // A stop asked while no timer ran does not stop the next one.
+    manager_.InstallHook(static_cast<DWORD>(-1), TRUE);
+    ASSERT_EQ(manager_.TimerId(), 0u);
+    unhookFromElsewhere();
+    const HWND list = host_->Add("ListBox", 0, WS_EX_CLIENTEDGE, 10, 10, 80, 80);
+    ASSERT_TRUE(manager_.AddControl(list));
+    manager_.TrackMouse();
+    EXPECT_NE(manager_.TimerId(), 0u) << "a stale stop request killed the new timer";
+}
+
 // Spins lend their hot look to their buddy; a buddy that lends it back while
 // we paint must not recurse until the stack runs out.
 TEST_F(ManagerTest, SpinsBuddiedToThemselvesOrToEachOtherPaintOnce) {
@@ -529,7 +694,11 @@ TEST_F(ManagerTest, AHeaderWithReorderedColumnsRaisesTheItemUnderTheMouseOnce) {
 extern "C" LRESULT CALLBACK SKM_CallWndProc(int code, WPARAM wParam, LPARAM lParam) {
     return CallNextHookEx(nullptr, code, wParam, lParam);
 }
+#if defined(__i386__)
 __asm__(".section .drectve\n.ascii \" -export:SKM_CallWndProc=SKM_CallWndProc@12\"\n.text");
+#else
+__asm__(".section .drectve\n.ascii \" -export:SKM_CallWndProc\"\n.text");  // no stdcall decoration
+#endif
 
 namespace {
 
@@ -549,6 +718,11 @@ struct ScriptedHooks {
         released.push_back(static_cast<int>(reinterpret_cast<UINT_PTR>(hook) - 0x100));
         return TRUE;
     }
+    static inline HHOOK passedOn = nullptr;  // the handle the last message went on with
+    static LRESULT WINAPI Next(HHOOK hook, int, WPARAM, LPARAM) {
+        passedOn = hook;
+        return 0;
+    }
 };
 unsigned ScriptedHooks::failing = 0;
 int ScriptedHooks::sets = 0;
@@ -562,7 +736,8 @@ public:
         ScriptedHooks::failing = failing;
         ScriptedHooks::sets = 0;
         ScriptedHooks::released.clear();
-        real_ = CSkinManager::ReplaceHookCalls({&ScriptedHooks::Set, &ScriptedHooks::Unhook});
+        real_ = CSkinManager::ReplaceHookCalls(
+            {&ScriptedHooks::Set, &ScriptedHooks::Unhook, &ScriptedHooks::Next});
     }
     ~ScriptedScope() {
         CSkinManager::GetManager()->RemoveAll();
@@ -620,6 +795,34 @@ TEST(HookCalls, AFailedHookIsRetriedAndEveryHandleIsReleasedExactlyOnce) {
         EXPECT_EQ(ScriptedHooks::released, row.releasedAtEnd) << row.what;
         EXPECT_FALSE(manager.IsHooked(self)) << row.what;
         EXPECT_EQ(manager.GlobalHook(), nullptr) << row.what;
+    }
+}
+
+// Reached through the thread's hook or the system-wide one, the manager passes
+// each message on along the chain it came by.
+TEST(HookCalls, EachMessageGoesOnAlongTheHookItCameThrough) {
+    CSkinManager& manager = *CSkinManager::GetManager();
+    const ScriptedScope scope(0);
+    manager.InstallHook(static_cast<DWORD>(-1), TRUE);           // handle 1
+    manager.InstallGlobalHook(GetModuleHandleA(nullptr), TRUE);  // handle 2
+    CWPSTRUCT message{0, 0, WM_NULL, nullptr};
+    const struct {
+        const char* what;
+        HOOKPROC proc;
+        bool hooked;
+        int handle;  // 0: none
+    } rows[] = {
+        {"thread hook", &CSkinManager::HookProc, true, 1},
+        {"system-wide hook's forwarder", &CSkinManager::GlobalHookProc, true, 2},
+        {"thread hook, thread not hooked", &CSkinManager::HookProc, false, 0},
+        {"forwarder, thread not hooked", &CSkinManager::GlobalHookProc, false, 2},
+    };
+    for (const auto& row : rows) {
+        if (!row.hooked) manager.UninstallHook(static_cast<DWORD>(-1));
+        ScriptedHooks::passedOn = reinterpret_cast<HHOOK>(-1);
+        row.proc(HC_ACTION, 0, reinterpret_cast<LPARAM>(&message));
+        EXPECT_EQ(ScriptedHooks::passedOn, row.handle ? ScriptedHooks::Handle(row.handle) : nullptr)
+            << row.what;
     }
 }
 
