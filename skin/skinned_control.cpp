@@ -7,7 +7,7 @@
 
 #include "skin/drawing.h"
 #include "skin/handles.h"
-#include "skin/skin_manager.h"
+#include "skin/registry.h"
 #include "skin/trace.h"
 
 namespace {
@@ -32,10 +32,10 @@ CSkinnedControl::Survival::Survival(const CSkinnedControl& control)
     : window_(control.window),
       object_(&control),
       serial_(control.Serial()),
-      registered_(CSkinManager::Holds(window_, object_, serial_)) {}
+      registered_(skin_registry::Holds(window_, object_, serial_)) {}
 
 bool CSkinnedControl::Survival::operator()() const {
-    return !registered_ || CSkinManager::Holds(window_, object_, serial_);
+    return !registered_ || skin_registry::Holds(window_, object_, serial_);
 }
 
 LRESULT CSkinnedControl::PassOnThenDraw(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -77,11 +77,11 @@ LRESULT CSkinnedControl::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) 
 }
 
 CSubclassedWindow::Unregister CSkinnedControl::Unregisterer() const {
-    return &CSkinManager::ForgetControl;
+    return &skin_registry::ForgetControl;
 }
 
 BOOL CSkinnedControl::NeedsHotUpdate(POINT) {
-    return window != CSkinManager::HotWindow();
+    return window != skin_registry::HotWindow();
 }
 
 void CSkinnedControl::GetBorderDC(WindowDc& dc, RECT& rect) {
@@ -231,19 +231,16 @@ void CSkinnedControl::PaintScrollButton(HDC dc, const RECT& rect) {
 LRESULT CALLBACK CSkinnedControl::ControlWindowProc(HWND hwnd, UINT message, WPARAM wParam,
                                                     LPARAM lParam) {
     try {
-        if (CSkinnedControl* control = CSkinManager::FindControl(hwnd)) {
+        if (CSkinnedControl* control = Find(hwnd)) {
             return control->WindowProc(message, wParam, lParam);
         }
-        return CSkinManager::PassOnUnregistered(hwnd, message, wParam, lParam);
+        return skin_registry::PassOnUnregistered(hwnd, message, wParam, lParam);
     } catch (...) {
         return 0;  // nothing may leave a window procedure
     }
 }
 
-void CALLBACK CSkinnedControl::TimerProc(HWND, UINT, UINT_PTR, DWORD) {
-    try {
-        CSkinManager::GetManager()->TrackMouse();
-    } catch (...) {
-        // nothing may leave a timer callback
-    }
+CSkinnedControl* CSkinnedControl::Find(HWND window) {
+    // Only the manager registers controls, and only objects of this class.
+    return static_cast<CSkinnedControl*>(skin_registry::FindControl(window));
 }

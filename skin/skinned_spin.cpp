@@ -5,7 +5,7 @@
 #include <commctrl.h>
 
 #include "skin/drawing.h"
-#include "skin/skin_manager.h"
+#include "skin/registry.h"
 
 namespace {
 HWND BuddyOf(HWND spin) {
@@ -36,7 +36,7 @@ void CSkinnedSpin::DrawControl(HDC dc, RECT& rect) {
         inner.top += 2;
         inner.bottom -= 2;
         // A highlighted buddy draws its own 3D frame; flat lines would cut into it.
-        const CSkinnedControl* neighbour = CSkinManager::FindControl(buddy);
+        const CSkinnedControl* neighbour = CSkinnedControl::Find(buddy);
         if (neighbour != nullptr && !neighbour->IsHighlighted()) {
             BlendIntoBuddy(dc, buddy, left, inner);
         }
@@ -61,8 +61,8 @@ void CSkinnedSpin::DrawControl(HDC dc, RECT& rect) {
     // destroyed it. A neighbour that lends its look back finds us painting;
     // one that destroys us answering its own painter's questions leaves us
     // with nothing more to do.
-    CSkinnedControl* neighbour = attached ? CSkinManager::FindControl(buddy) : nullptr;
-    if (neighbour == nullptr) neighbour = CSkinManager::FindControl(::GetParent(self));
+    CSkinnedControl* neighbour = attached ? CSkinnedControl::Find(buddy) : nullptr;
+    if (neighbour == nullptr) neighbour = CSkinnedControl::Find(::GetParent(self));
     if (neighbour != nullptr && ::IsWindowEnabled(neighbour->window)) {
         if (lit) {
             neighbour->ModifyState(0, kHot, TRUE);

@@ -6,7 +6,7 @@
 
 #include "skin/drawing.h"
 #include "skin/handles.h"
-#include "skin/skin_manager.h"
+#include "skin/registry.h"
 
 namespace {
 
@@ -106,7 +106,7 @@ BOOL CSkinnedTab::NeedsHotUpdate(POINT cursor) {
     const int found =
         static_cast<int>(::SendMessageA(self, TCM_HITTEST, 0, reinterpret_cast<LPARAM>(&hit)));
     if (!alive()) return FALSE;
-    return self != CSkinManager::HotWindow() || found != hotItem;
+    return self != skin_registry::HotWindow() || found != hotItem;
 }
 
 CSkinnedTab::Side CSkinnedTab::TabSide() const {

@@ -72,8 +72,8 @@ TEST_F(MessageSequences, EveryKindAnswersAsThePlainControlDoes) {
         const HWND object = std::string(kind.className) == "ComboBox" && (kind.style & 3) == 1
                                 ? GetTopWindow(skinned)
                                 : skinned;
-        EXPECT_EQ(CSkinManager::FindControl(plain), nullptr) << kind.name;
-        EXPECT_NE(CSkinManager::FindControl(object), nullptr) << kind.name << " is not skinned";
+        EXPECT_EQ(Skinning::FindControl(plain), nullptr) << kind.name;
+        EXPECT_NE(Skinning::FindControl(object), nullptr) << kind.name << " is not skinned";
 
         const std::vector<Logged> plainLog = RunScript(plain, memory);
         const std::vector<Logged> skinnedLog = RunScript(skinned, memory);
@@ -132,7 +132,6 @@ int Provoke(HWND window, int destroyAt) {
 }
 
 TEST_F(MessageSequences, AControlDestroyedWhileAnsweringAnyPainterQuestionGoesCleanly) {
-    auto& manager = *CSkinManager::GetManager();
     const FreedMemoryWatch watch;
     for (const ControlKind& kind : ControlKinds()) {
         int questions = 1;
@@ -142,7 +141,7 @@ TEST_F(MessageSequences, AControlDestroyedWhileAnsweringAnyPainterQuestionGoesCl
             const HWND skinned = std::string(kind.className) == "ComboBox" && (kind.style & 3) == 1
                                      ? GetTopWindow(control)
                                      : control;
-            ASSERT_NE(CSkinManager::FindControl(skinned), nullptr) << kind.name;
+            ASSERT_NE(Skinning::FindControl(skinned), nullptr) << kind.name;
             Destroyer::Attach(skinned);
             const int asked = Provoke(skinned, at);
             if (at == 0) questions = asked;  // the first run only counts
@@ -150,7 +149,7 @@ TEST_F(MessageSequences, AControlDestroyedWhileAnsweringAnyPainterQuestionGoesCl
             EXPECT_TRUE(NothingDeadIsKept()) << kind.name << ", message " << at;
             DestroyWindow(dialog);
             Pump();
-            EXPECT_EQ(manager.ControlCount(), 0u) << kind.name << ", message " << at;
+            EXPECT_EQ(SkinTesting::ControlCount(), 0u) << kind.name << ", message " << at;
             ASSERT_EQ(FreedMemoryWatch::Touches(), 0u)
                 << kind.name << ": freed memory touched after message " << at;
         }

@@ -87,17 +87,17 @@ private:
             }
             // Foreign windows are never ours to skin.
             if (const HWND foreign = othersList.load()) {
-                if (manager.AddControl(foreign)) othersRefused = false;
+                if (Skinning::AddControl(foreign)) othersRefused = false;
             }
-            const CSkinnedControl* list = CSkinManager::FindControl(list_.load());
+            const CSkinnedControl* list = Skinning::FindControl(list_.load());
             listHot_ = list != nullptr && (list->GetState() & CSkinnedControl::kHot) != 0;
-            timerRunning = manager.TimerId() != 0;
+            timerRunning = SkinTesting::TimerId() != 0;
             Pump();
             Sleep(5);
         }
         DestroyWindow(dialog);
         Pump();
-        if (manager.ControlCount() != 0 || manager.DialogCount() != 0) ++failures;
+        if (SkinTesting::ControlCount() != 0 || SkinTesting::DialogCount() != 0) ++failures;
         manager.UninstallHook(static_cast<DWORD>(-1));
     }
 
@@ -114,7 +114,7 @@ private:
         listCentre_.x = (r.left + r.right) / 2;
         listCentre_.y = (r.top + r.bottom) / 2;
         list_ = list;
-        dialogSkinned = CSkinManager::GetManager()->IsDialogSkinned(dialog);
+        dialogSkinned = SkinTesting::IsDialogSkinned(dialog);
         return dialog;
     }
 
@@ -209,18 +209,18 @@ public:
     CountedScope() {
         CountedHooks::sets = 0;
         CountedHooks::released.clear();
-        real_ = CSkinManager::ReplaceHookCalls(
+        real_ = SkinTesting::ReplaceHookCalls(
             {&CountedHooks::Set, &CountedHooks::Unhook, &::CallNextHookEx});
     }
     ~CountedScope() {
         CSkinManager::GetManager()->RemoveAll();
-        CSkinManager::ReplaceHookCalls(real_);
+        SkinTesting::ReplaceHookCalls(real_);
     }
     CountedScope(const CountedScope&) = delete;
     CountedScope& operator=(const CountedScope&) = delete;
 
 private:
-    CSkinManager::HookCalls real_{};
+    SkinTesting::HookCalls real_{};
 };
 
 // Hooking a thread from outside while that thread tidies its own entry away:
@@ -232,13 +232,13 @@ TEST(SkinThreads, HookingAnotherThreadNeverLosesTheHookToThatThreadsOwnTidying) 
     std::atomic<DWORD> id{0};
     std::thread tidy([&] {
         id = GetCurrentThreadId();
-        while (!stop.load()) CSkinManager::GetManager()->RemoveControl(nullptr);
+        while (!stop.load()) Skinning::RemoveControl(nullptr);
     });
     while (id.load() == 0) Sleep(1);
     int lost = 0;
     for (int i = 0; i < 5000; ++i) {
         manager.InstallHook(id.load(), TRUE);
-        lost += manager.IsHooked(id.load()) ? 0 : 1;
+        lost += SkinTesting::IsHooked(id.load()) ? 0 : 1;
         manager.UninstallHook(id.load());
     }
     stop = true;
@@ -265,13 +265,13 @@ struct Ending {
         const HWND dialog = OpenEmptyDialog(150, 120);
         const HWND list = CreateWindowExA(WS_EX_CLIENTEDGE, "ListBox", "", WS_CHILD | WS_VISIBLE,
                                           10, 10, 80, 40, dialog, nullptr, nullptr, nullptr);
-        manager.AddDialog(dialog);  // the counted hook calls set no real hook
+        Skinning::AddDialog(dialog);  // the counted hook calls set no real hook
         e.stage = Skinned;
         while (e.stage == Skinned) Sleep(1);
         if (e.stage == Return) return 0;  // still hooked, its windows still up
-        e.kept = manager.ControlCount() == 1 && CSkinManager::FindControl(list) != nullptr;
+        e.kept = SkinTesting::ControlCount() == 1 && Skinning::FindControl(list) != nullptr;
         DestroyWindow(dialog);
-        e.cleaned = manager.ControlCount() == 0 && manager.DialogCount() == 0;
+        e.cleaned = SkinTesting::ControlCount() == 0 && SkinTesting::DialogCount() == 0;
         return 0;
     }
 };
@@ -296,20 +296,20 @@ TEST(SkinThreads, AThreadThatEndsWhileHookedLeavesNothingAndRemoveAllSparesRunni
         const HANDLE thread = CreateThread(nullptr, 0, &Ending::Run, &ending, 0, &id);
         ASSERT_NE(thread, nullptr);
         while (ending.stage == Ending::Starting) Sleep(1);
-        ASSERT_TRUE(manager.IsHooked(id)) << row.what;
+        ASSERT_TRUE(SkinTesting::IsHooked(id)) << row.what;
         if (row.end == End::Terminated) {
             TerminateThread(thread, 1);
         } else if (row.end == End::Returns) {
             ending.stage = Ending::Return;
         } else {
             manager.RemoveAll();
-            EXPECT_FALSE(manager.IsHooked(id)) << row.what;
+            EXPECT_FALSE(SkinTesting::IsHooked(id)) << row.what;
             ending.stage = Ending::CleanUp;
         }
         WaitForSingleObject(thread, INFINITE);
         CloseHandle(thread);
-        EXPECT_EQ(manager.HookedThreads(), 0u) << row.what;
-        EXPECT_EQ(manager.ThreadCount(), 0u) << row.what << ": its entry stayed";
+        EXPECT_EQ(SkinTesting::HookedThreads(), 0u) << row.what;
+        EXPECT_EQ(SkinTesting::ThreadCount(), 0u) << row.what << ": its entry stayed";
         if (row.end == End::OutlivesRemoveAll) {
             EXPECT_TRUE(ending.kept) << "RemoveAll took a running thread's objects";
             EXPECT_TRUE(ending.cleaned) << "its windows did not take their objects along";
