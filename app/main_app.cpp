@@ -2,7 +2,7 @@
 #include "app/main_app.h"
 
 #include "app/main_dialog.h"
-#include "skin/skin_manager.h"
+#include "skin/skin.h"
 
 BOOL CMainApp::InitInstance() {
     // 1. Control-container support: the common-control classes the templates use.

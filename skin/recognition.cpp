@@ -19,12 +19,6 @@
 #include "skin/skinned_toolbar.h"
 #include "skin/skinned_trackbar.h"
 
-bool ClassIs(HWND window, const char* name) {
-    char actual[kClassNameSize] = {};
-    ::GetClassNameA(window, actual, kClassNameSize);
-    return ::lstrcmpiA(actual, name) == 0;
-}
-
 namespace {
 
 // What one row of the table sees of the window.

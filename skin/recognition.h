@@ -7,11 +7,7 @@
 #include <memory>
 
 #include "skin/skinned_control.h"
-
-constexpr int kClassNameSize = 64;
-
-// Whether the window's class name is `name`, compared without regard to case.
-bool ClassIs(HWND window, const char* name);
+#include "skin/window_class.h"
 
 // Skins one child window: the manager's AddControl.
 using SkinChild = void (*)(HWND child);

@@ -1,106 +1,19 @@
-// The manager: thread hooks, the registry of skinning objects per thread, the
-// hover timer of each thread, and everything undone again at process exit.
+// The manager: thread hooks, recognition and registration, hover tracking,
+// and everything undone again at process exit.
 #include "skin/skin_manager.h"
 
-#include <cstdarg>
-#include <cstdio>
 #include <cstring>
 #include <new>
-#include <unordered_map>
 #include <utility>
 #include <vector>
 
 #include "skin/recognition.h"
+#include "skin/registry.h"
 #include "skin/trace.h"
 
-#if defined(QUARRION_SKIN_TRACE) && QUARRION_SKIN_TRACE
-void SkinTrace(const char* format, ...) {
-    char text[256];
-    va_list args;
-    va_start(args, format);
-    std::vsnprintf(text, sizeof(text), format, args);
-    va_end(args);
-    ::OutputDebugStringA(text);
-}
-#endif
+using namespace skin_registry;
 
 namespace {
-
-// What one thread has skinned. `hook` and `stopTimer` may be touched from other
-// threads, under the registry's lock; everything else only by the thread itself.
-struct ThreadSkin {
-    CSkinManager::HookHandle hook;
-    bool stopTimer = false;  // unhooked from elsewhere: the thread's next tick stops its timer
-    std::unordered_map<HWND, std::unique_ptr<CSkinnedControl>> controls;
-    std::unordered_map<HWND, std::unique_ptr<CSkinnedDialog>> dialogs;
-    // Windows we could not step out of because another subclasser sits above us:
-    // our procedure stays in their chain and passes everything to the saved one.
-    std::unordered_map<HWND, WNDPROC> stranded;
-    HWND hotWindow = nullptr;  // not owned
-    UINT_PTR timerId = 0;
-
-    bool Empty() const {
-        return !hook && controls.empty() && dialogs.empty() && stranded.empty() && timerId == 0;
-    }
-};
-
-class Lock {
-public:
-    explicit Lock(CRITICAL_SECTION& section) : section_(section) {
-        ::EnterCriticalSection(&section_);
-    }
-    ~Lock() { ::LeaveCriticalSection(&section_); }
-    Lock(const Lock&) = delete;
-    Lock& operator=(const Lock&) = delete;
-
-private:
-    CRITICAL_SECTION& section_;
-};
-
-// The table of threads. A thread's entry is erased only by that thread, or by
-// RemoveAll at process exit, so a thread may keep its own entry while it runs
-// code that sends no message; across a sent message it looks it up again.
-class Registry {
-public:
-    Registry() { ::InitializeCriticalSection(&section_); }
-    ~Registry() { ::DeleteCriticalSection(&section_); }
-    Registry(const Registry&) = delete;
-    Registry& operator=(const Registry&) = delete;
-
-    CRITICAL_SECTION& section() { return section_; }
-    // Under the lock only.
-    std::unordered_map<DWORD, std::unique_ptr<ThreadSkin>> threads;
-
-    ThreadSkin* Find(DWORD thread) {
-        const Lock lock(section_);
-        const auto found = threads.find(thread);
-        return found != threads.end() ? found->second.get() : nullptr;
-    }
-    ThreadSkin* Mine() { return Find(::GetCurrentThreadId()); }
-    // Throws std::bad_alloc.
-    ThreadSkin& Of(DWORD thread) {
-        const Lock lock(section_);
-        std::unique_ptr<ThreadSkin>& slot = threads[thread];
-        if (!slot) slot = std::make_unique<ThreadSkin>();
-        return *slot;
-    }
-    // The calling thread's entry goes once nothing is left in it.
-    void DropMineIfEmpty() {
-        const Lock lock(section_);
-        const auto found = threads.find(::GetCurrentThreadId());
-        if (found != threads.end() && found->second->Empty()) threads.erase(found);
-    }
-
-private:
-    CRITICAL_SECTION section_;
-};
-
-// Constructed before the manager and destroyed after it, so its destructor still
-// finds every thread's windows.
-Registry registry;
-
-// Set before the manager exists, so its destructor releases through them too.
-CSkinManager::HookCalls hookCalls{&::SetWindowsHookExA, &::UnhookWindowsHookEx};
 
 bool IsChildWindow(HWND window) {
     return (::GetWindowLongA(window, GWL_STYLE) & WS_CHILD) != 0;
@@ -122,63 +35,78 @@ std::vector<HWND> ChildrenOf(HWND parent) {
     return children;
 }
 
+bool IsHooked(DWORD thread) {
+    Registry& registry = TheRegistry();
+    registry.DropEnded();
+    const Lock lock(registry.section());
+    const auto found = registry.threads.find(thread);
+    return found != registry.threads.end() && found->second->hook;
+}
+
 DWORD ThreadOf(DWORD threadId) {
     return threadId == static_cast<DWORD>(-1) ? ::GetCurrentThreadId() : threadId;
 }
 
-// Steps out of the window's chain; a live window whose chain we cannot leave
-// keeps our procedure, which then passes everything on. A window being destroyed
-// is never kept: its handle value may come back for a new window.
-void Release(ThreadSkin& skin, CSubclassedWindow& object, bool dying) {
-    if (object.Unsubclass() || dying) return;
-    try {
-        skin.stranded[object.window] = object.savedProc;
-    } catch (const std::bad_alloc&) {
-        // our procedure then passes its messages to DefWindowProc
+// The calling thread's hover timer, for its registered controls.
+void StartTimerIfNeeded(ThreadSkin& skin) {
+    if (skin.timerId != 0 || skin.controls.empty()) return;
+    {
+        // A stop asked for an earlier timer is not meant for this one.
+        const Lock lock(TheRegistry().section());
+        skin.stopTimer = false;
     }
+    skin.timerId = ::SetTimer(nullptr, 0, 100, &Skinning::TimerProc);
+    if (skin.timerId != 0) SKIN_TRACE("CSkinManager: Timer created\n");
 }
 
-void StopTimerIfIdle(ThreadSkin& skin) {
-    if (skin.controls.empty() && skin.timerId != 0) {
-        ::KillTimer(nullptr, skin.timerId);
-        skin.timerId = 0;
-        SKIN_TRACE("CSkinManager: Timer killed, map is empty\n");
-    }
+bool SkinnedHere(HWND dialog) {
+    const ThreadSkin* skin = TheRegistry().Mine();
+    return skin != nullptr && skin->dialogs.count(dialog) != 0;
 }
 
-// Unregisters a control of the calling thread; FALSE when it has none for it.
-BOOL DropControl(HWND window, bool dying) {
-    ThreadSkin* skin = registry.Mine();
-    if (skin == nullptr) return FALSE;
-    if (dying) skin->stranded.erase(window);
-    const auto found = skin->controls.find(window);
-    if (found == skin->controls.end()) {
-        registry.DropMineIfEmpty();
-        return FALSE;
-    }
-    SKIN_TRACE("CSkinManager: Uninstall, handle: %X\n", SKIN_HANDLE(window));
-    const std::unique_ptr<CSkinnedControl> object = std::move(found->second);
-    skin->controls.erase(found);
-    Release(*skin, *object, dying);
-    // A handle value may come back for a new window: never keep a dead one hot.
-    if (skin->hotWindow == window) skin->hotWindow = nullptr;
-    StopTimerIfIdle(*skin);
-    SKIN_TRACE("CSkinManager: map has %d items\n", static_cast<int>(skin->controls.size()));
-    registry.DropMineIfEmpty();
-    return TRUE;
+void SkinOneChild(HWND child) {
+    Skinning::AddControl(child);
 }
 
-void DropDialog(HWND dialog, bool dying) {
-    ThreadSkin* skin = registry.Mine();
+// The calling thread's hot control loses its hot look.
+void ClearHotWindow() {
+    ThreadSkin* skin = TheRegistry().Mine();
     if (skin == nullptr) return;
-    if (dying) skin->stranded.erase(dialog);
-    const auto found = skin->dialogs.find(dialog);
-    if (found != skin->dialogs.end()) {
-        const std::unique_ptr<CSkinnedDialog> object = std::move(found->second);
-        skin->dialogs.erase(found);
-        Release(*skin, *object, dying);
+    const HWND hot = std::exchange(skin->hotWindow, nullptr);
+    if (CSkinnedControl* control = CSkinnedControl::Find(hot)) {
+        control->ModifyState(CSkinnedControl::kHot, 0, TRUE);
     }
-    registry.DropMineIfEmpty();
+}
+
+// HookProc's work for the calling thread; its hook, or null when it has none.
+HHOOK ActOnHook(int code, LPARAM lParam) {
+    ThreadSkin* skin = TheRegistry().Mine();
+    HHOOK hook = nullptr;
+    if (skin != nullptr) {
+        const Lock lock(TheRegistry().section());
+        hook = skin->hook.get();
+    }
+    if (hook == nullptr) {
+        SKIN_TRACE("CSkinManager: No hook for this thread installed!\n");
+        return nullptr;
+    }
+    // Hooked again from another thread: its controls hover again.
+    StartTimerIfNeeded(*skin);
+    if (code != HC_ACTION) return hook;
+    try {
+        const auto* message = reinterpret_cast<const CWPSTRUCT*>(lParam);
+        if (TheRegistry().dialogsOnly.load(std::memory_order_relaxed) == TRUE) {
+            if (message->message == WM_INITDIALOG) Skinning::AddDialog(message->hwnd);
+        } else if (message->message == WM_CREATE && IsChildWindow(message->hwnd)) {
+            // Stand-alone scroll bars are not skinned at their creation in this mode.
+            char name[kClassNameSize] = {};
+            ::GetClassNameA(message->hwnd, name, kClassNameSize);
+            if (std::strcmp(name, "ScrollBar") != 0) Skinning::AddControl(message->hwnd);
+        }
+    } catch (...) {
+        // nothing may leave a hook procedure
+    }
+    return hook;
 }
 
 }  // namespace
@@ -189,6 +117,8 @@ struct ManagerInstance {
 CSkinManager ManagerInstance::manager;
 
 CSkinManager::CSkinManager() {
+    // Made first, so it outlives the manager, whose destructor still needs it.
+    TheRegistry();
     SKIN_TRACE("CSkinManager::CSkinManager()\n");
 }
 
@@ -201,57 +131,60 @@ CSkinManager* CSkinManager::GetManager() {
     return &ManagerInstance::manager;
 }
 
-CSkinManager::HookCalls CSkinManager::ReplaceHookCalls(HookCalls calls) {
-    return std::exchange(hookCalls, calls);
-}
-
-BOOL CSkinManager::Unhook(HHOOK hook) {
-    return hookCalls.unhook(hook);
-}
-
 void CSkinManager::RemoveAll() {
-    std::unordered_map<DWORD, std::unique_ptr<ThreadSkin>> threads;
+    TheRegistry().DropEnded();
+    const std::unique_ptr<ThreadSkin> mine = TheRegistry().TakeMine();
+    // Other threads may still run their window procedures: they lose their
+    // hooks, stop their timers at their next tick, and keep their objects,
+    // which their windows' WM_NCDESTROY or their own ending frees.
+    std::vector<HookHandle> hooks;
     {
-        const Lock lock(registry.section());
-        threads.swap(registry.threads);
-    }
-    globalHook_.reset();
-    for (auto& [thread, skin] : threads) {
-        SKIN_TRACE("CSkinManager: Hook uninstalled for thread: %d\n", static_cast<int>(thread));
-        skin->hook.reset();
-        // Windows that are gone already have nothing to restore.
-        for (auto& entry : skin->controls) {
-            if (::IsWindow(entry.first)) Release(*skin, *entry.second, false);
-        }
-        for (auto& entry : skin->dialogs) {
-            if (::IsWindow(entry.first)) Release(*skin, *entry.second, false);
-        }
-        // Another thread's timer can only be stopped by that thread; at exit it is gone.
-        if (skin->timerId != 0 && thread == ::GetCurrentThreadId()) {
-            ::KillTimer(nullptr, skin->timerId);
+        const Lock lock(TheRegistry().section());
+        for (auto& [thread, skin] : TheRegistry().threads) {
+            if (!skin->hook) continue;
+            SKIN_TRACE("CSkinManager: Hook uninstalled for thread: %d\n", static_cast<int>(thread));
+            skin->stopTimer = true;
+            try {
+                hooks.push_back(std::move(skin->hook));
+            } catch (const std::bad_alloc&) {
+                skin->hook.reset();
+            }
         }
     }
+    hooks.clear();
+    TheRegistry().globalHook.reset();
+    if (!mine) return;
+    SKIN_TRACE("CSkinManager: Hook uninstalled for thread: %d\n",
+               static_cast<int>(::GetCurrentThreadId()));
+    mine->hook.reset();
+    // Windows that are gone already have nothing to restore.
+    for (auto& entry : mine->controls) {
+        if (::IsWindow(entry.first)) Release(*mine, *entry.second, false);
+    }
+    for (auto& entry : mine->dialogs) {
+        if (::IsWindow(entry.first)) Release(*mine, *entry.second, false);
+    }
+    if (mine->timerId != 0) ::KillTimer(nullptr, mine->timerId);
     // Windows still carrying our procedure keep passing their messages on.
-    for (auto& [thread, skin] : threads) {
-        if (skin->stranded.empty()) continue;
-        try {
-            ThreadSkin& kept = registry.Of(thread);
-            kept.stranded = std::move(skin->stranded);
-        } catch (const std::bad_alloc&) {
-            // their messages then go to DefWindowProc
-        }
+    if (mine->stranded.empty()) return;
+    try {
+        ThreadSkin& kept = TheRegistry().Of(::GetCurrentThreadId());
+        kept.stranded = std::move(mine->stranded);
+    } catch (const std::bad_alloc&) {
+        // their messages then go to DefWindowProc
     }
 }
 
 void CSkinManager::InstallHook(DWORD threadId, BOOL dialogsOnlyMode) {
-    dialogsOnly_.store(dialogsOnlyMode, std::memory_order_relaxed);
+    TheRegistry().dialogsOnly.store(dialogsOnlyMode, std::memory_order_relaxed);
     threadId = ThreadOf(threadId);
+    TheRegistry().DropEnded();
     if (IsHooked(threadId)) {
         SKIN_TRACE("CSkinManager: WH_CALLWNDPROC hook already installed for thread: %d!\n",
                    static_cast<int>(threadId));
         return;
     }
-    HookHandle hook(hookCalls.set(WH_CALLWNDPROC, &HookProc, nullptr, threadId));
+    HookHandle hook(hookCalls.set(WH_CALLWNDPROC, &Skinning::HookProc, nullptr, threadId));
     if (!hook) {
         // Nothing recorded: a later call tries again.
         SKIN_TRACE("CSkinManager: WH_CALLWNDPROC hook failed for thread: %d\n",
@@ -259,8 +192,10 @@ void CSkinManager::InstallHook(DWORD threadId, BOOL dialogsOnlyMode) {
         return;
     }
     try {
-        ThreadSkin& skin = registry.Of(threadId);
-        const Lock lock(registry.section());
+        // Found and filled under one hold of the lock: the thread may drop its
+        // own empty entry the moment the lock is let go.
+        const Lock lock(TheRegistry().section());
+        ThreadSkin& skin = TheRegistry().Of(threadId);
         if (!skin.hook) {
             skin.hook = std::move(hook);
             skin.stopTimer = false;
@@ -270,21 +205,26 @@ void CSkinManager::InstallHook(DWORD threadId, BOOL dialogsOnlyMode) {
     }
     SKIN_TRACE("CSkinManager: WH_CALLWNDPROC hook installed for thread: %d\n",
                static_cast<int>(threadId));
+    // Controls still registered hover again; another thread's start its timer
+    // at their hook's next call.
+    if (threadId != ::GetCurrentThreadId()) return;
+    if (ThreadSkin* skin = TheRegistry().Mine()) StartTimerIfNeeded(*skin);
 }
 
 void CSkinManager::UninstallHook(DWORD threadId) {
     threadId = ThreadOf(threadId);
     const bool own = threadId == ::GetCurrentThreadId();
+    TheRegistry().DropEnded();
     HookHandle hook;
     std::size_t left = 0;
     {
-        const Lock lock(registry.section());
-        const auto found = registry.threads.find(threadId);
-        if (found != registry.threads.end() && found->second->hook) {
+        const Lock lock(TheRegistry().section());
+        const auto found = TheRegistry().threads.find(threadId);
+        if (found != TheRegistry().threads.end() && found->second->hook) {
             hook = std::move(found->second->hook);
             if (!own) found->second->stopTimer = true;
         }
-        for (const auto& entry : registry.threads) left += entry.second->hook ? 1 : 0;
+        for (const auto& entry : TheRegistry().threads) left += entry.second->hook ? 1 : 0;
     }
     if (!hook) {
         SKIN_TRACE("CSkinManager: No hook installed for thread: %d!\n", static_cast<int>(threadId));
@@ -295,59 +235,40 @@ void CSkinManager::UninstallHook(DWORD threadId) {
     SKIN_TRACE("CSkinManager: Thread map has %d items\n", static_cast<int>(left));
     (void)left;
     if (!own) return;
-    if (ThreadSkin* skin = registry.Mine(); skin != nullptr && skin->timerId != 0) {
+    // Without ticks nothing would ever take the hot look off again.
+    ClearHotWindow();
+    if (ThreadSkin* skin = TheRegistry().Mine(); skin != nullptr && skin->timerId != 0) {
         ::KillTimer(nullptr, skin->timerId);
         skin->timerId = 0;
     }
-    registry.DropMineIfEmpty();
+    TheRegistry().DropMineIfEmpty();
 }
 
 void CSkinManager::InstallGlobalHook(HINSTANCE module, BOOL dialogsOnlyMode) {
-    dialogsOnly_.store(dialogsOnlyMode, std::memory_order_relaxed);
+    TheRegistry().dialogsOnly.store(dialogsOnlyMode, std::memory_order_relaxed);
     const auto proc = reinterpret_cast<HOOKPROC>(
         reinterpret_cast<void*>(::GetProcAddress(module, "SKM_CallWndProc")));
     // The earlier hook goes first: a second call leaves nothing unowned.
-    globalHook_.reset();
-    if (proc != nullptr) globalHook_.reset(hookCalls.set(WH_CALLWNDPROC, proc, module, 0));
+    TheRegistry().globalHook.reset();
+    if (proc != nullptr)
+        TheRegistry().globalHook.reset(hookCalls.set(WH_CALLWNDPROC, proc, module, 0));
     SKIN_TRACE("CSkinManager: WH_CALLWNDPROC global hook installed\n");
 }
 
-LRESULT CALLBACK CSkinManager::HookProc(int code, WPARAM wParam, LPARAM lParam) {
-    HHOOK hook = nullptr;
-    if (ThreadSkin* skin = registry.Mine()) {
-        const Lock lock(registry.section());
-        hook = skin->hook.get();
-    }
-    if (hook == nullptr) {
-        // Not ours to act on, yet the hooks after ours must still see the message.
-        SKIN_TRACE("CSkinManager: No hook for this thread installed!\n");
-        return ::CallNextHookEx(nullptr, code, wParam, lParam);
-    }
-    if (code == HC_ACTION) {
-        try {
-            const auto* message = reinterpret_cast<const CWPSTRUCT*>(lParam);
-            CSkinManager& manager = *GetManager();
-            if (manager.DialogsOnly() == TRUE) {
-                if (message->message == WM_INITDIALOG) manager.AddDialog(message->hwnd);
-            } else if (message->message == WM_CREATE && IsChildWindow(message->hwnd)) {
-                // Stand-alone scroll bars are not skinned at their creation in this mode.
-                char name[kClassNameSize] = {};
-                ::GetClassNameA(message->hwnd, name, kClassNameSize);
-                if (std::strcmp(name, "ScrollBar") != 0) manager.AddControl(message->hwnd);
-            }
-        } catch (...) {
-            // nothing may leave a hook procedure
-        }
-    }
-    return ::CallNextHookEx(hook, code, wParam, lParam);
+LRESULT CALLBACK Skinning::HookProc(int code, WPARAM wParam, LPARAM lParam) {
+    // Not ours to act on, yet the hooks after ours must still see the message.
+    const HHOOK hook = ActOnHook(code, lParam);
+    return hookCalls.next(hook, code, wParam, lParam);
 }
 
-void CSkinManager::SkinChild(HWND child) {
-    GetManager()->AddControl(child);
+LRESULT CALLBACK CSkinManager::GlobalHookProc(int code, WPARAM wParam, LPARAM lParam) {
+    ActOnHook(code, lParam);
+    // Reached through the system-wide hook: its chain goes on, not the thread's.
+    return hookCalls.next(TheRegistry().globalHook.get(), code, wParam, lParam);
 }
 
-void CSkinManager::AddDialog(HWND dialog) {
-    if (dialog == nullptr || !OwnedHere(dialog) || IsDialogSkinned(dialog)) return;
+void Skinning::AddDialog(HWND dialog) {
+    if (dialog == nullptr || !OwnedHere(dialog) || SkinnedHere(dialog)) return;
     const std::vector<HWND> children = ChildrenOf(dialog);
     for (const HWND child : children) {
         // A nested dialog is handled at its own WM_INITDIALOG.
@@ -355,13 +276,13 @@ void CSkinManager::AddDialog(HWND dialog) {
     }
     SubclassDialog(dialog);
     for (const HWND child : ChildrenOf(dialog)) {
-        if (CSkinnedControl* control = FindControl(child)) control->DrawBorder();
+        if (CSkinnedControl* control = CSkinnedControl::Find(child)) control->DrawBorder();
     }
 }
 
-BOOL CSkinManager::AddControl(HWND window, const char* className) {
+BOOL Skinning::AddControl(HWND window, const char* className) {
     if (window == nullptr || !OwnedHere(window)) return FALSE;
-    if (const ThreadSkin* skin = registry.Mine()) {
+    if (const ThreadSkin* skin = TheRegistry().Mine()) {
         if (skin->controls.count(window) != 0 || skin->stranded.count(window) != 0) return FALSE;
     }
     char name[kClassNameSize] = {};
@@ -373,18 +294,18 @@ BOOL CSkinManager::AddControl(HWND window, const char* className) {
     SKIN_TRACE("CSkinManager::AddControl, handle: %X, type: %s\n", SKIN_HANDLE(window), name);
     std::unique_ptr<CSkinnedControl> object;
     try {
-        object = Recognise(window, name, &SkinChild);
+        object = Recognise(window, name, &SkinOneChild);
     } catch (const std::bad_alloc&) {
         return FALSE;  // the control keeps its own look
     }
     return Register(window, std::move(object));
 }
 
-BOOL CSkinManager::Register(HWND window, std::unique_ptr<CSkinnedControl> object) {
+BOOL Skinning::Register(HWND window, std::unique_ptr<CSkinnedControl> object) {
     if (!object || window == nullptr || !OwnedHere(window)) return FALSE;
     ThreadSkin* skin = nullptr;
     try {
-        skin = &registry.Of(::GetCurrentThreadId());
+        skin = &TheRegistry().Of(::GetCurrentThreadId());
     } catch (const std::bad_alloc&) {
         return FALSE;
     }
@@ -404,20 +325,17 @@ BOOL CSkinManager::Register(HWND window, std::unique_ptr<CSkinnedControl> object
         added = false;
     }
     if (!added) {
-        registry.DropMineIfEmpty();
+        TheRegistry().DropMineIfEmpty();
         return FALSE;
     }
-    if (skin->timerId == 0) {
-        skin->timerId = ::SetTimer(nullptr, 0, 100, &CSkinnedControl::TimerProc);
-        if (skin->timerId != 0) SKIN_TRACE("CSkinManager: Timer created\n");
-    }
+    StartTimerIfNeeded(*skin);
     return TRUE;
 }
 
-void CSkinManager::SubclassDialog(HWND dialog) {
+void Skinning::SubclassDialog(HWND dialog) {
     if (dialog == nullptr || !OwnedHere(dialog)) return;
     try {
-        ThreadSkin& skin = registry.Of(::GetCurrentThreadId());
+        ThreadSkin& skin = TheRegistry().Of(::GetCurrentThreadId());
         if (skin.dialogs.count(dialog) == 0 && skin.stranded.count(dialog) == 0) {
             auto object = std::make_unique<CSkinnedDialog>();
             CSkinnedDialog& skinned = *object;
@@ -427,134 +345,44 @@ void CSkinManager::SubclassDialog(HWND dialog) {
     } catch (const std::bad_alloc&) {
         // the dialog stays as it is
     }
-    registry.DropMineIfEmpty();
+    TheRegistry().DropMineIfEmpty();
 }
 
-BOOL CSkinManager::RemoveControl(HWND window) {
+BOOL Skinning::RemoveControl(HWND window) {
     return DropControl(window, false);
 }
 
-void CSkinManager::ForgetControl(HWND window) {
-    DropControl(window, true);
-}
-
-void CSkinManager::RemoveControls(HWND parent) {
+void Skinning::RemoveControls(HWND parent) {
     for (const HWND child : ChildrenOf(parent)) {
         if (IsChildWindow(child)) RemoveControl(child);
     }
 }
 
-void CSkinManager::RemoveDialog(HWND dialog) {
+void Skinning::RemoveDialog(HWND dialog) {
     DropDialog(dialog, false);
 }
 
-void CSkinManager::ForgetDialog(HWND dialog) {
-    DropDialog(dialog, true);
-}
-
-CSkinnedControl* CSkinManager::FindControl(HWND window) {
-    if (window == nullptr) return nullptr;
-    const ThreadSkin* skin = registry.Mine();
-    if (skin == nullptr) return nullptr;
-    const auto found = skin->controls.find(window);
-    return found != skin->controls.end() ? found->second.get() : nullptr;
-}
-
-HWND CSkinManager::HotWindow() {
-    const ThreadSkin* skin = registry.Mine();
-    return skin != nullptr ? skin->hotWindow : nullptr;
-}
-
-bool CSkinManager::Holds(HWND window, const CSkinnedControl* object, std::uint32_t serial) {
-    const CSkinnedControl* current = FindControl(window);
-    return current != nullptr && current == object && current->Serial() == serial;
-}
-
-LRESULT CSkinManager::PassOnUnregistered(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-    ThreadSkin* skin = registry.Mine();
-    const auto found =
-        skin != nullptr ? skin->stranded.find(hwnd) : std::unordered_map<HWND, WNDPROC>::iterator();
-    if (skin == nullptr || found == skin->stranded.end()) {
-        return ::DefWindowProcA(hwnd, message, wParam, lParam);
-    }
-    const WNDPROC saved = found->second;
-    if (message == WM_NCDESTROY) {
-        skin->stranded.erase(found);
-        registry.DropMineIfEmpty();
-    }
-    return ::CallWindowProcA(saved, hwnd, message, wParam, lParam);
-}
-
-bool CSkinManager::IsHooked(DWORD threadId) const {
-    const Lock lock(registry.section());
-    const auto found = registry.threads.find(ThreadOf(threadId));
-    return found != registry.threads.end() && found->second->hook;
-}
-
-std::size_t CSkinManager::HookedThreads() const {
-    const Lock lock(registry.section());
-    std::size_t count = 0;
-    for (const auto& entry : registry.threads) count += entry.second->hook ? 1 : 0;
-    return count;
-}
-
-bool CSkinManager::IsDialogSkinned(HWND dialog) const {
-    const ThreadSkin* skin = registry.Mine();
-    return skin != nullptr && skin->dialogs.count(dialog) != 0;
-}
-
-std::size_t CSkinManager::ControlCount() const {
-    const ThreadSkin* skin = registry.Mine();
-    return skin != nullptr ? skin->controls.size() : 0;
-}
-
-std::size_t CSkinManager::DialogCount() const {
-    const ThreadSkin* skin = registry.Mine();
-    return skin != nullptr ? skin->dialogs.size() : 0;
-}
-
-std::size_t CSkinManager::StrandedCount() const {
-    const ThreadSkin* skin = registry.Mine();
-    return skin != nullptr ? skin->stranded.size() : 0;
-}
-
-std::vector<HWND> CSkinManager::RegisteredWindows() const {
-    std::vector<HWND> windows;
-    if (const ThreadSkin* skin = registry.Mine()) {
-        for (const auto& entry : skin->controls) windows.push_back(entry.first);
-        for (const auto& entry : skin->dialogs) windows.push_back(entry.first);
-        for (const auto& entry : skin->stranded) windows.push_back(entry.first);
-    }
-    return windows;
-}
-
-UINT_PTR CSkinManager::TimerId() const {
-    const ThreadSkin* skin = registry.Mine();
-    return skin != nullptr ? skin->timerId : 0;
-}
-
-void CSkinManager::ClearHotWindow() {
-    ThreadSkin* skin = registry.Mine();
-    if (skin == nullptr) return;
-    const HWND hot = std::exchange(skin->hotWindow, nullptr);
-    if (CSkinnedControl* control = FindControl(hot)) {
-        control->ModifyState(CSkinnedControl::kHot, 0, TRUE);
-    }
+HWND Skinning::HotWindow() {
+    return skin_registry::HotWindow();
 }
 
 void CSkinManager::TrackMouse() {
-    ThreadSkin* skin = registry.Mine();
+    ThreadSkin* skin = TheRegistry().Mine();
     if (skin == nullptr) return;
     bool stop = false;
     {
-        const Lock lock(registry.section());
+        const Lock lock(TheRegistry().section());
         stop = std::exchange(skin->stopTimer, false);
     }
     if (stop && skin->timerId != 0) {
-        // Unhooked from another thread: only this one can stop its timer.
-        ::KillTimer(nullptr, skin->timerId);
-        skin->timerId = 0;
-        registry.DropMineIfEmpty();
+        // Unhooked from another thread: only this one can stop its timer, and
+        // without ticks nothing would take the hot look off again.
+        ClearHotWindow();
+        if (ThreadSkin* mine = TheRegistry().Mine(); mine != nullptr && mine->timerId != 0) {
+            ::KillTimer(nullptr, mine->timerId);
+            mine->timerId = 0;
+        }
+        TheRegistry().DropMineIfEmpty();
         return;
     }
     if (skin->controls.empty()) return;
@@ -563,11 +391,11 @@ void CSkinManager::TrackMouse() {
     POINT cursor{};
     ::GetCursorPos(&cursor);
     HWND found = ::WindowFromPoint(cursor);
-    CSkinnedControl* control = FindControl(found);
+    CSkinnedControl* control = CSkinnedControl::Find(found);
     if (control == nullptr && found != nullptr) {
         // The inner parts of a skinned control make the control itself hot.
         found = ::GetParent(found);
-        control = FindControl(found);
+        control = CSkinnedControl::Find(found);
     }
     if (control == nullptr) {
         ClearHotWindow();
@@ -580,16 +408,16 @@ void CSkinManager::TrackMouse() {
     if (!Holds(found, control, serial)) return;
     control->ModifyState(0, CSkinnedControl::kHot, TRUE);
     if (!Holds(found, control, serial)) return;
-    if (ThreadSkin* mine = registry.Mine()) mine->hotWindow = found;
+    if (ThreadSkin* mine = TheRegistry().Mine()) mine->hotWindow = found;
 }
 
-LRESULT CALLBACK CSkinManager::DialogWindowProc(HWND hwnd, UINT message, WPARAM wParam,
-                                                LPARAM lParam) {
+LRESULT CALLBACK Skinning::DialogWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     try {
-        ThreadSkin* skin = registry.Mine();
+        ThreadSkin* skin = TheRegistry().Mine();
         const auto found =
-            skin != nullptr ? skin->dialogs.find(hwnd)
-                            : std::unordered_map<HWND, std::unique_ptr<CSkinnedDialog>>::iterator();
+            skin != nullptr
+                ? skin->dialogs.find(hwnd)
+                : std::unordered_map<HWND, std::unique_ptr<CSubclassedWindow>>::iterator();
         if (skin == nullptr || found == skin->dialogs.end()) {
             return PassOnUnregistered(hwnd, message, wParam, lParam);
         }
@@ -607,7 +435,7 @@ LRESULT CSkinnedDialog::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
             if (LOWORD(wParam) == WM_CREATE) {
                 const HWND child = reinterpret_cast<HWND>(lParam);
                 if (child != nullptr && ::GetAncestor(child, GA_PARENT) == window) {
-                    CSkinManager::GetManager()->AddControl(child);
+                    Skinning::AddControl(child);
                 }
             }
             return PassOn(message, wParam, lParam);
@@ -619,5 +447,13 @@ LRESULT CSkinnedDialog::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 CSubclassedWindow::Unregister CSkinnedDialog::Unregisterer() const {
-    return &CSkinManager::ForgetDialog;
+    return &skin_registry::ForgetDialog;
+}
+
+void CALLBACK Skinning::TimerProc(HWND, UINT, UINT_PTR, DWORD) {
+    try {
+        CSkinManager::GetManager()->TrackMouse();
+    } catch (...) {
+        // nothing may leave a timer callback
+    }
 }

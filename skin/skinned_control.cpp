@@ -7,7 +7,7 @@
 
 #include "skin/drawing.h"
 #include "skin/handles.h"
-#include "skin/skin_manager.h"
+#include "skin/registry.h"
 #include "skin/trace.h"
 
 namespace {
@@ -32,10 +32,10 @@ CSkinnedControl::Survival::Survival(const CSkinnedControl& control)
     : window_(control.window),
       object_(&control),
       serial_(control.Serial()),
-      registered_(CSkinManager::Holds(window_, object_, serial_)) {}
+      registered_(skin_registry::Holds(window_, object_, serial_)) {}
 
 bool CSkinnedControl::Survival::operator()() const {
-    return !registered_ || CSkinManager::Holds(window_, object_, serial_);
+    return !registered_ || skin_registry::Holds(window_, object_, serial_);
 }
 
 LRESULT CSkinnedControl::PassOnThenDraw(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -47,8 +47,16 @@ LRESULT CSkinnedControl::PassOnThenDraw(UINT message, WPARAM wParam, LPARAM lPar
 
 LRESULT CSkinnedControl::DrawThenPassOn(UINT message, WPARAM wParam, LPARAM lParam) {
     const Survival alive(*this);
+    const HWND self = window;
+    const WNDPROC saved = savedProc;
+    const bool unicode = Unicode();
     DrawBorder();
-    return alive() ? PassOn(message, wParam, lParam) : 0;
+    if (alive()) return PassOn(message, wParam, lParam);
+    // Unregistered while painting, yet the window may live on: the message is
+    // still owed to the procedure below us (an edit's caret comes with its focus).
+    if (!::IsWindow(self)) return 0;
+    return unicode ? ::CallWindowProcW(saved, self, message, wParam, lParam)
+                   : ::CallWindowProcA(saved, self, message, wParam, lParam);
 }
 
 LRESULT CSkinnedControl::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -69,11 +77,11 @@ LRESULT CSkinnedControl::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) 
 }
 
 CSubclassedWindow::Unregister CSkinnedControl::Unregisterer() const {
-    return &CSkinManager::ForgetControl;
+    return &skin_registry::ForgetControl;
 }
 
 BOOL CSkinnedControl::NeedsHotUpdate(POINT) {
-    return window != CSkinManager::HotWindow();
+    return window != skin_registry::HotWindow();
 }
 
 void CSkinnedControl::GetBorderDC(WindowDc& dc, RECT& rect) {
@@ -177,10 +185,15 @@ void CSkinnedControl::PaintScrollBar(HDC dc, const RECT& bar, int vertical, int 
     PaintScrollButton(dc, span(end - a, end));
 
     if (isControl == 1 && !::IsWindowEnabled(window)) return;
+    // A scroll bar control answers through whoever sits above us, who may
+    // destroy it: what the thumb needs of this object is read first.
+    const Survival alive(*this);
+    const bool lit = IsHighlighted();
     SCROLLINFO info{};
     info.cbSize = sizeof(info);
     info.fMask = SIF_ALL;
     ::GetScrollInfo(window, isControl ? SB_CTL : vertical, &info);
+    if (!alive()) return;
     // In 64 bits: a range of INT_MAX or more, and the differences below, fit.
     const std::int64_t range = std::int64_t{info.nMax} - info.nMin + 1;
     if (range <= 0) return;  // nothing to place a thumb in
@@ -207,7 +220,7 @@ void CSkinnedControl::PaintScrollBar(HDC dc, const RECT& bar, int vertical, int 
     if (offset < 0) offset = 0;
     if (thumb <= track) {
         const int from = start + a + offset;
-        PaintScrollButton(dc, span(from, from + thumb));
+        DrawRings2(dc, span(from, from + thumb), lit ? Scheme::kButtonLit : Scheme::kButton);
     }
 }
 
@@ -218,19 +231,16 @@ void CSkinnedControl::PaintScrollButton(HDC dc, const RECT& rect) {
 LRESULT CALLBACK CSkinnedControl::ControlWindowProc(HWND hwnd, UINT message, WPARAM wParam,
                                                     LPARAM lParam) {
     try {
-        if (CSkinnedControl* control = CSkinManager::FindControl(hwnd)) {
+        if (CSkinnedControl* control = Find(hwnd)) {
             return control->WindowProc(message, wParam, lParam);
         }
-        return CSkinManager::PassOnUnregistered(hwnd, message, wParam, lParam);
+        return skin_registry::PassOnUnregistered(hwnd, message, wParam, lParam);
     } catch (...) {
         return 0;  // nothing may leave a window procedure
     }
 }
 
-void CALLBACK CSkinnedControl::TimerProc(HWND, UINT, UINT_PTR, DWORD) {
-    try {
-        CSkinManager::GetManager()->TrackMouse();
-    } catch (...) {
-        // nothing may leave a timer callback
-    }
+CSkinnedControl* CSkinnedControl::Find(HWND window) {
+    // Only the manager registers controls, and only objects of this class.
+    return static_cast<CSkinnedControl*>(skin_registry::FindControl(window));
 }

@@ -39,10 +39,11 @@ public:
     void PaintScrollBar(HDC dc, const RECT& bar, int vertical, int isControl);
     void PaintScrollButton(HDC dc, const RECT& rect);
 
-    // The procedure put on every skinned control, and the hover timer's callback.
+    // The procedure put on every skinned control.
     static LRESULT CALLBACK ControlWindowProc(HWND hwnd, UINT message, WPARAM wParam,
                                               LPARAM lParam);
-    static void CALLBACK TimerProc(HWND, UINT, UINT_PTR, DWORD);
+    // The calling thread's registered object of a window, or null.
+    static CSkinnedControl* Find(HWND window);
 
 protected:
     // Taken before a message is sent: afterwards it says whether this object

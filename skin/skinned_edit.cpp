@@ -6,7 +6,7 @@
 
 #include "skin/drawing.h"
 #include "skin/handles.h"
-#include "skin/recognition.h"
+#include "skin/window_class.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 
 #include "skin/drawing.h"
 #include "skin/handles.h"
-#include "skin/skin_manager.h"
+#include "skin/registry.h"
 
 namespace {
 
@@ -50,7 +50,7 @@ BOOL CSkinnedHeader::NeedsHotUpdate(POINT cursor) {
         if (::PtInRect(&r, cursor)) found = index;
     }
     if (!alive()) return FALSE;
-    return self != CSkinManager::HotWindow() || found != hotItem;
+    return self != skin_registry::HotWindow() || found != hotItem;
 }
 
 void CSkinnedHeader::DrawControl(HDC, RECT&) {
@@ -86,7 +86,7 @@ void CSkinnedHeader::DrawControl(HDC, RECT&) {
     rest.left = rightmost;
     PaintHeaderItem(dc.get(), rest, FALSE);
 
-    if (CSkinnedControl* owner = CSkinManager::FindControl(parent)) {
+    if (CSkinnedControl* owner = CSkinnedControl::Find(parent)) {
         if (hot >= 0) {
             owner->ModifyState(0, kHot, TRUE);
         } else if (old >= 0) {

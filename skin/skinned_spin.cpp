@@ -5,7 +5,7 @@
 #include <commctrl.h>
 
 #include "skin/drawing.h"
-#include "skin/skin_manager.h"
+#include "skin/registry.h"
 
 namespace {
 HWND BuddyOf(HWND spin) {
@@ -19,8 +19,12 @@ void CSkinnedSpin::DrawControl(HDC dc, RECT& rect) {
     const HWND self = window;
     RECT inner = rect;
     const LONG style = ::GetWindowLongA(self, GWL_STYLE);
+    const bool lit = IsHighlighted();
     const HWND buddy = BuddyOf(self);
     if (!alive()) return;
+    // A spin with a buddy looks as usable as the buddy is.
+    const bool enabled = ::IsWindowEnabled(buddy != nullptr ? buddy : self) != 0;
+    const Rings2 buttons = enabled && lit ? Scheme::kButtonLit : Scheme::kButton;
     const bool attached = buddy != nullptr && (style & (UDS_ALIGNRIGHT | UDS_ALIGNLEFT));
     if (attached) {
         const bool left = (style & UDS_ALIGNLEFT) != 0;
@@ -32,7 +36,7 @@ void CSkinnedSpin::DrawControl(HDC dc, RECT& rect) {
         inner.top += 2;
         inner.bottom -= 2;
         // A highlighted buddy draws its own 3D frame; flat lines would cut into it.
-        const CSkinnedControl* neighbour = CSkinManager::FindControl(buddy);
+        const CSkinnedControl* neighbour = CSkinnedControl::Find(buddy);
         if (neighbour != nullptr && !neighbour->IsHighlighted()) {
             BlendIntoBuddy(dc, buddy, left, inner);
         }
@@ -49,18 +53,18 @@ void CSkinnedSpin::DrawControl(HDC dc, RECT& rect) {
         first.bottom = inner.top + h / 2;
         second.top = inner.top + h / 2 + h % 2;
     }
-    PaintSpinButton(dc, first);
-    if (!alive()) return;
-    PaintSpinButton(dc, second);
-    if (!alive()) return;
+    DrawRings2(dc, first, buttons);
+    DrawRings2(dc, second, buttons);
 
     // The spin is part of its buddy, or of the control that made it (a tab
     // control's scroller); looked up afresh, for the messages above may have
-    // destroyed it. A neighbour that lends its look back finds us painting.
-    CSkinnedControl* neighbour = attached ? CSkinManager::FindControl(buddy) : nullptr;
-    if (neighbour == nullptr) neighbour = CSkinManager::FindControl(::GetParent(self));
+    // destroyed it. A neighbour that lends its look back finds us painting;
+    // one that destroys us answering its own painter's questions leaves us
+    // with nothing more to do.
+    CSkinnedControl* neighbour = attached ? CSkinnedControl::Find(buddy) : nullptr;
+    if (neighbour == nullptr) neighbour = CSkinnedControl::Find(::GetParent(self));
     if (neighbour != nullptr && ::IsWindowEnabled(neighbour->window)) {
-        if (IsHighlighted()) {
+        if (lit) {
             neighbour->ModifyState(0, kHot, TRUE);
         } else {
             neighbour->ModifyState(kHot, 0, TRUE);

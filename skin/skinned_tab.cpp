@@ -6,7 +6,7 @@
 
 #include "skin/drawing.h"
 #include "skin/handles.h"
-#include "skin/skin_manager.h"
+#include "skin/registry.h"
 
 namespace {
 
@@ -98,14 +98,15 @@ LRESULT CSkinnedTab::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
 
 BOOL CSkinnedTab::NeedsHotUpdate(POINT cursor) {
     const Survival alive(*this);
+    const HWND self = window;
     TCHITTESTINFO hit{};
     hit.pt = cursor;
-    ::ScreenToClient(window, &hit.pt);
-    ::SendMessageA(window, TCM_GETITEMCOUNT, 0, 0);
+    ::ScreenToClient(self, &hit.pt);
+    ::SendMessageA(self, TCM_GETITEMCOUNT, 0, 0);
     const int found =
-        static_cast<int>(::SendMessageA(window, TCM_HITTEST, 0, reinterpret_cast<LPARAM>(&hit)));
+        static_cast<int>(::SendMessageA(self, TCM_HITTEST, 0, reinterpret_cast<LPARAM>(&hit)));
     if (!alive()) return FALSE;
-    return window != CSkinManager::HotWindow() || found != hotItem;
+    return self != skin_registry::HotWindow() || found != hotItem;
 }
 
 CSkinnedTab::Side CSkinnedTab::TabSide() const {
@@ -116,51 +117,56 @@ CSkinnedTab::Side CSkinnedTab::TabSide() const {
 }
 
 void CSkinnedTab::DrawControl(HDC, RECT& rect) {
-    if (::GetWindowLongA(window, GWL_STYLE) & TCS_BUTTONS) return;
-    // Every step asks the control, whose answers pass whoever sits above us.
+    // Every step asks the control, whose answers pass whoever sits above us and
+    // who may destroy it: what the painting needs of this object is read
+    // first, and the object is touched again only while it survives.
     const Survival alive(*this);
-    const WindowDc dc = WindowDc::Client(window);
-    const int sel = Selection(window);
-    const RECT s = sel >= 0 ? ItemRect(window, sel) : RECT{};
+    const HWND self = window;
+    if (::GetWindowLongA(self, GWL_STYLE) & TCS_BUTTONS) return;
+    const Side side = TabSide();
+    const RECT area = rect;
+    const WindowDc dc = WindowDc::Client(self);
+    const int sel = Selection(self);
+    const RECT s = sel >= 0 ? ItemRect(self, sel) : RECT{};
     const RECT* selected = sel >= 0 ? &s : nullptr;
-    PaintDisplayArea(dc.get(), rect, selected);
+    RECT display = area;
+    ::SendMessageA(self, TCM_ADJUSTRECT, FALSE, reinterpret_cast<LPARAM>(&display));
+    const int count = static_cast<int>(::SendMessageA(self, TCM_GETITEMCOUNT, 0, 0));
     if (!alive()) return;
+    PaintDisplayArea(dc.get(), display, side, selected);
 
-    hotItem = -1;
     POINT p{};
     ::GetCursorPos(&p);
-    ::ScreenToClient(window, &p);
-    const int count = static_cast<int>(::SendMessageA(window, TCM_GETITEMCOUNT, 0, 0));
+    ::ScreenToClient(self, &p);
+    int hot = -1;
     for (int i = 0; i < count; ++i) {
         if (i == sel) continue;
-        const RECT r = ItemRect(window, i);
+        const RECT r = ItemRect(self, i);
         if (!alive()) return;
-        const bool hot = ::PtInRect(&r, p) != 0;
-        if (hot) hotItem = i;
-        PaintTabItem(dc.get(), r, i, hot ? kLookHot : 0);
-        if (!alive()) return;
+        const bool over = ::PtInRect(&r, p) != 0;
+        if (over) hot = i;
+        PaintTab(dc.get(), r, i, sel, side, over ? kLookHot : 0);
     }
-    if (selected == nullptr) return;
-    // Painted last: grown, it covers its neighbours' facing sides.
-    const bool hot = ::PtInRect(&s, p) != 0;
-    if (hot) hotItem = sel;
-    PaintTabItem(dc.get(), s, sel, kLookSelected | (hot ? kLookHot : 0));
-    if (!alive()) return;
+    if (selected != nullptr) {
+        // Painted last: grown, it covers its neighbours' facing sides.
+        const bool over = ::PtInRect(&s, p) != 0;
+        if (over) hot = sel;
+        PaintTab(dc.get(), s, sel, sel, side, kLookSelected | (over ? kLookHot : 0));
 
-    // A strip of face colour over the left end of the tab row.
-    const COLORREF face = ::GetSysColor(Sys::FACE);
-    if (sel != 0 && TabSide() == kTop) {
-        FillSolid(dc.get(), rect.left, rect.top, 2, s.bottom - s.top + 2, face);
-    } else if (sel != 0 && TabSide() == kBottom) {
-        FillSolid(dc.get(), rect.left, rect.bottom, 2, s.top - s.bottom - 2, face);
+        // A strip of face colour over the left end of the tab row.
+        const COLORREF face = ::GetSysColor(Sys::FACE);
+        if (sel != 0 && side == kTop) {
+            FillSolid(dc.get(), area.left, area.top, 2, s.bottom - s.top + 2, face);
+        } else if (sel != 0 && side == kBottom) {
+            FillSolid(dc.get(), area.left, area.bottom, 2, s.top - s.bottom - 2, face);
+        }
     }
+    hotItem = hot;
 }
 
-void CSkinnedTab::PaintDisplayArea(HDC dc, const RECT& rect, const RECT* selected) {
-    RECT d = rect;
-    ::SendMessageA(window, TCM_ADJUSTRECT, FALSE, reinterpret_cast<LPARAM>(&d));
+void CSkinnedTab::PaintDisplayArea(HDC dc, const RECT& adjusted, Side side, const RECT* selected) {
+    RECT d = adjusted;
     ::InflateRect(&d, 4, 4);
-    const Side side = TabSide();
     switch (side) {
         case kTop:
             d.top += 2;
@@ -195,9 +201,12 @@ void CSkinnedTab::PaintDisplayArea(HDC dc, const RECT& rect, const RECT* selecte
 }
 
 void CSkinnedTab::PaintTabItem(HDC dc, const RECT& rect, int index, int look) {
-    int cur = Selection(window);
-    if (cur == -1) cur = -2;  // no selection: no neighbour leaves a side out
     const Side side = TabSide();
+    PaintTab(dc, rect, index, Selection(window), side, look);
+}
+
+void CSkinnedTab::PaintTab(HDC dc, const RECT& rect, int index, int cur, Side side, int look) {
+    if (cur == -1) cur = -2;  // no selection: no neighbour leaves a side out
     const Outline o = OutlineOf(side, (look & kLookSelected) ? Grown(side, rect) : rect);
 
     using namespace Sys;

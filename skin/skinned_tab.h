@@ -23,5 +23,7 @@ public:
     int hotItem = -1;  // the tab under the cursor at the last paint, -1 for none
 
 private:
-    void PaintDisplayArea(HDC dc, const RECT& rect, const RECT* selected);
+    // Send nothing: what they need of the control is read before.
+    static void PaintTab(HDC dc, const RECT& rect, int index, int selection, Side side, int look);
+    static void PaintDisplayArea(HDC dc, const RECT& adjusted, Side side, const RECT* selected);
 };

@@ -6,7 +6,7 @@
 
 #include "skin/drawing.h"
 #include "skin/handles.h"
-#include "skin/skin_manager.h"
+#include "skin/registry.h"
 
 namespace {
 
@@ -58,7 +58,7 @@ BOOL CSkinnedToolbar::NeedsHotUpdate(POINT cursor) {
         }
     }
     if (!alive()) return FALSE;
-    return self != CSkinManager::HotWindow() || found != hotItem;
+    return self != skin_registry::HotWindow() || found != hotItem;
 }
 
 void CSkinnedToolbar::DrawControl(HDC, RECT&) {

@@ -56,18 +56,25 @@ private:
 }  // namespace
 
 void CSkinnedTrackbar::DrawControl(HDC, RECT&) {
-    const WindowDc dc = WindowDc::Client(window);
-    const LONG style = ::GetWindowLongA(window, GWL_STYLE);
+    // The rectangles come from the control, through whoever sits above us, who
+    // may destroy it while answering: the object is read first and touched
+    // again only while it survives.
+    const Survival alive(*this);
+    const HWND self = window;
+    const LONG style = ::GetWindowLongA(self, GWL_STYLE);
+    const bool lit = IsHighlighted();
+    const WindowDc dc = WindowDc::Client(self);
     RECT channel{};
-    ::SendMessageA(window, TBM_GETCHANNELRECT, 0, reinterpret_cast<LPARAM>(&channel));
-    if (style & TBS_VERT) TurnChannel(window, style, channel);
+    ::SendMessageA(self, TBM_GETCHANNELRECT, 0, reinterpret_cast<LPARAM>(&channel));
+    if (style & TBS_VERT) TurnChannel(self, style, channel);
+    if (!alive()) return;
 
-    using namespace Sys;
-    DrawRings2(dc.get(), channel, IsHighlighted() ? Scheme::kLit : Scheme::kGrey);
+    DrawRings2(dc.get(), channel, lit ? Scheme::kLit : Scheme::kGrey);
     if (style & TBS_NOTHUMB) return;
     RECT thumb;
     ::SetRectEmpty(&thumb);
-    ::SendMessageA(window, TBM_GETTHUMBRECT, 0, reinterpret_cast<LPARAM>(&thumb));
+    ::SendMessageA(self, TBM_GETTHUMBRECT, 0, reinterpret_cast<LPARAM>(&thumb));
+    if (!alive()) return;
     PaintTrackbarThumb(dc.get(), thumb);
 }
 

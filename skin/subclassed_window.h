@@ -27,15 +27,15 @@ public:
 
     // Tells this object apart from a later one at the same address.
     std::uint32_t Serial() const { return serial_; }
+    // Whether the window was subclassed, and is passed on to, through the wide calls.
+    bool Unicode() const { return unicode_; }
 
     HWND window = nullptr;  // not owned
     WNDPROC savedProc = nullptr;
 
 protected:
     // The message to the procedure the window had before us.
-    LRESULT PassOn(UINT message, WPARAM wParam, LPARAM lParam) const {
-        return ::CallWindowProcA(savedProc, window, message, wParam, lParam);
-    }
+    LRESULT PassOn(UINT message, WPARAM wParam, LPARAM lParam) const;
     // WM_NCDESTROY: the window's own handling first, then the registry forgets
     // the window, which deletes this object. Nothing of it is touched after.
     LRESULT PassOnThenUnregister(WPARAM wParam, LPARAM lParam);
@@ -44,6 +44,9 @@ protected:
     virtual Unregister Unregisterer() const = 0;
 
 private:
+    static LONG_PTR SetProc(HWND hwnd, bool unicode, LONG_PTR proc);
+
     WNDPROC installed_ = nullptr;
+    bool unicode_ = false;
     std::uint32_t serial_;
 };

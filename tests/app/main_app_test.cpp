@@ -13,6 +13,7 @@
 #include "app/main_dialog.h"
 #include "res/resource.h"
 #include "skin/skin_manager.h"
+#include "skin/skin_testing.h"
 #include "tests/app/app_fixture.h"
 #include "tests/app/dialog_checks.h"
 #include "tests/framework/modal_script.h"
@@ -36,12 +37,12 @@ TEST_F(MainAppTest, InitInstanceRunsTheMainDialogAsMainWindowAndAnswersFalse) {
             ASSERT_NE(app.m_pMainWnd, nullptr);
             mainWindow = app.m_pMainWnd->m_hWnd;
             // Start-up skinned the dialog: its buttons and check boxes, not its bars.
-            EXPECT_EQ(CSkinManager::GetManager()->IsDialogSkinned(shown), true);
+            EXPECT_EQ(SkinTesting::IsDialogSkinned(shown), true);
             for (const int id : {IDOK, IDC_START_STOP, IDC_USE_MMX, IDC_USE_SSE}) {
-                EXPECT_NE(CSkinManager::FindControl(GetDlgItem(shown, id)), nullptr) << id;
+                EXPECT_NE(Skinning::FindControl(GetDlgItem(shown, id)), nullptr) << id;
             }
-            EXPECT_EQ(CSkinManager::FindControl(GetDlgItem(shown, IDC_BAR_PI)), nullptr);
-            EXPECT_EQ(CSkinManager::FindControl(GetDlgItem(shown, IDC_CPU_NAME)), nullptr);
+            EXPECT_EQ(Skinning::FindControl(GetDlgItem(shown, IDC_BAR_PI)), nullptr);
+            EXPECT_EQ(Skinning::FindControl(GetDlgItem(shown, IDC_CPU_NAME)), nullptr);
             SendMessageA(GetDlgItem(shown, IDOK), BM_CLICK, 0, 0);
         }),
     });
@@ -52,9 +53,9 @@ TEST_F(MainAppTest, InitInstanceRunsTheMainDialogAsMainWindowAndAnswersFalse) {
     EXPECT_EQ(mainWindow, shown);
     EXPECT_EQ(app.m_pMainWnd, nullptr);
     EXPECT_FALSE(IsWindow(shown));
-    EXPECT_TRUE(CSkinManager::GetManager()->ControlCount() == 0)
+    EXPECT_TRUE(SkinTesting::ControlCount() == 0)
         << "every skinned control left with its window";
-    EXPECT_TRUE(CSkinManager::GetManager()->DialogCount() == 0);
+    EXPECT_TRUE(SkinTesting::DialogCount() == 0);
 }
 
 struct AboutItem {
@@ -116,7 +117,7 @@ void CheckAboutBox(HWND about, HWND mainDialog) {
     EXPECT_EQ(okStyle & BS_TYPEMASK, BS_DEFPUSHBUTTON);
     EXPECT_EQ(okStyle & (WS_GROUP | WS_TABSTOP), WS_GROUP | WS_TABSTOP);
     EXPECT_TRUE(GetWindowLongA(items[1], GWL_STYLE) & SS_NOPREFIX);
-    EXPECT_NE(CSkinManager::FindControl(items[3]), nullptr) << "the About box is skinned too";
+    EXPECT_NE(Skinning::FindControl(items[3]), nullptr) << "the About box is skinned too";
     EXPECT_EQ(WindowText(about), "About Quarrion");
 }
 

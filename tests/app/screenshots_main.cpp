@@ -11,7 +11,7 @@
 #include "app/main_dialog.h"
 #include "engine/thread_launcher.h"
 #include "engine/worker_table.h"
-#include "skin/skin_manager.h"
+#include "skin/skin.h"
 #include "support/screen_capture.h"
 #include "tests/app/dialog_checks.h"
 #include "tests/framework/modal_script.h"

@@ -96,6 +96,10 @@ inline void FillControl(HWND control, const ControlKind& kind) {
         for (int i = 0; i < 2; ++i) {
             SendMessageA(control, LVM_INSERTCOLUMNA, i, reinterpret_cast<LPARAM>(&column));
         }
+    } else if (cls == "SysDateTimePick32") {
+        // A fixed moment: two copies made a second apart show the same text.
+        SYSTEMTIME moment{2001, 2, 0, 3, 4, 5, 6, 0};
+        SendMessageA(control, DTM_SETSYSTEMTIME, GDT_VALID, reinterpret_cast<LPARAM>(&moment));
     } else if (cls == "ScrollBar") {
         SCROLLINFO info{sizeof(info), SIF_ALL, 0, 50, 10, 5, 0};
         SendMessageA(control, SBM_SETSCROLLINFO, TRUE, reinterpret_cast<LPARAM>(&info));

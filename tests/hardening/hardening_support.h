@@ -10,6 +10,7 @@
 #include <cstdlib>
 
 #include "skin/skin_manager.h"
+#include "skin/skin_testing.h"
 #include "tests/process_objects.h"
 #include "support/unique_resource.h"
 #include "tools/skin-gallery/gallery.h"
@@ -67,11 +68,11 @@ inline void Pump() {
 // No registered or hot window may be a dead one: a dead window is never looked
 // up, painted or made hot again.
 inline ::testing::AssertionResult NothingDeadIsKept() {
-    for (const HWND window : CSkinManager::GetManager()->RegisteredWindows()) {
+    for (const HWND window : SkinTesting::RegisteredWindows()) {
         if (!IsWindow(window))
             return ::testing::AssertionFailure() << "a dead window is registered";
     }
-    const HWND hot = CSkinManager::HotWindow();
+    const HWND hot = Skinning::HotWindow();
     if (hot != nullptr && !IsWindow(hot)) {
         return ::testing::AssertionFailure() << "a dead window is hot";
     }

@@ -49,11 +49,11 @@ TEST(HookChain, OtherHooksSeeEveryMessageAndSurviveEitherOrderOfUnhooking) {
             after.reset();
             // Ours alone still skins what is initialised.
             const HWND dialog = OpenEmptyDialog();
-            EXPECT_EQ(CSkinManager::GetManager()->IsDialogSkinned(dialog), true);
+            EXPECT_EQ(SkinTesting::IsDialogSkinned(dialog), true);
             DestroyWindow(dialog);
             manager.UninstallHook(static_cast<DWORD>(-1));
         }
-        EXPECT_TRUE(manager.HookedThreads() == 0);
+        EXPECT_TRUE(SkinTesting::HookedThreads() == 0);
     }
     DestroyWindow(target);
     Pump();
@@ -68,7 +68,7 @@ namespace {
 // A host's hook that hands every message to the manager's, as a system-wide
 // hook's "SKM_CallWndProc" would.
 LRESULT CALLBACK Forwarding(int code, WPARAM wParam, LPARAM lParam) {
-    return CSkinManager::HookProc(code, wParam, lParam);
+    return Skinning::HookProc(code, wParam, lParam);
 }
 
 TEST(HookChain, TheManagersHookPassesOnAlsoForAThreadItDoesNotSkin) {

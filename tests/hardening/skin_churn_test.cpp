@@ -102,10 +102,10 @@ TEST_F(Churn, ThousandsOfControlsComeAndGoWhileTheHoverTimerTicks) {
     std::printf("%d controls in %d dialogs, %d cursor moves\n", skinned.created, skinned.dialogs,
                 skinned.moves);
 
-    EXPECT_TRUE(CSkinManager::GetManager()->ControlCount() == 0);
-    EXPECT_TRUE(CSkinManager::GetManager()->DialogCount() == 0);
-    EXPECT_EQ(CSkinManager::HotWindow(), nullptr);
-    EXPECT_EQ(CSkinManager::GetManager()->TimerId(), 0u)
+    EXPECT_TRUE(SkinTesting::ControlCount() == 0);
+    EXPECT_TRUE(SkinTesting::DialogCount() == 0);
+    EXPECT_EQ(Skinning::HotWindow(), nullptr);
+    EXPECT_EQ(SkinTesting::TimerId(), 0u)
         << "the hover timer outlived the last control";
     // Some controls keep objects of their own (Wine's IP address control one per
     // control), and the cache of window DCs moves by a few: the skinning may add

@@ -193,8 +193,8 @@ TEST_F(HostileMessages, EveryKindSurvivesARandomStreamOfTheMessagesItHandles) {
     }
     DeleteObject(region);
     DeleteDC(memory);
-    EXPECT_TRUE(manager.ControlCount() == 0);
-    EXPECT_EQ(manager.TimerId(), 0u);
+    EXPECT_TRUE(SkinTesting::ControlCount() == 0);
+    EXPECT_EQ(SkinTesting::TimerId(), 0u);
 }
 
 }  // namespace

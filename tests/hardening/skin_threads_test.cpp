@@ -2,8 +2,10 @@
 // once with both hover timers ticking; then one thread unhooked while the
 // other keeps working. Each thread's controls, hot window and timer are its own.
 #include <atomic>
+#include <mutex>
 #include <random>
 #include <thread>
+#include <vector>
 
 #include "tests/hardening/control_kinds.h"
 #include "tests/hardening/hardening_support.h"
@@ -85,17 +87,17 @@ private:
             }
             // Foreign windows are never ours to skin.
             if (const HWND foreign = othersList.load()) {
-                if (manager.AddControl(foreign)) othersRefused = false;
+                if (Skinning::AddControl(foreign)) othersRefused = false;
             }
-            const CSkinnedControl* list = CSkinManager::FindControl(list_.load());
+            const CSkinnedControl* list = Skinning::FindControl(list_.load());
             listHot_ = list != nullptr && (list->GetState() & CSkinnedControl::kHot) != 0;
-            timerRunning = manager.TimerId() != 0;
+            timerRunning = SkinTesting::TimerId() != 0;
             Pump();
             Sleep(5);
         }
         DestroyWindow(dialog);
         Pump();
-        if (manager.ControlCount() != 0 || manager.DialogCount() != 0) ++failures;
+        if (SkinTesting::ControlCount() != 0 || SkinTesting::DialogCount() != 0) ++failures;
         manager.UninstallHook(static_cast<DWORD>(-1));
     }
 
@@ -112,7 +114,7 @@ private:
         listCentre_.x = (r.left + r.right) / 2;
         listCentre_.y = (r.top + r.bottom) / 2;
         list_ = list;
-        dialogSkinned = CSkinManager::GetManager()->IsDialogSkinned(dialog);
+        dialogSkinned = SkinTesting::IsDialogSkinned(dialog);
         return dialog;
     }
 
@@ -179,6 +181,143 @@ TEST(SkinThreads, TwoThreadsChurnAtOnceThenOneIsUnhookedAndTheOtherKeepsWorking)
     SetCursorPos(p.x, p.y);
     EXPECT_TRUE(b.ListHot(true)) << "the hooked thread's hover stopped";
     EXPECT_EQ(b.failures, 0);
+}
+
+// Hook calls that set nothing: handle n for the n-th set, every release noted.
+struct CountedHooks {
+    static inline std::mutex lock;
+    static inline int sets = 0;
+    static inline std::vector<HHOOK> released;
+
+    static HHOOK WINAPI Set(int, HOOKPROC, HINSTANCE, DWORD) {
+        const std::lock_guard<std::mutex> hold(lock);
+        return reinterpret_cast<HHOOK>(static_cast<UINT_PTR>(0x100 + ++sets));
+    }
+    static BOOL WINAPI Unhook(HHOOK hook) {
+        const std::lock_guard<std::mutex> hold(lock);
+        released.push_back(hook);
+        return TRUE;
+    }
+    static std::vector<HHOOK> Released() {
+        const std::lock_guard<std::mutex> hold(lock);
+        return released;
+    }
+};
+
+class CountedScope {
+public:
+    CountedScope() {
+        CountedHooks::sets = 0;
+        CountedHooks::released.clear();
+        real_ = SkinTesting::ReplaceHookCalls(
+            {&CountedHooks::Set, &CountedHooks::Unhook, &::CallNextHookEx});
+    }
+    ~CountedScope() {
+        CSkinManager::GetManager()->RemoveAll();
+        SkinTesting::ReplaceHookCalls(real_);
+    }
+    CountedScope(const CountedScope&) = delete;
+    CountedScope& operator=(const CountedScope&) = delete;
+
+private:
+    SkinTesting::HookCalls real_{};
+};
+
+// Hooking a thread from outside while that thread tidies its own entry away:
+// the hook is stored in the entry that stays, never lost with one that went.
+TEST(SkinThreads, HookingAnotherThreadNeverLosesTheHookToThatThreadsOwnTidying) {
+    auto& manager = *CSkinManager::GetManager();
+    const CountedScope scope;
+    std::atomic<bool> stop{false};
+    std::atomic<DWORD> id{0};
+    std::thread tidy([&] {
+        id = GetCurrentThreadId();
+        while (!stop.load()) Skinning::RemoveControl(nullptr);
+    });
+    while (id.load() == 0) Sleep(1);
+    int lost = 0;
+    for (int i = 0; i < 5000; ++i) {
+        manager.InstallHook(id.load(), TRUE);
+        lost += SkinTesting::IsHooked(id.load()) ? 0 : 1;
+        manager.UninstallHook(id.load());
+    }
+    stop = true;
+    tidy.join();
+    EXPECT_EQ(lost, 0) << "hooks stored in an entry already gone";
+    EXPECT_EQ(CountedHooks::Released().size(), static_cast<std::size_t>(CountedHooks::sets))
+        << "hooks leaked";
+}
+
+// A hooked thread with a skinned dialog that ends on its own, is terminated, or
+// outlives a RemoveAll from elsewhere: an ended thread leaves no entry, hook or
+// object, and its hook is released once, by itself, or never when the system
+// took it; a running thread keeps its objects until its windows go.
+// What the test and a hooked thread of its own tell each other.
+struct Ending {
+    enum Stage { Starting, Skinned, Return, CleanUp };
+    std::atomic<int> stage{Starting};
+    std::atomic<bool> kept{false}, cleaned{false};
+
+    static DWORD WINAPI Run(void* self) {
+        Ending& e = *static_cast<Ending*>(self);
+        auto& manager = *CSkinManager::GetManager();
+        manager.InstallHook(static_cast<DWORD>(-1), TRUE);
+        const HWND dialog = OpenEmptyDialog(150, 120);
+        const HWND list = CreateWindowExA(WS_EX_CLIENTEDGE, "ListBox", "", WS_CHILD | WS_VISIBLE,
+                                          10, 10, 80, 40, dialog, nullptr, nullptr, nullptr);
+        Skinning::AddDialog(dialog);  // the counted hook calls set no real hook
+        e.stage = Skinned;
+        while (e.stage == Skinned) Sleep(1);
+        if (e.stage == Return) return 0;  // still hooked, its windows still up
+        e.kept = SkinTesting::ControlCount() == 1 && Skinning::FindControl(list) != nullptr;
+        DestroyWindow(dialog);
+        e.cleaned = SkinTesting::ControlCount() == 0 && SkinTesting::DialogCount() == 0;
+        return 0;
+    }
+};
+
+TEST(SkinThreads, AThreadThatEndsWhileHookedLeavesNothingAndRemoveAllSparesRunningOnes) {
+    LoadGalleryControls();
+    auto& manager = *CSkinManager::GetManager();
+    enum class End { Returns, Terminated, OutlivesRemoveAll };
+    const struct {
+        const char* what;
+        End end;
+        std::size_t released;  // hook releases in all
+    } rows[] = {
+        {"returns while hooked", End::Returns, 1},
+        {"terminated while hooked", End::Terminated, 0},
+        {"outlives RemoveAll", End::OutlivesRemoveAll, 1},
+    };
+    for (const auto& row : rows) {
+        const CountedScope scope;
+        Ending ending;
+        DWORD id = 0;
+        const HANDLE thread = CreateThread(nullptr, 0, &Ending::Run, &ending, 0, &id);
+        ASSERT_NE(thread, nullptr);
+        while (ending.stage == Ending::Starting) Sleep(1);
+        ASSERT_TRUE(SkinTesting::IsHooked(id)) << row.what;
+        if (row.end == End::Terminated) {
+            TerminateThread(thread, 1);
+        } else if (row.end == End::Returns) {
+            ending.stage = Ending::Return;
+        } else {
+            manager.RemoveAll();
+            EXPECT_FALSE(SkinTesting::IsHooked(id)) << row.what;
+            ending.stage = Ending::CleanUp;
+        }
+        WaitForSingleObject(thread, INFINITE);
+        CloseHandle(thread);
+        EXPECT_EQ(SkinTesting::HookedThreads(), 0u) << row.what;
+        EXPECT_EQ(SkinTesting::ThreadCount(), 0u) << row.what << ": its entry stayed";
+        if (row.end == End::OutlivesRemoveAll) {
+            EXPECT_TRUE(ending.kept) << "RemoveAll took a running thread's objects";
+            EXPECT_TRUE(ending.cleaned) << "its windows did not take their objects along";
+        }
+        manager.RemoveAll();
+        EXPECT_EQ(CountedHooks::Released().size(), row.released)
+            << row.what << ": a hook released twice, or one the system took released";
+    }
 }
 
 }  // namespace

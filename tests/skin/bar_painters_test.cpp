@@ -117,7 +117,7 @@ TEST_F(BarPainters, SpinButtonsBuddyLinesAndSharedHotLook) {
     const Window wide = Child(gallery_.bars, UPDOWN_CLASSA, UDS_HORZ, {300, 200, 21, 16});
     // A tab control's own scroller has no buddy: it lends hot to the tab control.
     const Window scroller = Child(tab, UPDOWN_CLASSA, 0, {40, 40, 16, 16});
-    CSkinManager::GetManager()->AddControl(scroller.get());
+    Skinning::AddControl(scroller.get());
     const auto hover = [](HWND spin, HWND neighbour, bool lends) {
         return [=] {
             HoverOver(spin);

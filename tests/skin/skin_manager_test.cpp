@@ -112,17 +112,17 @@ TEST_F(GalleryRecognition, EveryGalleryControlGetsTheKindItsClassAndStyleCallFor
         EXPECT_TRUE(kind == row.kind || (kind && row.kind && *kind == *row.kind))
             << row.what << ": " << Named(kind) << ", expected " << Named(row.kind);
     }
-    EXPECT_EQ(CSkinManager::GetManager()->IsDialogSkinned(child), true)
+    EXPECT_EQ(SkinTesting::IsDialogSkinned(child), true)
         << "the nested dialog is skinned as a dialog";
-    EXPECT_EQ(CSkinManager::GetManager()->IsDialogSkinned(g.strips), true);
+    EXPECT_EQ(SkinTesting::IsDialogSkinned(g.strips), true);
 }
 
 // Purpose-built windows, with the maps empty at the start of every test.
 class ManagerTest : public testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(manager_.ControlCount() == 0) << "an earlier test left controls behind";
-        ASSERT_TRUE(manager_.DialogCount() == 0);
+        ASSERT_TRUE(SkinTesting::ControlCount() == 0) << "an earlier test left controls behind";
+        ASSERT_TRUE(SkinTesting::DialogCount() == 0);
         manager_.InstallHook(static_cast<DWORD>(-1), TRUE);
     }
     void TearDown() override {
@@ -159,7 +159,7 @@ TEST_F(ManagerTest, ButtonTypesFollowTheBitRulesNotTheTypeValue) {
                                           radio, check,   check, nullptr};
     for (DWORD type = 0; type < 16; ++type) {
         const HWND button = host_->Add("Button", type, 0, 10, 10, 80, 20, "b");
-        manager_.AddControl(button);
+        Skinning::AddControl(button);
         const std::type_info* kind = KindOf(button);
         EXPECT_TRUE(kind == expected[type] || (kind && expected[type] && *kind == *expected[type]))
             << "button type " << type << ": " << Named(kind) << ", expected "
@@ -167,7 +167,7 @@ TEST_F(ManagerTest, ButtonTypesFollowTheBitRulesNotTheTypeValue) {
         DestroyWindow(button);
     }
     const HWND flat = host_->Add("Button", BS_PUSHBUTTON | BS_FLAT, 0, 10, 10, 80, 20, "flat");
-    EXPECT_FALSE(manager_.AddControl(flat)) << "BS_FLAT buttons keep their look";
+    EXPECT_FALSE(Skinning::AddControl(flat)) << "BS_FLAT buttons keep their look";
 }
 
 TEST_F(ManagerTest, DialogsOnlyModeSkinsDialogsAndChildModeSkinsChildrenAtCreation) {
@@ -175,31 +175,31 @@ TEST_F(ManagerTest, DialogsOnlyModeSkinsDialogsAndChildModeSkinsChildrenAtCreati
     const HWND lone = host_->Add("Edit", 0, WS_EX_CLIENTEDGE, 0, 0, 80, 20);
     EXPECT_EQ(SkinOf(lone), nullptr);
     ASSERT_NE(OpenDialog(), nullptr);
-    EXPECT_EQ(CSkinManager::GetManager()->IsDialogSkinned(dialog_), true);
+    EXPECT_EQ(SkinTesting::IsDialogSkinned(dialog_), true);
     EXPECT_NE(SkinOf(GetDlgItem(dialog_, IDC_CHILD_EDIT)), nullptr);
     DestroyWindow(std::exchange(dialog_, nullptr));
 
     // Child windows: skinned at WM_CREATE, scroll bars excepted; dialogs are not subclassed.
     manager_.InstallHook(static_cast<DWORD>(-1), FALSE);
-    EXPECT_FALSE(manager_.DialogsOnly());
+    EXPECT_FALSE(SkinTesting::DialogsOnly());
     const HWND edit = host_->Add("Edit", 0, WS_EX_CLIENTEDGE, 0, 30, 80, 20);
     const HWND bar = host_->Add("ScrollBar", SBS_HORZ, 0, 0, 60, 80, 16);
     EXPECT_NE(SkinOf(edit), nullptr);
     EXPECT_EQ(SkinOf(bar), nullptr) << "scroll bars are not skinned at their creation";
     ASSERT_NE(OpenDialog(), nullptr);
-    EXPECT_EQ(CSkinManager::GetManager()->IsDialogSkinned(dialog_), false);
+    EXPECT_EQ(SkinTesting::IsDialogSkinned(dialog_), false);
     EXPECT_NE(SkinOf(GetDlgItem(dialog_, IDC_CHILD_PUSH)), nullptr);
-    EXPECT_EQ(manager_.HookedThreads(), 1u) << "a second InstallHook changes only the mode";
+    EXPECT_EQ(SkinTesting::HookedThreads(), 1u) << "a second InstallHook changes only the mode";
 }
 
 TEST_F(ManagerTest, DialogInitialisedTwiceIsProcessedOnceAndLaterControlsAreSkinned) {
     ASSERT_NE(OpenDialog(), nullptr);
-    const std::size_t controls = manager_.ControlCount();
-    const std::size_t dialogs = manager_.DialogCount();
+    const std::size_t controls = SkinTesting::ControlCount();
+    const std::size_t dialogs = SkinTesting::DialogCount();
     SendMessageA(dialog_, WM_INITDIALOG, 0, 0);
-    EXPECT_EQ(manager_.ControlCount(), controls);
-    EXPECT_EQ(manager_.DialogCount(), dialogs);
-    EXPECT_EQ(ProcOf(dialog_), &CSkinManager::DialogWindowProc);
+    EXPECT_EQ(SkinTesting::ControlCount(), controls);
+    EXPECT_EQ(SkinTesting::DialogCount(), dialogs);
+    EXPECT_EQ(ProcOf(dialog_), &Skinning::DialogWindowProc);
 
     // Created after initialisation: skinned through WM_PARENTNOTIFY.
     const HWND later = CreateWindowExA(WS_EX_CLIENTEDGE, "ListBox", "", WS_CHILD | WS_VISIBLE, 0, 0,
@@ -211,40 +211,40 @@ TEST_F(ManagerTest, RegistrationSubclassesAndRemovalRestoresWithOneHoverTimer) {
     const HWND first = host_->Add("ListBox", 0, WS_EX_CLIENTEDGE, 0, 0, 60, 60);
     const HWND second = host_->Add("ListBox", 0, WS_EX_CLIENTEDGE, 70, 0, 60, 60);
     const WNDPROC original = ProcOf(first);
-    EXPECT_EQ(manager_.TimerId(), 0u);
-    EXPECT_FALSE(manager_.AddControl(nullptr));
+    EXPECT_EQ(SkinTesting::TimerId(), 0u);
+    EXPECT_FALSE(Skinning::AddControl(nullptr));
 
-    ASSERT_TRUE(manager_.AddControl(first));
+    ASSERT_TRUE(Skinning::AddControl(first));
     EXPECT_EQ(ProcOf(first), &CSkinnedControl::ControlWindowProc);
-    const UINT_PTR timer = manager_.TimerId();
+    const UINT_PTR timer = SkinTesting::TimerId();
     EXPECT_NE(timer, 0u);
-    EXPECT_FALSE(manager_.AddControl(first)) << "registered twice";
-    ASSERT_TRUE(manager_.AddControl(second));
-    EXPECT_EQ(manager_.TimerId(), timer) << "one timer for all controls";
+    EXPECT_FALSE(Skinning::AddControl(first)) << "registered twice";
+    ASSERT_TRUE(Skinning::AddControl(second));
+    EXPECT_EQ(SkinTesting::TimerId(), timer) << "one timer for all controls";
 
-    EXPECT_TRUE(manager_.RemoveControl(first));
+    EXPECT_TRUE(Skinning::RemoveControl(first));
     EXPECT_EQ(ProcOf(first), original);
-    EXPECT_FALSE(manager_.RemoveControl(first));
-    EXPECT_NE(manager_.TimerId(), 0u);
+    EXPECT_FALSE(Skinning::RemoveControl(first));
+    EXPECT_NE(SkinTesting::TimerId(), 0u);
 
     // WM_NCDESTROY of the last control: gone from the map, timer stopped.
     DestroyWindow(second);
-    EXPECT_TRUE(manager_.ControlCount() == 0);
-    EXPECT_EQ(manager_.TimerId(), 0u);
-    ASSERT_TRUE(manager_.AddControl(first));
-    EXPECT_NE(manager_.TimerId(), 0u) << "a later registration starts a new timer";
+    EXPECT_TRUE(SkinTesting::ControlCount() == 0);
+    EXPECT_EQ(SkinTesting::TimerId(), 0u);
+    ASSERT_TRUE(Skinning::AddControl(first));
+    EXPECT_NE(SkinTesting::TimerId(), 0u) << "a later registration starts a new timer";
 }
 
 TEST_F(ManagerTest, HookWithoutThreadEntryDoesNothing) {
     manager_.UninstallHook(static_cast<DWORD>(-1));
     ASSERT_NE(OpenDialog(), nullptr);
-    EXPECT_TRUE(manager_.DialogCount() == 0) << "no hook, no skinning";
+    EXPECT_TRUE(SkinTesting::DialogCount() == 0) << "no hook, no skinning";
     CWPSTRUCT message{0, WM_INITDIALOG, 0, dialog_};
-    EXPECT_EQ(CSkinManager::HookProc(HC_ACTION, 0, reinterpret_cast<LPARAM>(&message)), 0);
-    EXPECT_TRUE(manager_.DialogCount() == 0);
+    EXPECT_EQ(Skinning::HookProc(HC_ACTION, 0, reinterpret_cast<LPARAM>(&message)), 0);
+    EXPECT_TRUE(SkinTesting::DialogCount() == 0);
 
     manager_.InstallHook(static_cast<DWORD>(-1), TRUE);
-    EXPECT_TRUE(manager_.IsHooked(GetCurrentThreadId()));
+    EXPECT_TRUE(SkinTesting::IsHooked(GetCurrentThreadId()));
 }
 
 TEST_F(ManagerTest, HoverFollowsTheCursorOverControlsAndTheirDirectChildrenOnly) {
@@ -256,33 +256,33 @@ TEST_F(ManagerTest, HoverFollowsTheCursorOverControlsAndTheirDirectChildrenOnly)
                                        nullptr, nullptr, nullptr);
     const HWND grandchild = CreateWindowExA(0, "Edit", "", WS_CHILD | WS_VISIBLE, 20, 20, 50, 50,
                                             child, nullptr, nullptr, nullptr);
-    ASSERT_TRUE(manager_.AddControl(list));
-    ASSERT_TRUE(manager_.AddControl(other));
+    ASSERT_TRUE(Skinning::AddControl(list));
+    ASSERT_TRUE(Skinning::AddControl(other));
     auto hot = [](HWND w) { return (SkinOf(w)->GetState() & CSkinnedControl::kHot) != 0; };
 
     HoverOver(other);
-    EXPECT_EQ(CSkinManager::HotWindow(), other);
+    EXPECT_EQ(Skinning::HotWindow(), other);
     EXPECT_TRUE(hot(other));
     HoverOver(list, 5, 5);
-    EXPECT_EQ(CSkinManager::HotWindow(), list);
+    EXPECT_EQ(Skinning::HotWindow(), list);
     EXPECT_TRUE(hot(list));
     EXPECT_FALSE(hot(other)) << "the hot state moves, it is not shared";
     HoverOver(child, 5, 5);
-    EXPECT_EQ(CSkinManager::HotWindow(), list) << "a direct child keeps its skinned parent hot";
+    EXPECT_EQ(Skinning::HotWindow(), list) << "a direct child keeps its skinned parent hot";
 
     // Captured mouse: frozen wherever the cursor goes.
     SetCapture(host());
     HoverOver(other);
-    EXPECT_EQ(CSkinManager::HotWindow(), list);
+    EXPECT_EQ(Skinning::HotWindow(), list);
     ReleaseCapture();
 
     HoverOver(grandchild);
-    EXPECT_EQ(CSkinManager::HotWindow(), nullptr)
+    EXPECT_EQ(Skinning::HotWindow(), nullptr)
         << "a grandchild is outside every skinned control";
     EXPECT_FALSE(hot(list));
     HoverOver(other);
     HoverOver(bare);
-    EXPECT_EQ(CSkinManager::HotWindow(), nullptr);
+    EXPECT_EQ(Skinning::HotWindow(), nullptr);
     EXPECT_FALSE(hot(other));
 }
 
@@ -296,9 +296,9 @@ TEST_F(ManagerTest, ControlOrDialogDestroyedWhileHotLeavesNothingForTheNextTick)
     ASSERT_NE(OpenDialog(), nullptr);
     const HWND edit = GetDlgItem(dialog_, IDC_CHILD_EDIT);
     HoverOver(edit);
-    ASSERT_EQ(CSkinManager::HotWindow(), edit);
+    ASSERT_EQ(Skinning::HotWindow(), edit);
     DestroyWindow(edit);
-    EXPECT_EQ(CSkinManager::HotWindow(), nullptr) << "a dead window never stays hot";
+    EXPECT_EQ(Skinning::HotWindow(), nullptr) << "a dead window never stays hot";
     HoverAway();
 
     // The whole dialog goes from inside a timer message, the hover tick right after.
@@ -311,10 +311,10 @@ TEST_F(ManagerTest, ControlOrDialogDestroyedWhileHotLeavesNothingForTheNextTick)
     }
     KillTimer(nullptr, timer);
     EXPECT_FALSE(IsWindow(doomed));
-    EXPECT_TRUE(manager_.DialogCount() == 0);
-    EXPECT_TRUE(manager_.ControlCount() == 0);
-    EXPECT_EQ(CSkinManager::HotWindow(), nullptr);
-    EXPECT_EQ(manager_.TimerId(), 0u);
+    EXPECT_TRUE(SkinTesting::DialogCount() == 0);
+    EXPECT_TRUE(SkinTesting::ControlCount() == 0);
+    EXPECT_EQ(Skinning::HotWindow(), nullptr);
+    EXPECT_EQ(SkinTesting::TimerId(), 0u);
 }
 
 // Another subclasser that stacks on top of whatever the window has.
@@ -338,15 +338,15 @@ TEST_F(ManagerTest, AnotherSubclasserOnTopSurvivesEitherOrderOfTearDown) {
     for (const bool oursFirst : {false, true}) {
         const HWND edit = host_->Add("Edit", 0, WS_EX_CLIENTEDGE, 0, 0, 100, 20);
         const WNDPROC original = ProcOf(edit);
-        ASSERT_TRUE(manager_.AddControl(edit));
+        ASSERT_TRUE(Skinning::AddControl(edit));
         OtherSubclasser::Attach(edit);
         if (oursFirst) {
-            EXPECT_TRUE(manager_.RemoveControl(edit));
+            EXPECT_TRUE(Skinning::RemoveControl(edit));
             EXPECT_EQ(ProcOf(edit), &OtherSubclasser::Proc) << "their subclass is not cut off";
             OtherSubclasser::Detach(edit);
         } else {
             OtherSubclasser::Detach(edit);
-            EXPECT_TRUE(manager_.RemoveControl(edit));
+            EXPECT_TRUE(Skinning::RemoveControl(edit));
             EXPECT_EQ(ProcOf(edit), original);
         }
         // Whatever is left of the chain still reaches the edit itself, not DefWindowProc.
@@ -363,19 +363,19 @@ TEST_F(ManagerTest, RemoveAllUnhooksAndRestoresEveryWindowEvenWithSomeAlreadyGon
     // An entry whose window vanished without its WM_NCDESTROY reaching us: a
     // subclasser above us swallows it.
     const HWND gone = host_->Add("ListBox", 0, WS_EX_CLIENTEDGE, 0, 0, 50, 50);
-    ASSERT_TRUE(manager_.AddControl(gone));
-    const std::size_t registered = manager_.ControlCount();
+    ASSERT_TRUE(Skinning::AddControl(gone));
+    const std::size_t registered = SkinTesting::ControlCount();
     SetWindowLongPtrA(gone, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&DefWindowProcA));
     DestroyWindow(gone);
-    ASSERT_EQ(manager_.ControlCount(), registered) << "the dead list box is still registered";
+    ASSERT_EQ(SkinTesting::ControlCount(), registered) << "the dead list box is still registered";
 
     manager_.RemoveAll();
-    EXPECT_TRUE(manager_.HookedThreads() == 0);
-    EXPECT_TRUE(manager_.ControlCount() == 0);
-    EXPECT_TRUE(manager_.DialogCount() == 0);
-    EXPECT_EQ(manager_.TimerId(), 0u);
+    EXPECT_TRUE(SkinTesting::HookedThreads() == 0);
+    EXPECT_TRUE(SkinTesting::ControlCount() == 0);
+    EXPECT_TRUE(SkinTesting::DialogCount() == 0);
+    EXPECT_EQ(SkinTesting::TimerId(), 0u);
     EXPECT_NE(ProcOf(edit), &CSkinnedControl::ControlWindowProc);
-    EXPECT_NE(ProcOf(dialog_), &CSkinManager::DialogWindowProc);
+    EXPECT_NE(ProcOf(dialog_), &Skinning::DialogWindowProc);
     SendMessageA(edit, EM_SETLIMITTEXT, 9, 0);
     EXPECT_EQ(SendMessageA(edit, EM_GETLIMITTEXT, 0, 0), 9);
 }
@@ -396,14 +396,179 @@ struct LateSubclasser {
 TEST_F(ManagerTest, WindowsDestroyedUnderAnotherSubclasserAreNeverStranded) {
     for (int i = 0; i < 50; ++i) {
         const HWND edit = host_->Add("Edit", 0, WS_EX_CLIENTEDGE, 0, 0, 100, 20);
-        ASSERT_TRUE(manager_.AddControl(edit));
+        ASSERT_TRUE(Skinning::AddControl(edit));
         LateSubclasser::saved = reinterpret_cast<WNDPROC>(SetWindowLongPtrA(
             edit, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&LateSubclasser::Proc)));
         DestroyWindow(edit);
     }
-    EXPECT_EQ(manager_.StrandedCount(), 0u) << "dead handles kept: a new window with one of "
+    EXPECT_EQ(SkinTesting::StrandedCount(), 0u) << "dead handles kept: a new window with one of "
                                                "their values would never be skinned";
-    EXPECT_EQ(manager_.ControlCount(), 0u);
+    EXPECT_EQ(SkinTesting::ControlCount(), 0u);
+}
+
+// A recorder below the skin counts what reaches the control; a hook takes the
+// control out of the registry at the first question its painter asks. The
+// message the skin was drawing for must still reach the control.
+struct BelowRecorder {
+    static inline WNDPROC saved = nullptr;
+    static inline UINT watched = 0;
+    static inline int seen = 0;
+    static LRESULT CALLBACK Proc(HWND w, UINT m, WPARAM wp, LPARAM lp) {
+        if (m == watched) ++seen;
+        return CallWindowProcA(saved, w, m, wp, lp);
+    }
+};
+struct RemoveOnQuestion {
+    static inline HWND target = nullptr;
+    static inline int depth = 0;
+    static LRESULT CALLBACK Before(int code, WPARAM wp, LPARAM lp) {
+        if (code == HC_ACTION && target != nullptr && depth++ > 0) {
+            Skinning::RemoveControl(std::exchange(target, nullptr));
+        }
+        return CallNextHookEx(nullptr, code, wp, lp);
+    }
+    static LRESULT CALLBACK After(int code, WPARAM wp, LPARAM lp) {
+        if (code == HC_ACTION) --depth;
+        return CallNextHookEx(nullptr, code, wp, lp);
+    }
+};
+
+TEST_F(ManagerTest, AMessageDrawnForIsPassedOnWhenTheObjectGoesDuringTheDraw) {
+    using Hook = UniqueResource<HHOOK, UnhookWindowsHookEx>;
+    const struct {
+        const char* what;
+        const char* windowClass;
+        DWORD style, exStyle;
+        bool buddy;  // the painter asks the spin after the edit
+        UINT message;
+    } rows[] = {
+        {"push button focused", "Button", BS_PUSHBUTTON, 0, false, WM_SETFOCUS},
+        {"push button unfocused", "Button", BS_PUSHBUTTON, 0, false, WM_KILLFOCUS},
+        {"edit with a spin focused", "Edit", 0, WS_EX_CLIENTEDGE, true, WM_SETFOCUS},
+    };
+    for (const auto& row : rows) {
+        const HWND control = host_->Add(row.windowClass, row.style, row.exStyle, 10, 10, 80, 20);
+        if (row.buddy) {
+            const HWND spin = host_->Add(UPDOWN_CLASSA, UDS_ALIGNRIGHT, 0, 90, 10, 16, 20);
+            SendMessageA(spin, UDM_SETBUDDY, reinterpret_cast<WPARAM>(control), 0);
+        }
+        BelowRecorder::saved = reinterpret_cast<WNDPROC>(SetWindowLongPtrA(
+            control, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&BelowRecorder::Proc)));
+        BelowRecorder::watched = row.message;
+        BelowRecorder::seen = 0;
+        ASSERT_TRUE(Skinning::AddControl(control)) << row.what;
+        RemoveOnQuestion::target = control;
+        RemoveOnQuestion::depth = 0;
+        {
+            const Hook before(SetWindowsHookExA(WH_CALLWNDPROC, &RemoveOnQuestion::Before, nullptr,
+                                                GetCurrentThreadId()));
+            const Hook after(SetWindowsHookExA(WH_CALLWNDPROCRET, &RemoveOnQuestion::After, nullptr,
+                                               GetCurrentThreadId()));
+            SendMessageA(control, row.message, 0, 0);
+        }
+        EXPECT_EQ(RemoveOnQuestion::target, nullptr) << row.what << ": the painter asked nothing";
+        EXPECT_EQ(SkinOf(control), nullptr) << row.what;
+        EXPECT_EQ(BelowRecorder::seen, 1) << row.what << ": the message was swallowed";
+        DestroyWindow(control);
+    }
+}
+
+// Every common control, and any window made through the wide calls, is a
+// Unicode window: skinned and unskinned again it stays one, and its text keeps
+// what the code page cannot hold.
+TEST_F(ManagerTest, UnicodeWindowsStayUnicodeAndKeepTheirText) {
+    const wchar_t text[] = L"\x03A9\x0416\x4E2D-\x20AC";
+    const struct {
+        const char* what;
+        const wchar_t* windowClass;
+        bool wide;
+        DWORD style, exStyle;
+        bool hasText;
+    } rows[] = {
+        {"wide edit", L"Edit", true, 0, WS_EX_CLIENTEDGE, true},
+        {"narrow edit", L"Edit", false, 0, WS_EX_CLIENTEDGE, false},
+        {"wide push button", L"Button", true, BS_PUSHBUTTON, 0, true},
+        {"wide list box", L"ListBox", true, 0, WS_EX_CLIENTEDGE, false},
+        {"list view made narrow", L"SysListView32", false, LVS_REPORT, WS_EX_CLIENTEDGE, false},
+        {"trackbar made narrow", L"msctls_trackbar32", false, 0, 0, false},
+        {"wide tab control", L"SysTabControl32", true, 0, 0, false},
+    };
+    for (const auto& row : rows) {
+        char narrowClass[64] = {};
+        WideCharToMultiByte(CP_ACP, 0, row.windowClass, -1, narrowClass, sizeof(narrowClass),
+                            nullptr, nullptr);
+        const HWND control = row.wide
+                                 ? CreateWindowExW(row.exStyle, row.windowClass, L"",
+                                                   WS_CHILD | WS_VISIBLE | row.style, 10, 10, 120,
+                                                   40, host(), nullptr, nullptr, nullptr)
+                                 : host_->Add(narrowClass, row.style, row.exStyle, 10, 10, 120, 40);
+        ASSERT_NE(control, nullptr) << row.what;
+        const BOOL unicode = IsWindowUnicode(control);
+        ASSERT_TRUE(Skinning::AddControl(control)) << row.what;
+        EXPECT_EQ(IsWindowUnicode(control), unicode) << row.what << ", skinned";
+        if (row.hasText) {
+            SetWindowTextW(control, text);
+            wchar_t back[32] = {};
+            GetWindowTextW(control, back, 32);
+            EXPECT_STREQ(back, text) << row.what;
+        }
+        EXPECT_TRUE(Skinning::RemoveControl(control)) << row.what;
+        EXPECT_EQ(IsWindowUnicode(control), unicode) << row.what << ", unskinned";
+        DestroyWindow(control);
+    }
+}
+
+// The hot look goes with the ticks that would take it off again, a stop
+// request is meant for the timer that runs when it is made, and hooking again
+// brings the ticks back for controls still registered.
+TEST_F(ManagerTest, TheHotLookNeverOutlivesTheHoverTimer) {
+    const DWORD self = GetCurrentThreadId();
+    auto unhookFromElsewhere = [self] {
+        std::thread([self] { CSkinManager::GetManager()->UninstallHook(self); }).join();
+    };
+    const struct {
+        const char* what;
+        bool hotFirst;
+        void (*act)(void*);
+        bool hotAfter, ticking;
+    } rows[] = {
+        {"unhooked here while hot", true,
+         [](void*) { CSkinManager::GetManager()->UninstallHook(static_cast<DWORD>(-1)); }, false,
+         false},
+        {"unhooked elsewhere while hot, then a tick", true,
+         [](void* f) {
+             (*static_cast<decltype(unhookFromElsewhere)*>(f))();
+             CSkinManager::GetManager()->TrackMouse();
+         },
+         false, false},
+        {"unhooked and hooked again", false,
+         [](void*) {
+             CSkinManager::GetManager()->UninstallHook(static_cast<DWORD>(-1));
+             CSkinManager::GetManager()->InstallHook(static_cast<DWORD>(-1), TRUE);
+         },
+         false, true},
+    };
+    for (const auto& row : rows) {
+        manager_.InstallHook(static_cast<DWORD>(-1), TRUE);
+        const HWND list = host_->Add("ListBox", 0, WS_EX_CLIENTEDGE, 10, 10, 80, 80);
+        ASSERT_TRUE(Skinning::AddControl(list)) << row.what;
+        if (row.hotFirst) HoverOver(list);
+        row.act(&unhookFromElsewhere);
+        EXPECT_EQ(Skinning::HotWindow() == list, row.hotAfter) << row.what;
+        EXPECT_EQ((SkinOf(list)->GetState() & CSkinnedControl::kHot) != 0, row.hotAfter)
+            << row.what;
+        EXPECT_EQ(SkinTesting::TimerId() != 0, row.ticking) << row.what;
+        DestroyWindow(list);
+        HoverAway();
+    }
+    // A stop asked while no timer ran does not stop the next one.
+    manager_.InstallHook(static_cast<DWORD>(-1), TRUE);
+    ASSERT_EQ(SkinTesting::TimerId(), 0u);
+    unhookFromElsewhere();
+    const HWND list = host_->Add("ListBox", 0, WS_EX_CLIENTEDGE, 10, 10, 80, 80);
+    ASSERT_TRUE(Skinning::AddControl(list));
+    manager_.TrackMouse();
+    EXPECT_NE(SkinTesting::TimerId(), 0u) << "a stale stop request killed the new timer";
 }
 
 // Spins lend their hot look to their buddy; a buddy that lends it back while
@@ -419,7 +584,7 @@ TEST_F(ManagerTest, SpinsBuddiedToThemselvesOrToEachOtherPaintOnce) {
                  {first, second, UDS_ALIGNRIGHT},
                  {second, first, UDS_ALIGNLEFT}};
     for (const auto& pair : pairs) {
-        ASSERT_TRUE(manager_.AddControl(pair.spin));
+        ASSERT_TRUE(Skinning::AddControl(pair.spin));
         SendMessageA(pair.spin, UDM_SETBUDDY, reinterpret_cast<WPARAM>(pair.buddy), 0);
         SetWindowLongA(pair.spin, GWL_STYLE, GetWindowLongA(pair.spin, GWL_STYLE) | pair.align);
     }
@@ -427,7 +592,7 @@ TEST_F(ManagerTest, SpinsBuddiedToThemselvesOrToEachOtherPaintOnce) {
         const int which = spin == self ? 0 : spin == first ? 1 : 2;
         ASSERT_NE(SkinOf(spin), nullptr) << which;
         HoverOver(spin);
-        EXPECT_EQ(CSkinManager::HotWindow(), spin) << which;
+        EXPECT_EQ(Skinning::HotWindow(), spin) << which;
         EXPECT_TRUE(SkinOf(spin)->GetState() & CSkinnedControl::kHot) << which;
         HoverAway();
         EXPECT_FALSE(SkinOf(spin)->GetState() & CSkinnedControl::kHot) << which;
@@ -475,7 +640,7 @@ TEST_F(ManagerTest, ForgedCreationNoticesSkinNothingButTheDialogsOwnChildren) {
                      reinterpret_cast<LPARAM>(notice.named));
         EXPECT_EQ(SkinOf(notice.named) != nullptr, notice.skinned) << notice.what;
     }
-    EXPECT_FALSE(manager_.AddControl(foreign.load())) << "another thread's window";
+    EXPECT_FALSE(Skinning::AddControl(foreign.load())) << "another thread's window";
     release = true;
     other.join();
 }
@@ -508,7 +673,7 @@ TEST_F(ManagerTest, AHeaderWithReorderedColumnsRaisesTheItemUnderTheMouseOnce) {
     }
     int order[] = {2, 0, 1};  // shown: item 2 (0-80), item 0 (80-120), item 1 (120-180)
     SendMessageA(header, HDM_SETORDERARRAY, 3, reinterpret_cast<LPARAM>(order));
-    ASSERT_TRUE(manager_.AddControl(header));
+    ASSERT_TRUE(Skinning::AddControl(header));
     auto* skinned = static_cast<CSkinnedHeader*>(SkinOf(header));
     const struct { int x, item; } hovers[] = {{20, 2}, {100, 0}, {150, 1}, {250, -1}};
     for (const auto& h : hovers) {
@@ -554,6 +719,11 @@ struct ScriptedHooks {
         released.push_back(static_cast<int>(reinterpret_cast<UINT_PTR>(hook) - 0x100));
         return TRUE;
     }
+    static inline HHOOK passedOn = nullptr;  // the handle the last message went on with
+    static LRESULT WINAPI Next(HHOOK hook, int, WPARAM, LPARAM) {
+        passedOn = hook;
+        return 0;
+    }
 };
 unsigned ScriptedHooks::failing = 0;
 int ScriptedHooks::sets = 0;
@@ -567,23 +737,24 @@ public:
         ScriptedHooks::failing = failing;
         ScriptedHooks::sets = 0;
         ScriptedHooks::released.clear();
-        real_ = CSkinManager::ReplaceHookCalls({&ScriptedHooks::Set, &ScriptedHooks::Unhook});
+        real_ = SkinTesting::ReplaceHookCalls(
+            {&ScriptedHooks::Set, &ScriptedHooks::Unhook, &ScriptedHooks::Next});
     }
     ~ScriptedScope() {
         CSkinManager::GetManager()->RemoveAll();
-        CSkinManager::ReplaceHookCalls(real_);
+        SkinTesting::ReplaceHookCalls(real_);
     }
     ScriptedScope(const ScriptedScope&) = delete;
     ScriptedScope& operator=(const ScriptedScope&) = delete;
 
 private:
-    CSkinManager::HookCalls real_{};
+    SkinTesting::HookCalls real_{};
 };
 
 TEST(HookCalls, AFailedHookIsRetriedAndEveryHandleIsReleasedExactlyOnce) {
     CSkinManager& manager = *CSkinManager::GetManager();
-    ASSERT_EQ(manager.HookedThreads(), 0u) << "an earlier test left a hook behind";
-    ASSERT_EQ(manager.GlobalHook(), nullptr);
+    ASSERT_EQ(SkinTesting::HookedThreads(), 0u) << "an earlier test left a hook behind";
+    ASSERT_EQ(SkinTesting::GlobalHook(), nullptr);
     enum class End { Uninstall, RemoveAll };
     const struct {
         const char* what;
@@ -614,8 +785,8 @@ TEST(HookCalls, AFailedHookIsRetriedAndEveryHandleIsReleasedExactlyOnce) {
         }
         const HHOOK held = row.held != 0 ? ScriptedHooks::Handle(row.held) : nullptr;
         EXPECT_EQ(ScriptedHooks::sets, row.sets) << row.what;
-        EXPECT_EQ(manager.IsHooked(self), !row.global && held != nullptr) << row.what;
-        EXPECT_EQ(manager.GlobalHook(), row.global ? held : nullptr) << row.what;
+        EXPECT_EQ(SkinTesting::IsHooked(self), !row.global && held != nullptr) << row.what;
+        EXPECT_EQ(SkinTesting::GlobalHook(), row.global ? held : nullptr) << row.what;
         EXPECT_EQ(ScriptedHooks::released, row.releasedBetween) << row.what;
         if (row.end == End::Uninstall) {
             manager.UninstallHook(static_cast<DWORD>(-1));
@@ -623,8 +794,36 @@ TEST(HookCalls, AFailedHookIsRetriedAndEveryHandleIsReleasedExactlyOnce) {
             manager.RemoveAll();
         }
         EXPECT_EQ(ScriptedHooks::released, row.releasedAtEnd) << row.what;
-        EXPECT_FALSE(manager.IsHooked(self)) << row.what;
-        EXPECT_EQ(manager.GlobalHook(), nullptr) << row.what;
+        EXPECT_FALSE(SkinTesting::IsHooked(self)) << row.what;
+        EXPECT_EQ(SkinTesting::GlobalHook(), nullptr) << row.what;
+    }
+}
+
+// Reached through the thread's hook or the system-wide one, the manager passes
+// each message on along the chain it came by.
+TEST(HookCalls, EachMessageGoesOnAlongTheHookItCameThrough) {
+    CSkinManager& manager = *CSkinManager::GetManager();
+    const ScriptedScope scope(0);
+    manager.InstallHook(static_cast<DWORD>(-1), TRUE);           // handle 1
+    manager.InstallGlobalHook(GetModuleHandleA(nullptr), TRUE);  // handle 2
+    CWPSTRUCT message{0, 0, WM_NULL, nullptr};
+    const struct {
+        const char* what;
+        HOOKPROC proc;
+        bool hooked;
+        int handle;  // 0: none
+    } rows[] = {
+        {"thread hook", &Skinning::HookProc, true, 1},
+        {"system-wide hook's forwarder", &CSkinManager::GlobalHookProc, true, 2},
+        {"thread hook, thread not hooked", &Skinning::HookProc, false, 0},
+        {"forwarder, thread not hooked", &CSkinManager::GlobalHookProc, false, 2},
+    };
+    for (const auto& row : rows) {
+        if (!row.hooked) manager.UninstallHook(static_cast<DWORD>(-1));
+        ScriptedHooks::passedOn = reinterpret_cast<HHOOK>(-1);
+        row.proc(HC_ACTION, 0, reinterpret_cast<LPARAM>(&message));
+        EXPECT_EQ(ScriptedHooks::passedOn, row.handle ? ScriptedHooks::Handle(row.handle) : nullptr)
+            << row.what;
     }
 }
 

@@ -14,6 +14,7 @@
 
 #include "skin/drawing.h"
 #include "skin/skin_manager.h"
+#include "skin/skin_testing.h"
 #include "tools/skin-gallery/gallery.h"
 
 namespace skin_test {
@@ -259,7 +260,7 @@ private:
 };
 
 inline CSkinnedControl* SkinOf(HWND window) {
-    return CSkinManager::FindControl(window);
+    return Skinning::FindControl(window);
 }
 
 // The gallery, skinned as the program skins its dialogs, shared by a suite.

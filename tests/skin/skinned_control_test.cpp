@@ -22,7 +22,7 @@ protected:
     HWND ListBox(int height, DWORD exStyle = WS_EX_CLIENTEDGE, DWORD style = 0) {
         const HWND box =
             host_->Add("ListBox", LBS_NOINTEGRALHEIGHT | style, exStyle, 10, 10, 120, height);
-        CSkinManager::GetManager()->AddControl(box);
+        Skinning::AddControl(box);
         return box;
     }
 
@@ -45,7 +45,7 @@ TEST_F(ControlBaseTest, DrawBorderSkipsOnlyAControlThatStaysHighlightedForTheSam
     const HWND elsewhere = host_->Add("Edit", 0, 0, 0, 150, 100, 20);
     auto object = std::make_unique<CountingControl>();
     CountingControl& counting = *object;
-    ASSERT_TRUE(CSkinManager::GetManager()->Register(box, std::move(object)));
+    ASSERT_TRUE(Skinning::Register(box, std::move(object)));
 
     struct Step {
         const char* what;

@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-#include "skin/skin_manager.h"
+#include "skin/skin.h"
 #include "tools/skin-gallery/gallery.h"
 #include "tools/skin-gallery/shots.h"
 

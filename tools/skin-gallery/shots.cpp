@@ -7,7 +7,7 @@
 #include <algorithm>
 #include <vector>
 
-#include "skin/skin_manager.h"
+#include "skin/skin.h"
 #include "support/screen_capture.h"
 #include "tools/skin-gallery/gallery.h"
 #include "tools/skin-gallery/gallery_ids.h"
