@@ -90,21 +90,31 @@ TEST(Attribution, RetestsClassifyAFaultInKOfNRepeats) {
     const struct {
         unsigned repeats;
         std::vector<unsigned> failing;  // which repeats the fault is injected into
+        unsigned runs;                  // repeats that can run before the sweep is stopped
         const char* verdict;
     } cases[] = {
-        {3, {0, 1, 2}, "reproducible (3 of 3)"}, {3, {1}, "reproducible (1 of 3)"},
-        {5, {0, 4}, "reproducible (2 of 5)"},    {3, {}, "intermittent (0 of 3)"},
-        {1, {}, "intermittent (0 of 1)"},
+        {3, {0, 1, 2}, 3, "reproducible (3 of 3)"},
+        {3, {1}, 3, "reproducible (1 of 3)"},
+        {5, {0, 4}, 5, "reproducible (2 of 5)"},
+        {3, {}, 3, "intermittent (0 of 3)"},
+        {1, {}, 1, "intermittent (0 of 1)"},
+        // A repeat that could not run is no pass.
+        {3, {}, 0, "not run"},
+        {3, {}, 1, "intermittent (0 of 1; 2 not run)"},
+        {3, {0}, 1, "reproducible (1 of 1; 2 not run)"},
     };
     for (const auto& c : cases) {
         unsigned ran = 0;
-        const RetestVerdict verdict = Retest(c.repeats, [&](unsigned repeat) {
-            ++ran;
-            for (unsigned f : c.failing)
-                if (f == repeat) return true;
-            return false;
-        });
-        EXPECT_EQ(ran, c.repeats);
+        const RetestVerdict verdict =
+            Retest(c.repeats, [&](unsigned repeat) -> std::optional<bool> {
+                if (repeat >= c.runs) return std::nullopt;
+                ++ran;
+                for (unsigned f : c.failing)
+                    if (f == repeat) return true;
+                return false;
+            });
+        EXPECT_EQ(ran, c.runs);
+        EXPECT_EQ(verdict.ran, c.runs);
         EXPECT_EQ(verdict.Text(), c.verdict);
         EXPECT_EQ(verdict.Reproducible(), !c.failing.empty());
     }

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <sstream>
+#include <thread>
 
 #include "tests/tools/ocp_checks.h"
 #include "tools/stress/platform.h"
@@ -151,6 +152,156 @@ TEST(SweepRun, ChargesFaultsAndRetestsThem) {
         const nlohmann::ordered_json report = SweepReport(setup, options, r);
         EXPECT_EQ(report["sweep"]["steps"].size(), setup.processors.size() * 2);
         EXPECT_EQ(report["sweep"]["errors"].size(), r.errors.size());
+    }
+}
+
+constexpr CycleFault kBothPasses{FlipLowestBit, true};  // deterministic: the passes agree
+
+// Everything that fails an ordinary run fails a sweep, with a row and a line
+// that name the processor.
+TEST(SweepRun, NoFailingProcessorPasses) {
+    constexpr int kMine = -1;  // the last usable processor
+    const struct {
+        const char* name;
+        std::vector<Regime> regimes;
+        std::vector<SweepFault> faults;
+        bool expectWrongDigest, hang, stopOnError;
+        unsigned retests;
+        int status;
+        Regime row;           // the row of the last processor to check
+        const char* verdict;  // that row's result
+        const char* line;     // in the printed sweep
+        std::vector<const char*> retestTexts;
+        bool allSteps;  // every planned step ran
+    } cases[] = {
+        {"expected digest",
+         {Regime::Heavy},
+         {},
+         true,
+         false,
+         false,
+         0,
+         kExitErrors,
+         Regime::Heavy,
+         "FAIL",
+         ": expected digest 0x0000000000001234, computed 0x",
+         {},
+         true},
+        {"all-core disagreement",
+         {Regime::AllCore},
+         {{kMine, Regime::AllCore, 0, 1, kBothPasses}},
+         false,
+         false,
+         false,
+         0,
+         kExitErrors,
+         Regime::AllCore,
+         "FAIL",
+         "disagree; no majority",
+         {},
+         true},
+        {"light regime deterministic fault",
+         {Regime::Light},
+         {{kMine, Regime::Light, 0, 1, kBothPasses}},
+         false,
+         false,
+         false,
+         0,
+         kExitErrors,
+         Regime::Light,
+         "FAIL",
+         "cross-processor check:",
+         {},
+         true},
+        {"stalled worker",
+         {Regime::Light, Regime::Heavy},
+         {},
+         false,
+         true,
+         false,
+         2,
+         kExitErrors,
+         Regime::Light,
+         "STALLED",
+         "finished no cycle within 300 ms",
+         {"not run"},
+         false},
+        {"stop on error",
+         {Regime::Light, Regime::Heavy},
+         {{kMine, Regime::Light, 0, 2, kOnePass}},
+         false,
+         false,
+         true,
+         2,
+         kExitErrors,
+         Regime::Light,
+         "FAIL",
+         "cycle 2",
+         {"not run"},
+         false},
+        {"all-core retested all-core too",
+         {Regime::AllCore},
+         {{kMine, Regime::AllCore, 0, 2, kOnePass}, {kMine, Regime::AllCore, 1, 2, kOnePass}},
+         false,
+         false,
+         false,
+         1,
+         kExitErrors,
+         Regime::AllCore,
+         "FAIL",
+         "cycle 2",
+         {"intermittent (0 of 1)", "reproducible (1 of 1)"},
+         true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        RunSetup setup = Machine();
+        if (setup.processors.size() < 2) GTEST_SKIP() << "needs two logical processors";
+        const int mine = setup.processors.back();
+        setup.options.stopOnError = c.stopOnError;
+        if (c.expectWrongDigest)
+            setup.options.expectDigests = {
+                {RoutineName(*RegimeLoad(setup, Regime::Heavy)), 0x1234}};
+        SweepOptions options;
+        options.sweep = true;
+        options.regimes = c.regimes;
+        options.retests = c.retests;
+        SweepSeams seams;
+        seams.slotSeconds = 0.25;
+        seams.temperatures = Warm;
+        for (SweepFault f : c.faults) {
+            f.processor = mine;
+            seams.faults.push_back(f);
+        }
+        // The hung worker waits for the test's end, long after the stall limit.
+        const auto release = std::make_shared<std::atomic<bool>>(false);
+        if (c.hang) {
+            seams.stallAfter = std::chrono::milliseconds(300);
+            seams.beforeCycle = [release, mine](int p, Regime regime, unsigned, std::uint64_t n) {
+                while (p == mine && regime == Regime::Light && n == 2 && !release->load())
+                    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            };
+        }
+        std::ostringstream out;
+        const std::atomic<bool> interrupt{false};
+        const SweepResult r = RunSweep(setup, options, out, interrupt, seams);
+        release->store(true);
+
+        EXPECT_EQ(r.status, c.status);
+        EXPECT_EQ(r.stalled, c.hang);
+        const SweepCell* cell = r.tally.Find(mine, c.row);
+        ASSERT_NE(cell, nullptr);
+        EXPECT_STREQ(cell->Verdict(), c.verdict);
+        EXPECT_EQ(r.stepsRun == r.stepsPlanned, c.allSteps);
+        std::ostringstream table;
+        PrintSweep(table, r);
+        EXPECT_NE(table.str().find(c.line), std::string::npos) << table.str();
+        EXPECT_NE(table.str().find(std::string(" ") + c.verdict + "\n"), std::string::npos);
+        std::vector<std::string> retests;
+        for (const RetestOutcome& t : r.retests) retests.push_back(t.verdict.Text());
+        EXPECT_EQ(retests, std::vector<std::string>(c.retestTexts.begin(), c.retestTexts.end()));
+        const nlohmann::ordered_json report = SweepReport(setup, options, r);
+        EXPECT_EQ(report["result"], "FAIL");
     }
 }
 

@@ -35,7 +35,7 @@ const SweepCell* SweepTally::Find(int processor, Regime regime) const {
 std::vector<SweepTally::Key> SweepTally::Failures() const {
     std::vector<Key> failures;
     for (const auto& [key, cell] : cells_)
-        if (cell.errorCycles > 0) failures.push_back(key);
+        if (cell.Failed() && !cell.machineStopped) failures.push_back(key);
     return failures;
 }
 
@@ -47,7 +47,21 @@ std::optional<ClockSummary> SummariseClocks(std::vector<double> samplesHz) {
     return ClockSummary{samplesHz.front(), median};
 }
 
+const char* SweepCell::Verdict() const {
+    if (machineStopped) return "MACHINE-STOPPED";
+    if (stalled) return "STALLED";
+    return errorCycles > 0 || failedChecks > 0 ? "FAIL" : "PASS";
+}
+
+const char* RetestVerdict::Word() const {
+    if (Reproducible()) return "reproducible";
+    return ran == 0 ? "not-run" : "intermittent";
+}
+
 std::string RetestVerdict::Text() const {
-    return std::string(Reproducible() ? "reproducible" : "intermittent") + " (" +
-           std::to_string(failed) + " of " + std::to_string(repeats) + ")";
+    if (!Reproducible() && ran == 0) return "not run";
+    std::string text =
+        std::string(Word()) + " (" + std::to_string(failed) + " of " + std::to_string(ran);
+    if (ran < repeats) text += "; " + std::to_string(repeats - ran) + " not run";
+    return text + ")";
 }

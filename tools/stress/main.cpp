@@ -110,6 +110,9 @@ int Sweep(const RunSetup& setup, const SweepOptions& sweep, std::ofstream& json,
     const bool written = Finish(json, setup.options.jsonPath, "report").empty() &&
                          Finish(ocp, setup.options.ocpPath, "OCP stream").empty();
     if (!written && result.status == kExitClean) return kExitCouldNotRun;
+    std::cout.flush();
+    // A hung worker may still be running: leave without waiting for it.
+    if (result.stalled) std::_Exit(result.status);
     return result.status;
 }
 

@@ -106,7 +106,10 @@ std::string WorkerAndProcessor(const RunResult& r, std::size_t worker) {
 }  // namespace
 
 std::string ErrorText(const RunResult& r, std::size_t worker, const ErrorRecord& e) {
-    const WorkerState& w = *r.workers[worker];
+    return ErrorText(worker, *r.workers[worker], e);
+}
+
+std::string ErrorText(std::size_t worker, const WorkerState& w, const ErrorRecord& e) {
     std::ostringstream text;
     text << "Error: worker " << worker + 1 << " (" << WorkerLabel(w) << ", cpu "
          << Processor(e.processor) << ") cycle " << e.cycle << ", " << ErrorKindName(e.kind)

@@ -29,6 +29,8 @@ void PrintLoads(std::ostream& out, const LoadRegistry& registry, unsigned machin
 
 // "Error: worker 4 (MatrixWorker, cpu 1) cycle 3, cross-core: array C element 7: ..."
 std::string ErrorText(const RunResult& result, std::size_t worker, const ErrorRecord& error);
+// The same from the worker's own state, as its own thread may write it mid-run.
+std::string ErrorText(std::size_t worker, const WorkerState& w, const ErrorRecord& error);
 // "Reference MatrixWorker: digest 0x..., 2 of 2 worker(s) agree", or the disagreement,
 // and the expected digest's verdict on a line of its own.
 std::string CheckText(const RunResult& result, const RoutineCheck& check);

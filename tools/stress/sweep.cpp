@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <memory>
 #include <mutex>
+#include <set>
 #include <sstream>
 #include <thread>
 
@@ -80,6 +81,42 @@ void WaitForBurst(const StepWatch& step) {
     }
 }
 
+// What one step found: the processors it blames, and whether a worker hung.
+struct StepFindings {
+    std::set<int> failed;
+    bool stalled = false;
+};
+
+// "0 and 1", "0, 2 and 3": processors as a sentence lists them.
+std::string Listed(const std::vector<int>& processors) {
+    std::string text;
+    for (std::size_t i = 0; i < processors.size(); ++i) {
+        if (i) text += i + 1 == processors.size() ? " and " : ", ";
+        text += std::to_string(processors[i]);
+    }
+    return text;
+}
+
+// "processors 0 and 1 disagree; no majority", or with larger sides
+// "processors 0, 2 | 1, 3 disagree; no majority".
+std::string NoMajority(const std::vector<std::vector<int>>& sides) {
+    bool single = true;
+    for (const auto& side : sides) single = single && side.size() == 1;
+    std::string text = "processors ";
+    if (single) {
+        std::vector<int> all;
+        for (const auto& side : sides) all.push_back(side.front());
+        text += Listed(all);
+    } else {
+        for (std::size_t i = 0; i < sides.size(); ++i) {
+            if (i) text += " | ";
+            for (std::size_t k = 0; k < sides[i].size(); ++k)
+                text += (k ? ", " : "") + std::to_string(sides[i][k]);
+        }
+    }
+    return text + " disagree; no majority";
+}
+
 struct StepOutcome {
     RunResult run;
     std::shared_ptr<StepWatch> watch;
@@ -102,7 +139,14 @@ public:
 
 private:
     StepOutcome RunStep(const SweepStep& step, unsigned retest);
-    void Account(const SweepStep& step, unsigned retest, const StepOutcome& outcome);
+    StepFindings Account(const SweepStep& step, unsigned retest, const StepOutcome& outcome);
+    void AccountChecks(const SweepStep& step, unsigned retest, const StepOutcome& outcome,
+                       StepFindings& findings);
+    void CheckFailure(Regime regime, unsigned retest, const std::vector<int>& processors,
+                      const std::string& load, const char* kind, const std::string& text);
+    void CompareAcrossProcessors();
+    void CheckExpectedDigestsRan();
+    RetestVerdict RetestFailure(int processor, const SweepStep& step, Regime charged, bool& tooHot);
     void Progress(const SweepStep& step, unsigned retest, const StepOutcome& outcome);
     void NoteTemperature(const SweepStep& step, unsigned retest, const std::vector<int>& processors,
                          StepWatch& watch);
@@ -115,6 +159,12 @@ private:
     TemperatureMonitor monitor_;
     Clock::time_point nextTemperature_;  // read about once a second, across steps
     SweepResult result_;
+    std::set<std::string> computed_;  // loads some step computed a first cycle of
+
+    std::string LoadOf(Regime regime) const {
+        const auto it = result_.loads.find(regime);
+        return it == result_.loads.end() ? "none" : it->second;
+    }
 };
 
 StepOutcome Sweeper::RunStep(const SweepStep& step, unsigned retest) {
@@ -123,7 +173,7 @@ StepOutcome Sweeper::RunStep(const SweepStep& step, unsigned retest) {
         step.processor == kAllProcessors ? setup_.processors : std::vector<int>{step.processor};
     RunSetup setup = setup_;
     setup.options.seconds = 0;  // the slot ends the step, to the millisecond
-    setup.options.stopOnError = false;
+    setup.options.stopOnError = setup_.options.stopOnError && retest == 0;
     setup.workers.clear();
     const RegisteredLoad* load = RegimeLoad(setup_, step.regime);
     if (!load) return outcome;
@@ -147,7 +197,11 @@ StepOutcome Sweeper::RunStep(const SweepStep& step, unsigned retest) {
             if (outcome.processors[i] == f.processor) seams.faults.push_back({i, f.cycle, f.fault});
     }
     const std::vector<int> pins = outcome.processors;
-    seams.beforeCycle = [watch, pins](std::size_t i, std::uint64_t cycle) {
+    seams.stallAfter = seams_.stallAfter;
+    const auto hook = seams_.beforeCycle;
+    const Regime regime = step.regime;
+    seams.beforeCycle = [watch, pins, hook, regime, retest](std::size_t i, std::uint64_t cycle) {
+        if (hook) hook(pins[i], regime, retest, cycle);
         if (watch->bursts) WaitForBurst(*watch);
         WorkerWatch& w = *watch->workers[i];
         w.sampler.Poll(Clock::now());
@@ -189,21 +243,39 @@ void Sweeper::NoteTemperature(const SweepStep& step, unsigned retest,
     for (int processor : processors) result_.tally.AddTemperature(step.regime, processor, *c);
 }
 
-void Sweeper::Account(const SweepStep& step, unsigned retest, const StepOutcome& outcome) {
+StepFindings Sweeper::Account(const SweepStep& step, unsigned retest, const StepOutcome& outcome) {
+    StepFindings findings;
     const RunResult& run = outcome.run;
     for (std::size_t i = 0; i < run.workers.size(); ++i) {
         const WorkerState& state = *run.workers[i];
+        const int pin = outcome.processors[i];
+        if (state.stalled) {
+            findings.stalled = true;
+            findings.failed.insert(pin);
+            if (retest == 0) result_.tally.At(pin, step.regime).stalled = true;
+            SweepError error;
+            error.processor = pin;
+            error.load = RoutineName(*state.load);
+            error.regime = step.regime;
+            error.retest = retest;
+            error.cycle = state.cycles + 1;
+            error.kind = "stalled";
+            error.text = "Stalled: worker " + std::to_string(i + 1) + " (" + WorkerLabel(state) +
+                         ", cpu " + std::to_string(pin) + ") finished no cycle within " +
+                         std::to_string(seams_.stallAfter.count()) + " ms";
+            result_.errors.push_back(std::move(error));
+        }
         if (!state.finished) continue;  // a stalled worker's notes are still being written
+        if (state.errorCycles > 0) findings.failed.insert(pin);
         const WorkerWatch& w = *outcome.watch->workers[i];
         if (retest == 0) {
             for (const CycleNote& note : w.notes)
                 result_.tally.AddCycle(step.regime, note.place, note.failed);
-            for (double hz : w.sampler.SamplesHz())
-                result_.tally.AddClock(step.regime, outcome.processors[i], hz);
+            for (double hz : w.sampler.SamplesHz()) result_.tally.AddClock(step.regime, pin, hz);
         }
         for (const ErrorRecord& e : state.errors) {
             SweepError error;
-            error.processor = outcome.processors[i];
+            error.processor = pin;
             error.load = RoutineName(*state.load);
             error.regime = step.regime;
             error.retest = retest;
@@ -224,7 +296,116 @@ void Sweeper::Account(const SweepStep& step, unsigned retest, const StepOutcome&
         }
         // The first cycle's cross-core verdict can come after the cycle's end.
         if (retest == 0 && state.errorCycles > w.errorCyclesSeen)
-            result_.tally.AddCycle(step.regime, {outcome.processors[i], -1, -1}, true);
+            result_.tally.AddCycle(step.regime, {pin, -1, -1}, true);
+    }
+    AccountChecks(step, retest, outcome, findings);
+    return findings;
+}
+
+// The step's run-level checks, as an ordinary run makes them: a disagreement
+// without a majority, an expected digest missed, a known answer missed.
+void Sweeper::AccountChecks(const SweepStep& step, unsigned retest, const StepOutcome& outcome,
+                            StepFindings& findings) {
+    for (const RoutineCheck& c : outcome.run.checks) {
+        if (c.workers.empty()) continue;  // an expected digest of a load this step did not run
+        std::vector<int> processors;
+        for (std::size_t worker : c.workers) processors.push_back(outcome.processors[worker]);
+        const std::string load = RoutineName(*c.load);
+        const bool computed = c.outcome && c.outcome->ballots > 0;
+        if (computed) computed_.insert(load);
+        if (retest == 0 && computed && c.outcome->majority && processors.size() == 1)
+            result_.digests[step.regime][processors.front()] = c.outcome->digest;
+        std::string text;
+        const char* kind = nullptr;
+        if (c.Disagreement()) {
+            std::vector<std::vector<int>> sides;
+            for (const auto& group : c.outcome->groups) {
+                sides.emplace_back();
+                for (std::size_t worker : group) sides.back().push_back(outcome.processors[worker]);
+            }
+            kind = "disagreement";
+            text = load + ": " + NoMajority(sides);
+        } else if (computed && c.DigestDiffers()) {
+            kind = "digest";
+            text = load + ": expected digest " + Hex64(*c.expectedDigest) + ", computed " +
+                   (c.outcome->majority ? Hex64(c.outcome->digest) : std::string("no majority"));
+        } else if (c.KnownDiffers()) {
+            kind = "known-answer";
+            text = load + ": computed " + Hex64(c.outcome->digest) + ", the known answer is " +
+                   Hex64(c.knownDigest);
+        }
+        if (!kind) continue;
+        CheckFailure(step.regime, retest, processors, load, kind, text);
+        findings.failed.insert(processors.begin(), processors.end());
+    }
+}
+
+void Sweeper::CheckFailure(Regime regime, unsigned retest, const std::vector<int>& processors,
+                           const std::string& load, const char* kind, const std::string& text) {
+    SweepError error;
+    if (processors.size() == 1) {
+        error.processor = processors.front();
+        if (const ProcessorPlace* place = result_.topology.Find(error.processor))
+            error.apicId = place->apicId;
+    } else {
+        error.processors = processors;
+    }
+    error.load = load;
+    error.regime = regime;
+    error.retest = retest;
+    error.kind = kind;
+    error.text = text;
+    result_.errors.push_back(std::move(error));
+    if (retest == 0)
+        for (int p : processors) ++result_.tally.At(p, regime).failedChecks;
+}
+
+// Every processor runs the same load on the same data in each regime, so their
+// first cycles must agree: a processor wrong the same way in both passes shows
+// here even where the load knows no answer (the light regime).
+void Sweeper::CompareAcrossProcessors() {
+    for (const auto& [regime, byProcessor] : result_.digests) {
+        std::map<std::uint64_t, std::vector<int>> byDigest;
+        for (const auto& [processor, digest] : byProcessor) byDigest[digest].push_back(processor);
+        if (byDigest.size() < 2) continue;
+        std::vector<std::pair<std::uint64_t, std::vector<int>>> sides(byDigest.begin(),
+                                                                      byDigest.end());
+        std::stable_sort(sides.begin(), sides.end(), [](const auto& a, const auto& b) {
+            return a.second.size() > b.second.size();
+        });
+        const std::string load = LoadOf(regime);
+        if (sides.front().second.size() * 2 > byProcessor.size()) {
+            for (std::size_t i = 1; i < sides.size(); ++i) {
+                for (int p : sides[i].second) {
+                    CheckFailure(regime, 0, {p}, load, "cross-processor",
+                                 load + ": cpu " + std::to_string(p) + " computed " +
+                                     Hex64(sides[i].first) + ", processors " +
+                                     Listed(sides.front().second) + " agree on " +
+                                     Hex64(sides.front().first));
+                }
+            }
+        } else {
+            std::vector<std::vector<int>> groups;
+            std::vector<int> all;
+            for (const auto& side : sides) {
+                groups.push_back(side.second);
+                all.insert(all.end(), side.second.begin(), side.second.end());
+            }
+            CheckFailure(regime, 0, all, load, "cross-processor", load + ": " + NoMajority(groups));
+        }
+    }
+}
+
+// An expected digest that no step computed fails the sweep, as it fails a run.
+void Sweeper::CheckExpectedDigestsRan() {
+    for (const auto& [routine, digest] : setup_.options.expectDigests) {
+        if (computed_.count(routine)) continue;
+        SweepError error;
+        error.load = routine;
+        error.kind = "digest";
+        error.text = routine + ": expected digest " + Hex64(digest) +
+                     ", but no step of the sweep computed one";
+        result_.errors.push_back(std::move(error));
     }
 }
 
@@ -242,6 +423,24 @@ void Sweeper::Progress(const SweepStep& step, unsigned retest, const StepOutcome
     out_ << ": " << cycles << " cycles, " << errors << " errors, " << monitor_.Latest().Text()
          << "\n"
          << std::flush;
+}
+
+// Repeats of one failure; a repeat that cannot run (interrupted, too hot, a
+// hung worker, --stop-on-error) is not run, never a pass.
+RetestVerdict Sweeper::RetestFailure(int processor, const SweepStep& step, Regime charged,
+                                     bool& tooHot) {
+    return Retest(options_.retests, [&](unsigned repeat) -> std::optional<bool> {
+        if (interrupt_.load() || tooHot || result_.stalled || setup_.options.stopOnError)
+            return std::nullopt;
+        const StepOutcome outcome = RunStep(step, repeat + 1);
+        const SweepStep accounted{step.processor, charged, 0};
+        const StepFindings findings = Account(accounted, repeat + 1, outcome);
+        Progress(step, repeat + 1, outcome);
+        tooHot = outcome.tooHot;
+        result_.stalled = result_.stalled || findings.stalled;
+        if (outcome.run.interrupted && findings.failed.empty()) return std::nullopt;
+        return findings.failed.count(processor) > 0;
+    });
 }
 
 SweepResult Sweeper::Run() {
@@ -262,47 +461,50 @@ SweepResult Sweeper::Run() {
     const std::vector<SweepStep> plan =
         PlanSweep(setup_.processors, options_.regimes, options_.seconds);
     result_.stepsPlanned = static_cast<unsigned>(plan.size());
-    bool anyStarted = false, stalled = false, tooHot = false;
+    bool anyStarted = false, tooHot = false, stopped = false;
     for (const SweepStep& step : plan) {
-        if (interrupt_.load() || tooHot) break;
+        if (interrupt_.load() || tooHot || stopped) break;
         const StepOutcome outcome = RunStep(step, 0);
         ++result_.stepsRun;
-        Account(step, 0, outcome);
+        const StepFindings findings = Account(step, 0, outcome);
         Progress(step, 0, outcome);
         for (const auto& w : outcome.run.workers) anyStarted = anyStarted || w->started;
-        stalled = stalled || outcome.run.anyStalled();
         tooHot = outcome.tooHot;
         result_.interrupted = outcome.run.interrupted || interrupt_.load();
+        // A hung worker still holds its processor: nothing measured after it means much.
+        result_.stalled = findings.stalled;
+        stopped = findings.stalled || (setup_.options.stopOnError && !findings.failed.empty());
     }
-    // Each failure again, alone, as long as its slot; an all-core failure as
-    // its processor's heavy load.
-    const std::vector<SweepTally::Key> failures = result_.tally.Failures();
-    for (const SweepTally::Key& failure : failures) {
+    CompareAcrossProcessors();
+    if (!stopped && !result_.interrupted && !tooHot) CheckExpectedDigestsRan();
+    // Each failure again as long as its slot: alone, and an all-core failure
+    // also all-core again, since some faults need every core's heat and current.
+    for (const SweepTally::Key& failure : result_.tally.Failures()) {
+        if (options_.retests == 0) break;
         const int processor = failure.first;
         const Regime regime = failure.second;
-        if (options_.retests == 0 || result_.interrupted || tooHot) break;
-        const SweepStep alone{processor, regime == Regime::AllCore ? Regime::Heavy : regime, 0};
-        RetestOutcome retest{processor, regime, result_.loads[alone.regime], {}};
-        retest.verdict = Retest(options_.retests, [&](unsigned repeat) {
-            if (interrupt_.load() || tooHot) return false;
-            const StepOutcome outcome = RunStep(alone, repeat + 1);
-            Account(regime == Regime::AllCore ? SweepStep{processor, Regime::AllCore, 0} : alone,
-                    repeat + 1, outcome);
-            Progress(alone, repeat + 1, outcome);
-            tooHot = outcome.tooHot;
-            stalled = stalled || outcome.run.anyStalled();
-            return outcome.run.totalErrorCycles() > 0;
-        });
+        const bool allCore = regime == Regime::AllCore;
+        const SweepStep alone{processor, allCore ? Regime::Heavy : regime, 0};
+        RetestOutcome retest{processor, regime, LoadOf(alone.regime), false, {}};
+        retest.verdict = RetestFailure(processor, alone, regime, tooHot);
         result_.retests.push_back(retest);
+        if (allCore) {
+            RetestOutcome again{processor, regime, LoadOf(regime), true, {}};
+            again.verdict =
+                RetestFailure(processor, SweepStep{kAllProcessors, regime, 0}, regime, tooHot);
+            result_.retests.push_back(again);
+        }
     }
     result_.highestCelsius = monitor_.Highest();
     result_.endTime = std::chrono::system_clock::now();
-    std::uint64_t errors = 0;
-    for (const auto& [key, cell] : result_.tally.Cells()) errors += cell.errorCycles;
-    for (const auto& [regime, cell] : result_.tally.Migrated()) errors += cell.errorCycles;
+    bool failed = result_.stalled;
+    for (const auto& [key, cell] : result_.tally.Cells()) failed = failed || cell.Failed();
+    for (const auto& [regime, cell] : result_.tally.Migrated())
+        failed = failed || cell.errorCycles > 0;
+    for (const SweepError& e : result_.errors) failed = failed || e.retest == 0;
     if (!anyStarted) {
         result_.status = kExitCouldNotRun;
-    } else if (errors > 0 || stalled) {
+    } else if (failed) {
         result_.status = kExitErrors;
     } else if (result_.interrupted) {
         result_.status = kExitInterrupted;

@@ -46,7 +46,8 @@ constexpr int StatusStoppedHot(int status) {
 
 // An error with where and when it happened.
 struct SweepError {
-    int processor = -1;  // charged to; -1 when the cycle migrated
+    int processor = -1;           // charged to; -1 when the cycle migrated or several are blamed
+    std::vector<int> processors;  // a check that blames several processors at once
     std::optional<std::uint32_t> apicId;
     std::string load;
     Regime regime = Regime::Light;
@@ -54,14 +55,17 @@ struct SweepError {
     std::uint64_t cycle = 0;
     double clockHz = 0;                  // the worker's latest sample; 0: none yet
     std::optional<double> temperatureC;  // the processor's, when readable
-    std::string kind;                    // "pass", "cross-core"
-    std::string text;                    // the runner's error line
+    // "pass", "cross-core", "known-answer" (a cycle); "disagreement", "digest",
+    // "cross-processor" (the step's or the sweep's checks); "stalled"
+    std::string kind;
+    std::string text;  // the runner's error line, or what the check found
 };
 
 struct RetestOutcome {
     int processor = -1;
     Regime regime = Regime::Light;
     std::string load;
+    bool allCore = false;  // run on every processor at once again, else alone
     RetestVerdict verdict;
 };
 
@@ -79,6 +83,10 @@ struct SweepResult {
     std::optional<double> highestCelsius;  // over the whole sweep
     std::chrono::system_clock::time_point startTime, endTime;
     std::map<Regime, std::string> loads;  // the name of each regime's load
+    bool stalled = false;                 // a worker stopped answering: the sweep ended there
+    // The digest each processor's first cycle gave, by regime, to be compared
+    // across processors.
+    std::map<Regime, std::map<int, std::uint64_t>> digests;
 };
 
 // A fault for one cycle of one processor's step: in the sweep (retest 0) or in
@@ -100,6 +108,10 @@ struct SweepSeams {
     // after each cycle.
     std::function<int(int pinned, std::uint64_t cycle, bool after)> processorSeen =
         CurrentProcessorSeen;
+    // On the worker's thread before each cycle (a test hangs a worker here).
+    std::function<void(int processor, Regime regime, unsigned retest, std::uint64_t cycle)>
+        beforeCycle;
+    std::chrono::milliseconds stallAfter{10000};
     static int CurrentProcessorSeen(int pinned, std::uint64_t cycle, bool after);
 };
 

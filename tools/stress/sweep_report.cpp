@@ -58,11 +58,26 @@ std::vector<SweepTally::Key> RowOrder(const SweepResult& r) {
     return rows;
 }
 
+// A cycle's error has a cycle; a check's concerns the step (or the sweep).
+bool IsCheck(const SweepError& e) {
+    return e.kind == "disagreement" || e.kind == "digest" || e.kind == "cross-processor" ||
+           (e.kind == "known-answer" && e.cycle == 0);
+}
+
 std::string ErrorLineOf(const SweepError& e) {
-    std::string line = "  cpu " + Processor(e.processor);
+    std::string line = "  cpu";
+    if (!e.processors.empty()) {
+        line += "s";
+        for (std::size_t i = 0; i < e.processors.size(); ++i)
+            line += (i ? ", " : " ") + std::to_string(e.processors[i]);
+    } else {
+        line += " " + (e.processor == kUnknownProcessor && IsCheck(e) ? std::string("-")
+                                                                      : Processor(e.processor));
+    }
     if (e.apicId) line += " (APIC " + std::to_string(*e.apicId) + ")";
     line += ", " + e.load + ", " + RegimeName(e.regime);
     if (e.retest) line += " retest " + std::to_string(e.retest);
+    if (IsCheck(e)) return line + ", " + e.kind + " check:\n    " + e.text;
     line += ", cycle " + std::to_string(e.cycle) + ", clock " +
             (e.clockHz > 0 ? Ghz(e.clockHz) + " GHz" : "not measured yet") + ", temperature " +
             Celsius(e.temperatureC) + ":\n    " + e.text;
@@ -80,12 +95,15 @@ ordered_json CellJson(const SweepCell& cell) {
             {"clock_min_hz", clocks ? ordered_json(clocks->minimumHz) : ordered_json(nullptr)},
             {"clock_median_hz", clocks ? ordered_json(clocks->medianHz) : ordered_json(nullptr)},
             {"clock_samples", cell.clocksHz.size()},
-            {"highest_temperature_c", Nullable(cell.highestCelsius)}};
+            {"highest_temperature_c", Nullable(cell.highestCelsius)},
+            {"failed_checks", cell.failedChecks},
+            {"result", cell.Verdict()}};
 }
 
 ordered_json ErrorJson(const SweepError& e) {
     return {{"processor",
              e.processor == kUnknownProcessor ? ordered_json(nullptr) : ordered_json(e.processor)},
+            {"processors", e.processors},
             {"apic_id", e.apicId ? ordered_json(*e.apicId) : ordered_json(nullptr)},
             {"load", e.load},
             {"regime", RegimeName(e.regime)},
@@ -131,17 +149,18 @@ void PrintSweep(std::ostream& out, const SweepResult& r) {
         return;
     }
     char line[160];
-    std::snprintf(line, sizeof line, "%-5s %-6s %-9s %-18s %10s %7s  %-19s %s\n", "cpu", "apic",
-                  "regime", "load", "cycles", "errors", "clock min / median", "highest temp");
+    std::snprintf(line, sizeof line, "%-5s %-6s %-9s %-18s %10s %7s  %-19s %-13s %s\n", "cpu",
+                  "apic", "regime", "load", "cycles", "errors", "clock min / median",
+                  "highest temp", "result");
     out << line;
     for (const auto& key : RowOrder(r)) {
         const SweepCell& cell = r.tally.Cells().at(key);
-        std::snprintf(line, sizeof line, "%-5d %-6s %-9s %-18s %10llu %7llu  %-19s %s\n", key.first,
-                      Apic(r, key.first).c_str(), RegimeName(key.second),
+        std::snprintf(line, sizeof line, "%-5d %-6s %-9s %-18s %10llu %7llu  %-19s %-13s %s\n",
+                      key.first, Apic(r, key.first).c_str(), RegimeName(key.second),
                       LoadOf(r, key.second).c_str(), static_cast<unsigned long long>(cell.cycles),
                       static_cast<unsigned long long>(cell.errorCycles),
                       (ClockCell(cell) + (cell.clocksHz.empty() ? "" : " GHz")).c_str(),
-                      Celsius(cell.highestCelsius).c_str());
+                      Celsius(cell.highestCelsius).c_str(), cell.Verdict());
         out << line;
     }
     for (const auto& [regime, cell] : r.tally.Migrated()) {
@@ -151,7 +170,7 @@ void PrintSweep(std::ostream& out, const SweepResult& r) {
     for (const SweepError& e : r.errors) out << ErrorLineOf(e) << "\n";
     for (const RetestOutcome& t : r.retests) {
         out << "Retest cpu " << t.processor << " " << RegimeName(t.regime) << " (" << t.load
-            << " alone): " << t.verdict.Text() << "\n";
+            << (t.allCore ? " on every processor" : " alone") << "): " << t.verdict.Text() << "\n";
     }
     if (!r.stopMessage.empty()) out << r.stopMessage << "\n";
     out << "Result: " << ResultWord(r) << ", " << r.stepsRun << " of " << r.stepsPlanned
@@ -196,13 +215,14 @@ ordered_json SweepReport(const RunSetup& setup, const SweepOptions& options, con
     for (const SweepError& e : r.errors) errors.push_back(ErrorJson(e));
     ordered_json retests = ordered_json::array();
     for (const RetestOutcome& t : r.retests) {
-        retests.push_back(
-            {{"processor", t.processor},
-             {"regime", RegimeName(t.regime)},
-             {"load", t.load},
-             {"repeats", t.verdict.repeats},
-             {"failed", t.verdict.failed},
-             {"verdict", t.verdict.Reproducible() ? "reproducible" : "intermittent"}});
+        retests.push_back({{"processor", t.processor},
+                           {"regime", RegimeName(t.regime)},
+                           {"load", t.load},
+                           {"all_core", t.allCore},
+                           {"repeats", t.verdict.repeats},
+                           {"ran", t.verdict.ran},
+                           {"failed", t.verdict.failed},
+                           {"verdict", t.verdict.Word()}});
     }
     report["status"] = r.status;
     report["result"] = ResultWord(r);
@@ -214,6 +234,7 @@ ordered_json SweepReport(const RunSetup& setup, const SweepOptions& options, con
                        {"steps_run", r.stepsRun},
                        {"highest_temperature_c", Nullable(r.highestCelsius)},
                        {"stop_message", r.stopMessage},
+                       {"stalled", r.stalled},
                        {"processors", processors},
                        {"steps", steps},
                        {"migrated", migrated},
@@ -273,26 +294,32 @@ void WriteSweepOcp(std::ostream& out, const RunSetup& setup, const SweepOptions&
                                  {"unit", "C"}});
         }
         for (const SweepError& e : r.errors) {
-            if (e.processor == key.first && e.regime == key.second && e.retest == 0)
+            const bool mine = e.processor == key.first ||
+                              std::find(e.processors.begin(), e.processors.end(), key.first) !=
+                                  e.processors.end();
+            if (mine && e.regime == key.second && e.retest == 0)
                 step("diagnosis", {{"verdict", e.kind + "-mismatch"},
                                    {"type", "FAIL"},
                                    {"message", ErrorLineOf(e)}});
         }
         for (const RetestOutcome& t : r.retests) {
             if (t.processor == key.first && t.regime == key.second)
-                step("diagnosis",
-                     {{"verdict", std::string("retest-") +
-                                      (t.verdict.Reproducible() ? "reproducible" : "intermittent")},
-                      {"type", "FAIL"},
-                      {"message", t.verdict.Text()}});
+                step("diagnosis", {{"verdict", std::string("retest-") + t.verdict.Word()},
+                                   {"type", "FAIL"},
+                                   {"message", t.verdict.Text()}});
         }
-        if (cell.errorCycles == 0) {
+        if (!cell.Failed()) {
             step("diagnosis",
                  {{"verdict", "no-mismatch"},
                   {"type", "PASS"},
                   {"message", std::to_string(cell.cycles) + " cycles, passes agreed"}});
         }
-        step("testStepEnd", {{"status", "COMPLETE"}});
+        step("testStepEnd", {{"status", cell.stalled ? "ERROR" : "COMPLETE"}});
+    }
+    for (const SweepError& e : r.errors) {
+        if (e.processor == kUnknownProcessor && e.processors.empty() && e.kind == "digest")
+            emit("testRunArtifact",
+                 {{"error", {{"symptom", "digest-not-computed"}, {"message", e.text}}}});
     }
     for (const auto& [regime, cell] : r.tally.Migrated()) {
         if (cell.errorCycles == 0) continue;
