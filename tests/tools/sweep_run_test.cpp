@@ -10,6 +10,7 @@
 
 #include "tests/tools/ocp_checks.h"
 #include "tools/stress/platform.h"
+#include "tools/stress/sweep_journal.h"
 
 namespace {
 
@@ -21,6 +22,19 @@ void FlipLowestBit(double* const* arrays, std::size_t) {
 }
 
 constexpr CycleFault kOnePass{FlipLowestBit, false};
+
+// The journal into memory, each line with whether it was to be synced.
+struct Captured {
+    std::string text;
+    std::vector<bool> synced;
+};
+
+std::shared_ptr<SweepJournal> Capture(const std::shared_ptr<Captured>& into) {
+    return std::make_shared<SweepJournal>([into](const std::string& line, bool sync) {
+        into->text += line;
+        into->synced.push_back(sync);
+    });
+}
 
 RunSetup Machine() {
     RunSetup setup;
@@ -92,7 +106,8 @@ TEST(SweepRun, ChargesFaultsAndRetestsThem) {
         };
         std::ostringstream out;
         const std::atomic<bool> interrupt{false};
-        const SweepResult r = RunSweep(setup, options, out, interrupt, seams);
+        const auto journal = std::make_shared<Captured>();
+        const SweepResult r = RunSweep(setup, options, out, interrupt, seams, Capture(journal));
         SCOPED_TRACE(c.name);
 
         for (int q : setup.processors) {
@@ -141,13 +156,12 @@ TEST(SweepRun, ChargesFaultsAndRetestsThem) {
         EXPECT_EQ(r.stepsRun, r.stepsPlanned);
 
         // The reports: a valid OCP stream that says why it failed, and the JSON.
-        std::stringstream ocp;
-        WriteSweepOcp(ocp, setup, options, r, "quarrion-stress --sweep");
+        std::stringstream ocp(journal->text);
         const std::vector<nlohmann::json> lines = ocp_checks::CheckStream(ocp);
         ASSERT_FALSE(lines.empty());
         EXPECT_EQ(lines.back()["testRunArtifact"]["testRunEnd"]["result"],
                   c.faults.empty() ? "PASS" : "FAIL");
-        const std::string stream = ocp.str();
+        const std::string& stream = journal->text;
         EXPECT_EQ(stream.find("\"FAIL\"") != std::string::npos, !c.faults.empty());
         const nlohmann::ordered_json report = SweepReport(setup, options, r);
         EXPECT_EQ(report["sweep"]["steps"].size(), setup.processors.size() * 2);
@@ -332,7 +346,8 @@ TEST(SweepRun, MaxTempStopsTheSweep) {
         };
         std::ostringstream out;
         const std::atomic<bool> interrupt{false};
-        const SweepResult r = RunSweep(setup, options, out, interrupt, seams);
+        const auto journal = std::make_shared<Captured>();
+        const SweepResult r = RunSweep(setup, options, out, interrupt, seams, Capture(journal));
         SCOPED_TRACE(c.fault ? "with a fault" : "clean");
         EXPECT_EQ(r.status, c.status);
         EXPECT_EQ(r.errors.size(), c.fault ? 1u : 0u);
@@ -343,8 +358,7 @@ TEST(SweepRun, MaxTempStopsTheSweep) {
         std::ostringstream table;
         PrintSweep(table, r);
         EXPECT_NE(table.str().find(c.result), std::string::npos) << table.str();
-        std::stringstream ocp;
-        WriteSweepOcp(ocp, setup, options, r, "quarrion-stress --sweep --max-temp 90");
+        std::stringstream ocp(journal->text);
         const std::vector<nlohmann::json> lines = ocp_checks::CheckStream(ocp);
         ASSERT_FALSE(lines.empty());
         const auto end = lines.back()["testRunArtifact"]["testRunEnd"];

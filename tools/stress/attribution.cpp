@@ -27,6 +27,27 @@ void SweepTally::AddTemperature(Regime regime, int processor, double celsius) {
     if (!highest || celsius > *highest) highest = celsius;
 }
 
+namespace {
+
+void MergeCell(SweepCell& into, const SweepCell& from) {
+    into.cycles += from.cycles;
+    into.errorCycles += from.errorCycles;
+    into.clocksHz.insert(into.clocksHz.end(), from.clocksHz.begin(), from.clocksHz.end());
+    if (from.highestCelsius &&
+        (!into.highestCelsius || *from.highestCelsius > *into.highestCelsius))
+        into.highestCelsius = from.highestCelsius;
+    into.failedChecks += from.failedChecks;
+    into.stalled = into.stalled || from.stalled;
+    into.machineStopped = into.machineStopped || from.machineStopped;
+}
+
+}  // namespace
+
+void SweepTally::Merge(const SweepTally& other) {
+    for (const auto& [key, cell] : other.cells_) MergeCell(cells_[key], cell);
+    for (const auto& [regime, cell] : other.migrated_) MergeCell(migrated_[regime], cell);
+}
+
 const SweepCell* SweepTally::Find(int processor, Regime regime) const {
     const auto it = cells_.find({processor, regime});
     return it == cells_.end() ? nullptr : &it->second;

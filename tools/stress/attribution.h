@@ -53,6 +53,9 @@ public:
     const std::map<Regime, SweepCell>& Migrated() const { return migrated_; }
     const SweepCell* Find(int processor, Regime regime) const;
     SweepCell& At(int processor, Regime regime) { return cells_[{processor, regime}]; }
+    SweepCell& MigratedAt(Regime regime) { return migrated_[regime]; }
+    // Adds another tally's cells to these (one step's to the sweep's).
+    void Merge(const SweepTally& other);
     // Every (processor, regime) that failed and may be run again (not one that
     // stopped the machine), in table order.
     std::vector<Key> Failures() const;

@@ -14,11 +14,13 @@
 #include "engine/complex_math.h"
 #include "tools/stress/platform.h"
 #include "tools/stress/report.h"
+#include "tools/stress/sweep_journal.h"
 
 const char* const kSweepUsage =
     "\n"
     "       quarrion-stress --sweep [--sweep-seconds S] [--regimes LIST] [--retest N]\n"
     "                       [--max-temp C] [--json FILE] [--ocp FILE] [--quiet]\n"
+    "       quarrion-stress --resume FILE [--json FILE] [--quiet]\n"
     "\n"
     "  --sweep            one pinned worker on each logical processor in turn, under each\n"
     "                     regime, then every processor at once; a processor-by-regime table\n"
@@ -26,6 +28,9 @@ const char* const kSweepUsage =
     "  --regimes LIST     among light, heavy, bursts, all-core (default: all four)\n"
     "  --retest N         run each failing processor and load again alone N times\n"
     "  --max-temp C       stop when a processor sensor reaches C degrees Celsius (exit 5)\n"
+    "  --resume FILE      go on with the sweep whose OCP stream is FILE (written as the\n"
+    "                     sweep goes); the step the machine never finished is reported\n"
+    "                     machine-stopped. Without FILE yet, start a sweep writing it\n"
     "\n"
     "exit status 5: stopped by --max-temp with no error found; errors found give 1\n";
 
@@ -55,6 +60,8 @@ struct WorkerWatch {
     int before = kUnknownProcessor;
     std::uint64_t errorCyclesSeen = 0;
     std::vector<CycleNote> notes;
+    std::vector<SweepError> errors;  // as the worker found them, each journaled at once
+    std::size_t recordsSeen = 0;     // of its state's error records
 };
 
 // One step's state, shared with its workers for as long as any of them runs
@@ -66,7 +73,51 @@ struct StepWatch {
     bool bursts = false;
     std::function<int(int, std::uint64_t, bool)> seen;
     std::atomic<double> celsius{std::nan("")};  // the processor's latest; NaN: not available
+    // What an error needs to name its place, copied so that a hung worker that
+    // wakes after the sweep still finds it.
+    std::vector<int> pins;
+    Regime regime = Regime::Light;
+    unsigned retest = 0;
+    std::map<int, std::optional<std::uint32_t>> apicIds;
+    std::shared_ptr<SweepJournal> journal;  // may be null
+    std::string stepId;
 };
+
+// One error record of worker `i` with the place, clock and temperature of its
+// cycle. On the worker's thread while it runs, on the sweep's once it ended.
+SweepError MakeError(const StepWatch& step, std::size_t i, const WorkerState& state,
+                     const ErrorRecord& e) {
+    const WorkerWatch& w = *step.workers[i];
+    SweepError error;
+    error.processor = step.pins[i];
+    error.load = RoutineName(*state.load);
+    error.regime = step.regime;
+    error.retest = step.retest;
+    error.cycle = e.cycle;
+    error.clockHz = w.sampler.LastHz();
+    for (const CycleNote& note : w.notes) {
+        if (note.cycle != e.cycle) continue;
+        error.clockHz = note.clockHz;
+        error.processor = ChargedProcessor(note.place).value_or(kUnknownProcessor);
+    }
+    const auto apic = step.apicIds.find(error.processor);
+    if (apic != step.apicIds.end()) error.apicId = apic->second;
+    const double c = step.celsius.load();
+    if (!std::isnan(c)) error.temperatureC = c;
+    error.kind = ErrorKindName(e.kind);
+    error.text = ErrorText(i, state, e);
+    return error;
+}
+
+// The records the worker added since it was last looked at, into its watch
+// and the journal.
+void TakeNewErrors(StepWatch& step, std::size_t i, const WorkerState& state) {
+    WorkerWatch& w = *step.workers[i];
+    for (; w.recordsSeen < state.errors.size(); ++w.recordsSeen) {
+        w.errors.push_back(MakeError(step, i, state, state.errors[w.recordsSeen]));
+        if (step.journal) step.journal->Error(step.stepId, w.errors.back());
+    }
+}
 
 // The bursts regime's gate, before each cycle: an off phase passes asleep.
 void WaitForBurst(const StepWatch& step) {
@@ -122,44 +173,65 @@ struct StepOutcome {
     std::shared_ptr<StepWatch> watch;
     std::vector<int> processors;  // each worker's pin
     bool tooHot = false;
+    std::string stepId;  // in the journal
+    SweepTally tally;    // the sweep's own steps: this step's cells
+    std::map<int, std::uint64_t> digests;
 };
 
 class Sweeper {
 public:
     Sweeper(const RunSetup& setup, const SweepOptions& options, std::ostream& out,
-            const std::atomic<bool>& interrupt, const SweepSeams& seams)
+            const std::atomic<bool>& interrupt, const SweepSeams& seams,
+            std::shared_ptr<SweepJournal> journal, const JournalContents* resumed)
         : setup_(setup),
           options_(options),
           out_(out),
           interrupt_(interrupt),
           seams_(seams),
-          monitor_(seams.temperatures, options.maxTempCelsius) {}
+          monitor_(seams.temperatures, options.maxTempCelsius),
+          journal_(std::move(journal)),
+          resumed_(resumed),
+          commandLine_(options.commandLine) {
+        if (resumed_) {
+            // The plan is the stream's, whatever this command line says.
+            options_.regimes = resumed_->regimes;
+            options_.seconds = std::max(1u, resumed_->seconds);
+            options_.retests = resumed_->retests;
+        }
+    }
 
     SweepResult Run();
 
 private:
-    StepOutcome RunStep(const SweepStep& step, unsigned retest);
-    StepFindings Account(const SweepStep& step, unsigned retest, const StepOutcome& outcome);
-    void AccountChecks(const SweepStep& step, unsigned retest, const StepOutcome& outcome,
+    StepOutcome RunStep(const SweepStep& step, const JournalKey& key);
+    StepFindings Account(const SweepStep& step, unsigned retest, StepOutcome& outcome);
+    void AccountChecks(const SweepStep& step, unsigned retest, StepOutcome& outcome,
                        StepFindings& findings);
-    void CheckFailure(Regime regime, unsigned retest, const std::vector<int>& processors,
-                      const std::string& load, const char* kind, const std::string& text);
+    void CheckFailure(SweepTally* tally, const std::string& stepId, Regime regime, unsigned retest,
+                      const std::vector<int>& processors, const std::string& load, const char* kind,
+                      const std::string& text);
+    void EndStep(const StepOutcome& outcome, const StepFindings& findings, unsigned retest);
+    void Restore();
+    void EndJournal();
     void CompareAcrossProcessors();
     void CheckExpectedDigestsRan();
-    RetestVerdict RetestFailure(int processor, const SweepStep& step, Regime charged, bool& tooHot);
+    RetestVerdict RetestFailure(int processor, const SweepStep& step, Regime charged, bool allCore,
+                                bool& tooHot);
     void Progress(const SweepStep& step, unsigned retest, const StepOutcome& outcome);
-    void NoteTemperature(const SweepStep& step, unsigned retest, const std::vector<int>& processors,
-                         StepWatch& watch);
+    void NoteTemperature(unsigned retest, StepOutcome& outcome, StepWatch& watch);
 
     const RunSetup& setup_;
-    const SweepOptions& options_;
+    SweepOptions options_;
     std::ostream& out_;
     const std::atomic<bool>& interrupt_;
     const SweepSeams& seams_;
     TemperatureMonitor monitor_;
     Clock::time_point nextTemperature_;  // read about once a second, across steps
     SweepResult result_;
-    std::set<std::string> computed_;  // loads some step computed a first cycle of
+    std::set<std::string> computed_;         // loads some step computed a first cycle of
+    std::shared_ptr<SweepJournal> journal_;  // may be null
+    const JournalContents* resumed_;         // the earlier sessions; may be null
+    std::string commandLine_;
 
     std::string LoadOf(Regime regime) const {
         const auto it = result_.loads.find(regime);
@@ -167,7 +239,8 @@ private:
     }
 };
 
-StepOutcome Sweeper::RunStep(const SweepStep& step, unsigned retest) {
+StepOutcome Sweeper::RunStep(const SweepStep& step, const JournalKey& key) {
+    const unsigned retest = key.retest;
     StepOutcome outcome;
     outcome.processors =
         step.processor == kAllProcessors ? setup_.processors : std::vector<int>{step.processor};
@@ -180,6 +253,9 @@ StepOutcome Sweeper::RunStep(const SweepStep& step, unsigned retest) {
     const Isa isa =
         LoadIsa(*load->descriptor, setup_.machineIsas, setup_.options.isa).value_or(Isa::Base);
     for (int processor : outcome.processors) setup.workers.push_back({load, isa, processor});
+    const std::string name = JournalStepName(key, RoutineName(*load));
+    if (!setup_.options.quiet) out_ << "Step: " << name << "\n" << std::flush;
+    if (journal_) outcome.stepId = journal_->StepStart(key, RoutineName(*load));
 
     auto watch = std::make_shared<StepWatch>();
     for (std::size_t i = 0; i < outcome.processors.size(); ++i)
@@ -187,8 +263,16 @@ StepOutcome Sweeper::RunStep(const SweepStep& step, unsigned retest) {
     watch->slot = result_.slotSeconds;
     watch->bursts = step.regime == Regime::Bursts;
     watch->seen = seams_.processorSeen;
+    watch->pins = outcome.processors;
+    watch->regime = step.regime;
+    watch->retest = retest;
+    for (int p : outcome.processors)
+        if (const ProcessorPlace* place = result_.topology.Find(p))
+            watch->apicIds[p] = place->apicId;
+    watch->journal = journal_;
+    watch->stepId = outcome.stepId;
     // A step shorter than the reading interval still gets the latest reading.
-    NoteTemperature(step, retest, outcome.processors, *watch);
+    NoteTemperature(retest, outcome, *watch);
 
     RunSeams seams;
     for (const SweepFault& f : seams_.faults) {
@@ -204,7 +288,9 @@ StepOutcome Sweeper::RunStep(const SweepStep& step, unsigned retest) {
         if (hook) hook(pins[i], regime, retest, cycle);
         if (watch->bursts) WaitForBurst(*watch);
         WorkerWatch& w = *watch->workers[i];
-        w.sampler.Poll(Clock::now());
+        // Each sample goes on the disk: the last clock before a crash is evidence.
+        if (w.sampler.Poll(Clock::now()) && watch->journal)
+            watch->journal->Sample(watch->stepId, pins[i], w.sampler.LastHz(), std::nullopt);
         w.before = watch->seen(pins[i], cycle, false);
     };
     seams.afterCycle = [watch](std::size_t i, std::uint64_t cycle, const WorkerState& state) {
@@ -217,13 +303,14 @@ StepOutcome Sweeper::RunStep(const SweepStep& step, unsigned retest) {
                            {pinned, w.before, watch->seen(pinned, cycle, true)},
                            failed,
                            w.sampler.LastHz()});
+        if (failed) TakeNewErrors(*watch, i, state);
     };
     seams.until = [&, watch](const RunResult&) {
         const Clock::time_point now = Clock::now();
         if (now >= nextTemperature_) {
             nextTemperature_ = now + std::chrono::seconds(1);
             if (monitor_.Tick()) outcome.tooHot = true;
-            NoteTemperature(step, retest, outcome.processors, *watch);
+            NoteTemperature(retest, outcome, *watch);
         }
         return outcome.tooHot ||
                std::chrono::duration<double>(now - watch->start).count() >= watch->slot;
@@ -235,15 +322,16 @@ StepOutcome Sweeper::RunStep(const SweepStep& step, unsigned retest) {
     return outcome;
 }
 
-void Sweeper::NoteTemperature(const SweepStep& step, unsigned retest,
-                              const std::vector<int>& processors, StepWatch& watch) {
+void Sweeper::NoteTemperature(unsigned retest, StepOutcome& outcome, StepWatch& watch) {
     const auto c = monitor_.Latest().celsius;
     watch.celsius = c ? *c : std::nan("");
+    if (journal_ && !outcome.stepId.empty() && c) journal_->Sample(outcome.stepId, -1, 0, c);
     if (!c || retest != 0) return;
-    for (int processor : processors) result_.tally.AddTemperature(step.regime, processor, *c);
+    for (int processor : outcome.processors)
+        outcome.tally.AddTemperature(watch.regime, processor, *c);
 }
 
-StepFindings Sweeper::Account(const SweepStep& step, unsigned retest, const StepOutcome& outcome) {
+StepFindings Sweeper::Account(const SweepStep& step, unsigned retest, StepOutcome& outcome) {
     StepFindings findings;
     const RunResult& run = outcome.run;
     for (std::size_t i = 0; i < run.workers.size(); ++i) {
@@ -252,7 +340,7 @@ StepFindings Sweeper::Account(const SweepStep& step, unsigned retest, const Step
         if (state.stalled) {
             findings.stalled = true;
             findings.failed.insert(pin);
-            if (retest == 0) result_.tally.At(pin, step.regime).stalled = true;
+            if (retest == 0) outcome.tally.At(pin, step.regime).stalled = true;
             SweepError error;
             error.processor = pin;
             error.load = RoutineName(*state.load);
@@ -263,48 +351,41 @@ StepFindings Sweeper::Account(const SweepStep& step, unsigned retest, const Step
             error.text = "Stalled: worker " + std::to_string(i + 1) + " (" + WorkerLabel(state) +
                          ", cpu " + std::to_string(pin) + ") finished no cycle within " +
                          std::to_string(seams_.stallAfter.count()) + " ms";
+            if (journal_) journal_->Error(outcome.stepId, error);
             result_.errors.push_back(std::move(error));
         }
         if (!state.finished) continue;  // a stalled worker's notes are still being written
         if (state.errorCycles > 0) findings.failed.insert(pin);
+        // Records made after the last cycle (the first cycle's late verdict) are taken now.
+        TakeNewErrors(*outcome.watch, i, state);
         const WorkerWatch& w = *outcome.watch->workers[i];
         if (retest == 0) {
             for (const CycleNote& note : w.notes)
-                result_.tally.AddCycle(step.regime, note.place, note.failed);
-            for (double hz : w.sampler.SamplesHz()) result_.tally.AddClock(step.regime, pin, hz);
+                outcome.tally.AddCycle(step.regime, note.place, note.failed);
+            for (double hz : w.sampler.SamplesHz()) outcome.tally.AddClock(step.regime, pin, hz);
         }
-        for (const ErrorRecord& e : state.errors) {
-            SweepError error;
-            error.processor = pin;
-            error.load = RoutineName(*state.load);
-            error.regime = step.regime;
-            error.retest = retest;
-            error.cycle = e.cycle;
-            error.clockHz = w.sampler.LastHz();
-            for (const CycleNote& note : w.notes) {
-                if (note.cycle != e.cycle) continue;
-                error.clockHz = note.clockHz;
-                error.processor = ChargedProcessor(note.place).value_or(kUnknownProcessor);
-            }
-            if (const ProcessorPlace* place = result_.topology.Find(error.processor))
-                error.apicId = place->apicId;
-            const double c = outcome.watch->celsius.load();
-            if (!std::isnan(c)) error.temperatureC = c;
-            error.kind = ErrorKindName(e.kind);
-            error.text = ErrorText(run, i, e);
-            result_.errors.push_back(std::move(error));
-        }
+        result_.errors.insert(result_.errors.end(), w.errors.begin(), w.errors.end());
         // The first cycle's cross-core verdict can come after the cycle's end.
         if (retest == 0 && state.errorCycles > w.errorCyclesSeen)
-            result_.tally.AddCycle(step.regime, {pin, -1, -1}, true);
+            outcome.tally.AddCycle(step.regime, {pin, -1, -1}, true);
     }
     AccountChecks(step, retest, outcome, findings);
     return findings;
 }
 
+// The step's end in the journal, and its cells into the sweep's.
+void Sweeper::EndStep(const StepOutcome& outcome, const StepFindings& findings, unsigned retest) {
+    const char* status =
+        findings.stalled || outcome.run.interrupted || outcome.tooHot ? "ERROR" : "COMPLETE";
+    if (journal_ && !outcome.stepId.empty())
+        journal_->StepEnd(outcome.stepId, outcome.tally, outcome.digests, !findings.failed.empty(),
+                          status);
+    if (retest == 0) result_.tally.Merge(outcome.tally);
+}
+
 // The step's run-level checks, as an ordinary run makes them: a disagreement
 // without a majority, an expected digest missed, a known answer missed.
-void Sweeper::AccountChecks(const SweepStep& step, unsigned retest, const StepOutcome& outcome,
+void Sweeper::AccountChecks(const SweepStep& step, unsigned retest, StepOutcome& outcome,
                             StepFindings& findings) {
     for (const RoutineCheck& c : outcome.run.checks) {
         if (c.workers.empty()) continue;  // an expected digest of a load this step did not run
@@ -313,8 +394,10 @@ void Sweeper::AccountChecks(const SweepStep& step, unsigned retest, const StepOu
         const std::string load = RoutineName(*c.load);
         const bool computed = c.outcome && c.outcome->ballots > 0;
         if (computed) computed_.insert(load);
-        if (retest == 0 && computed && c.outcome->majority && processors.size() == 1)
+        if (retest == 0 && computed && c.outcome->majority && processors.size() == 1) {
             result_.digests[step.regime][processors.front()] = c.outcome->digest;
+            outcome.digests[processors.front()] = c.outcome->digest;
+        }
         std::string text;
         const char* kind = nullptr;
         if (c.Disagreement()) {
@@ -335,12 +418,14 @@ void Sweeper::AccountChecks(const SweepStep& step, unsigned retest, const StepOu
                    Hex64(c.knownDigest);
         }
         if (!kind) continue;
-        CheckFailure(step.regime, retest, processors, load, kind, text);
+        CheckFailure(&outcome.tally, outcome.stepId, step.regime, retest, processors, load, kind,
+                     text);
         findings.failed.insert(processors.begin(), processors.end());
     }
 }
 
-void Sweeper::CheckFailure(Regime regime, unsigned retest, const std::vector<int>& processors,
+void Sweeper::CheckFailure(SweepTally* tally, const std::string& stepId, Regime regime,
+                           unsigned retest, const std::vector<int>& processors,
                            const std::string& load, const char* kind, const std::string& text) {
     SweepError error;
     if (processors.size() == 1) {
@@ -355,9 +440,11 @@ void Sweeper::CheckFailure(Regime regime, unsigned retest, const std::vector<int
     error.retest = retest;
     error.kind = kind;
     error.text = text;
+    if (journal_ && !stepId.empty()) journal_->Error(stepId, error);
+    if (journal_ && stepId.empty()) journal_->RunError(std::string(kind) + "-mismatch", text);
     result_.errors.push_back(std::move(error));
-    if (retest == 0)
-        for (int p : processors) ++result_.tally.At(p, regime).failedChecks;
+    if (retest == 0 && tally)
+        for (int p : processors) ++tally->At(p, regime).failedChecks;
 }
 
 // Every processor runs the same load on the same data in each regime, so their
@@ -377,7 +464,7 @@ void Sweeper::CompareAcrossProcessors() {
         if (sides.front().second.size() * 2 > byProcessor.size()) {
             for (std::size_t i = 1; i < sides.size(); ++i) {
                 for (int p : sides[i].second) {
-                    CheckFailure(regime, 0, {p}, load, "cross-processor",
+                    CheckFailure(&result_.tally, {}, regime, 0, {p}, load, "cross-processor",
                                  load + ": cpu " + std::to_string(p) + " computed " +
                                      Hex64(sides[i].first) + ", processors " +
                                      Listed(sides.front().second) + " agree on " +
@@ -391,7 +478,8 @@ void Sweeper::CompareAcrossProcessors() {
                 groups.push_back(side.second);
                 all.insert(all.end(), side.second.begin(), side.second.end());
             }
-            CheckFailure(regime, 0, all, load, "cross-processor", load + ": " + NoMajority(groups));
+            CheckFailure(&result_.tally, {}, regime, 0, all, load, "cross-processor",
+                         load + ": " + NoMajority(groups));
         }
     }
 }
@@ -405,6 +493,7 @@ void Sweeper::CheckExpectedDigestsRan() {
         error.kind = "digest";
         error.text = routine + ": expected digest " + Hex64(digest) +
                      ", but no step of the sweep computed one";
+        if (journal_) journal_->RunError("digest-not-computed", error.text);
         result_.errors.push_back(std::move(error));
     }
 }
@@ -426,21 +515,105 @@ void Sweeper::Progress(const SweepStep& step, unsigned retest, const StepOutcome
 }
 
 // Repeats of one failure; a repeat that cannot run (interrupted, too hot, a
-// hung worker, --stop-on-error) is not run, never a pass.
+// hung worker, --stop-on-error) is not run, never a pass. A repeat an earlier
+// session ran counts as it ended there; one the machine never came back from
+// counts as failed and is not run again.
 RetestVerdict Sweeper::RetestFailure(int processor, const SweepStep& step, Regime charged,
-                                     bool& tooHot) {
+                                     bool allCore, bool& tooHot) {
     return Retest(options_.retests, [&](unsigned repeat) -> std::optional<bool> {
+        const JournalKey key{processor, charged, repeat + 1, allCore};
+        if (const JournalStep* done = resumed_ ? resumed_->Find(key) : nullptr) {
+            bool failed = !done->ended;
+            for (const SweepError& e : done->errors) {
+                failed = failed || e.processor == processor ||
+                         std::find(e.processors.begin(), e.processors.end(), processor) !=
+                             e.processors.end();
+            }
+            return failed;
+        }
         if (interrupt_.load() || tooHot || result_.stalled || setup_.options.stopOnError)
             return std::nullopt;
-        const StepOutcome outcome = RunStep(step, repeat + 1);
+        StepOutcome outcome = RunStep(step, key);
         const SweepStep accounted{step.processor, charged, 0};
         const StepFindings findings = Account(accounted, repeat + 1, outcome);
+        EndStep(outcome, findings, repeat + 1);
         Progress(step, repeat + 1, outcome);
         tooHot = outcome.tooHot;
         result_.stalled = result_.stalled || findings.stalled;
         if (outcome.run.interrupted && findings.failed.empty()) return std::nullopt;
         return findings.failed.count(processor) > 0;
     });
+}
+
+// The earlier sessions' steps: their cells, digests and errors, and the step
+// each left open, which the machine never came back from.
+void Sweeper::Restore() {
+    result_.resumedStart = resumed_->start;
+    for (const JournalStep& step : resumed_->steps) {
+        result_.errors.insert(result_.errors.end(), step.errors.begin(), step.errors.end());
+        if (step.key.retest == 0) {
+            ++result_.stepsRun;
+            result_.tally.Merge(step.tally);
+            for (const auto& [processor, digest] : step.digests) {
+                result_.digests[step.key.regime][processor] = digest;
+                computed_.insert(step.load);
+            }
+        }
+        if (step.ended) continue;
+        const std::vector<int> processors = step.key.processor == kAllProcessors || step.key.allCore
+                                                ? setup_.processors
+                                                : std::vector<int>{step.key.processor};
+        SweepError error;
+        if (processors.size() == 1)
+            error.processor = processors.front();
+        else
+            error.processors = processors;
+        error.load = step.load;
+        error.regime = step.key.regime;
+        error.retest = step.key.retest;
+        error.kind = "machine-stopped";
+        error.temperatureC = step.lastCelsius;
+        std::string clocks;
+        for (const auto& [processor, hz] : step.lastClockHz) {
+            char text[48];
+            std::snprintf(text, sizeof text, "%scpu %d %.2f GHz", clocks.empty() ? "" : ", ",
+                          processor, hz / 1e9);
+            clocks += text;
+            if (processor == error.processor) error.clockHz = hz;
+        }
+        char celsius[24] = "not available";
+        if (step.lastCelsius) std::snprintf(celsius, sizeof celsius, "%.1f C", *step.lastCelsius);
+        error.text = "the machine stopped in this step (it began and never ended); last clock " +
+                     (clocks.empty() ? std::string("not measured") : clocks) +
+                     ", last temperature " + celsius;
+        if (step.key.retest == 0)
+            for (int p : processors) result_.tally.At(p, step.key.regime).machineStopped = true;
+        if (journal_) {
+            journal_->Error(step.id, error);
+            journal_->StepEnd(step.id, {}, {}, true, "ERROR");
+        }
+        result_.errors.push_back(std::move(error));
+    }
+}
+
+// What ended the sweep besides its steps, and its end, agreeing with the status.
+void Sweeper::EndJournal() {
+    if (!journal_) return;
+    for (const auto& [regime, cell] : result_.tally.Migrated()) {
+        if (cell.errorCycles == 0) continue;
+        journal_->RunError("migrated-cycle-failed",
+                           std::to_string(cell.errorCycles) + " failing cycle(s) of " +
+                               RegimeName(regime) + " migrated and are charged to no processor");
+    }
+    if (!result_.stopMessage.empty()) journal_->RunError("stopped", result_.stopMessage);
+    if (result_.interrupted)
+        journal_->RunError("interrupted", "interrupted before the sweep ended");
+    const bool cutShort = result_.status == kExitCouldNotRun || result_.interrupted ||
+                          !result_.stopMessage.empty() || result_.stalled;
+    journal_->End(cutShort ? "ERROR" : "COMPLETE", result_.status == kExitClean ? "PASS"
+                                                   : result_.status == kExitErrors
+                                                       ? "FAIL"
+                                                       : "NOT_APPLICABLE");
 }
 
 SweepResult Sweeper::Run() {
@@ -458,15 +631,22 @@ SweepResult Sweeper::Run() {
         result_.status = kExitCouldNotRun;
         return result_;
     }
+    if (resumed_)
+        Restore();
+    else if (journal_)
+        journal_->Begin(setup_, options_, result_.slotSeconds, commandLine_);
     const std::vector<SweepStep> plan =
         PlanSweep(setup_.processors, options_.regimes, options_.seconds);
     result_.stepsPlanned = static_cast<unsigned>(plan.size());
-    bool anyStarted = false, tooHot = false, stopped = false;
+    bool anyStarted = resumed_ && !resumed_->steps.empty(), tooHot = false, stopped = false;
     for (const SweepStep& step : plan) {
         if (interrupt_.load() || tooHot || stopped) break;
-        const StepOutcome outcome = RunStep(step, 0);
+        const JournalKey key{step.processor, step.regime, 0, false};
+        if (resumed_ && resumed_->Find(key)) continue;  // done, or the machine stopped in it
+        StepOutcome outcome = RunStep(step, key);
         ++result_.stepsRun;
         const StepFindings findings = Account(step, 0, outcome);
+        EndStep(outcome, findings, 0);
         Progress(step, 0, outcome);
         for (const auto& w : outcome.run.workers) anyStarted = anyStarted || w->started;
         tooHot = outcome.tooHot;
@@ -486,12 +666,12 @@ SweepResult Sweeper::Run() {
         const bool allCore = regime == Regime::AllCore;
         const SweepStep alone{processor, allCore ? Regime::Heavy : regime, 0};
         RetestOutcome retest{processor, regime, LoadOf(alone.regime), false, {}};
-        retest.verdict = RetestFailure(processor, alone, regime, tooHot);
+        retest.verdict = RetestFailure(processor, alone, regime, false, tooHot);
         result_.retests.push_back(retest);
         if (allCore) {
             RetestOutcome again{processor, regime, LoadOf(regime), true, {}};
-            again.verdict =
-                RetestFailure(processor, SweepStep{kAllProcessors, regime, 0}, regime, tooHot);
+            again.verdict = RetestFailure(processor, SweepStep{kAllProcessors, regime, 0}, regime,
+                                          true, tooHot);
             result_.retests.push_back(again);
         }
     }
@@ -513,6 +693,7 @@ SweepResult Sweeper::Run() {
         result_.stopMessage = monitor_.StopMessage();
         result_.status = StatusStoppedHot(result_.status);
     }
+    EndJournal();
     return result_;
 }
 
@@ -563,6 +744,10 @@ std::variant<SweepOptions, UsageError> ExtractSweepOptions(std::vector<std::stri
             if (arg == "--retest") options.retests = static_cast<unsigned>(*value);
             if (arg == "--max-temp") options.maxTempCelsius = static_cast<double>(*value);
             ++i;
+        } else if (arg == "--resume") {
+            if (!hasValue || args[i + 1].empty()) return UsageError{"--resume needs a file"};
+            options.resumePath = args[++i];
+            options.sweep = true;
         } else if (arg == "--regimes") {
             if (!hasValue) return UsageError{"--regimes needs a list"};
             auto parsed = ParseRegimes(args[++i]);
@@ -580,6 +765,7 @@ std::variant<SweepOptions, UsageError> ExtractSweepOptions(std::vector<std::stri
 }
 
 SweepResult RunSweep(const RunSetup& setup, const SweepOptions& options, std::ostream& out,
-                     const std::atomic<bool>& interrupt, const SweepSeams& seams) {
-    return Sweeper(setup, options, out, interrupt, seams).Run();
+                     const std::atomic<bool>& interrupt, const SweepSeams& seams,
+                     std::shared_ptr<SweepJournal> journal, const JournalContents* resumed) {
+    return Sweeper(setup, options, out, interrupt, seams, std::move(journal), resumed).Run();
 }

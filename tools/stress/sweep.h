@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <memory>
 #include <optional>
 #include <ostream>
 #include <string>
@@ -30,6 +31,8 @@ struct SweepOptions {
     std::vector<Regime> regimes = AllRegimes();
     std::optional<double> maxTempCelsius;  // also guards ordinary runs
     unsigned retests = 0;
+    std::string resumePath;   // --resume FILE: go on from the stream in FILE
+    std::string commandLine;  // as given, for the stream's run start
 };
 
 // Takes the sweep's options (--sweep, --sweep-seconds S, --regimes LIST,
@@ -82,6 +85,7 @@ struct SweepResult {
     std::vector<RetestOutcome> retests;
     std::optional<double> highestCelsius;  // over the whole sweep
     std::chrono::system_clock::time_point startTime, endTime;
+    std::string resumedStart;             // the first session's start, when resumed
     std::map<Regime, std::string> loads;  // the name of each regime's load
     bool stalled = false;                 // a worker stopped answering: the sweep ended there
     // The digest each processor's first cycle gave, by regime, to be compared
@@ -119,8 +123,16 @@ struct SweepSeams {
 // the load --load names first, else the heaviest verified load this machine runs.
 const RegisteredLoad* RegimeLoad(const RunSetup& setup, Regime regime);
 
+class SweepJournal;
+struct JournalContents;
+
+// Runs the sweep, writing `journal` as it goes (none: no stream). With
+// `resumed`, goes on from the stream an earlier session left: its steps count
+// as run, and the one it left open is reported as the machine stopping there.
 SweepResult RunSweep(const RunSetup& setup, const SweepOptions& options, std::ostream& out,
-                     const std::atomic<bool>& interrupt, const SweepSeams& seams = {});
+                     const std::atomic<bool>& interrupt, const SweepSeams& seams = {},
+                     std::shared_ptr<SweepJournal> journal = nullptr,
+                     const JournalContents* resumed = nullptr);
 
 // What the sweep will do, before it starts.
 void PrintSweepBanner(std::ostream& out, const RunSetup& setup, const SweepOptions& options);
@@ -131,6 +143,6 @@ void PrintSweep(std::ostream& out, const SweepResult& result);
 
 nlohmann::ordered_json SweepReport(const RunSetup& setup, const SweepOptions& options,
                                    const SweepResult& result);
-// The sweep as an OCP stream: the run, one step per processor and regime, the end.
-void WriteSweepOcp(std::ostream& out, const RunSetup& setup, const SweepOptions& options,
-                   const SweepResult& result, const std::string& commandLine);
+// "  cpu 1 (APIC 2), fma-add, heavy, cycle 3, clock 3.40 GHz, ...": an error
+// with its place and moment, as the table and the stream give it.
+std::string SweepErrorLine(const SweepError& error);

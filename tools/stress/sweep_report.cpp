@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "tools/stress/ocp.h"
+#include "tools/stress/sweep_journal.h"
 #include "tools/stress/report.h"
 #include "tools/stress/sweep.h"
 
@@ -64,7 +65,7 @@ bool IsCheck(const SweepError& e) {
            (e.kind == "known-answer" && e.cycle == 0);
 }
 
-std::string ErrorLineOf(const SweepError& e) {
+std::string ErrorLine(const SweepError& e) {
     std::string line = "  cpu";
     if (!e.processors.empty()) {
         line += "s";
@@ -78,6 +79,7 @@ std::string ErrorLineOf(const SweepError& e) {
     line += ", " + e.load + ", " + RegimeName(e.regime);
     if (e.retest) line += " retest " + std::to_string(e.retest);
     if (IsCheck(e)) return line + ", " + e.kind + " check:\n    " + e.text;
+    if (e.kind == "machine-stopped") return line + ", machine stopped:\n    " + e.text;
     line += ", cycle " + std::to_string(e.cycle) + ", clock " +
             (e.clockHz > 0 ? Ghz(e.clockHz) + " GHz" : "not measured yet") + ", temperature " +
             Celsius(e.temperatureC) + ":\n    " + e.text;
@@ -100,21 +102,6 @@ ordered_json CellJson(const SweepCell& cell) {
             {"result", cell.Verdict()}};
 }
 
-ordered_json ErrorJson(const SweepError& e) {
-    return {{"processor",
-             e.processor == kUnknownProcessor ? ordered_json(nullptr) : ordered_json(e.processor)},
-            {"processors", e.processors},
-            {"apic_id", e.apicId ? ordered_json(*e.apicId) : ordered_json(nullptr)},
-            {"load", e.load},
-            {"regime", RegimeName(e.regime)},
-            {"retest", e.retest},
-            {"cycle", e.cycle},
-            {"clock_hz", e.clockHz > 0 ? ordered_json(e.clockHz) : ordered_json(nullptr)},
-            {"temperature_c", Nullable(e.temperatureC)},
-            {"kind", e.kind},
-            {"message", e.text}};
-}
-
 const char* ResultWord(const SweepResult& r) {
     switch (r.status) {
         case kExitClean:
@@ -131,6 +118,10 @@ const char* ResultWord(const SweepResult& r) {
 }
 
 }  // namespace
+
+std::string SweepErrorLine(const SweepError& e) {
+    return ErrorLine(e);
+}
 
 void PrintSweepBanner(std::ostream& out, const RunSetup& setup, const SweepOptions& options) {
     out << "quarrion-stress " << kStressVersion << "\n";
@@ -167,7 +158,7 @@ void PrintSweep(std::ostream& out, const SweepResult& r) {
         out << "Charged to no processor (migrated during the cycle), " << RegimeName(regime) << ": "
             << cell.cycles << " cycles, " << cell.errorCycles << " errors\n";
     }
-    for (const SweepError& e : r.errors) out << ErrorLineOf(e) << "\n";
+    for (const SweepError& e : r.errors) out << ErrorLine(e) << "\n";
     for (const RetestOutcome& t : r.retests) {
         out << "Retest cpu " << t.processor << " " << RegimeName(t.regime) << " (" << t.load
             << (t.allCore ? " on every processor" : " alone") << "): " << t.verdict.Text() << "\n";
@@ -185,7 +176,7 @@ ordered_json SweepReport(const RunSetup& setup, const SweepOptions& options, con
                            {"host", setup.hostName},
                            {"processor", setup.processorName},
                            {"clock", setup.clockText},
-                           {"start", time(r.startTime)},
+                           {"start", r.resumedStart.empty() ? time(r.startTime) : r.resumedStart},
                            {"end", time(r.endTime)}};
     ordered_json regimes = ordered_json::array();
     for (Regime regime : options.regimes) regimes.push_back(RegimeName(regime));
@@ -212,7 +203,7 @@ ordered_json SweepReport(const RunSetup& setup, const SweepOptions& options, con
         migrated.push_back(std::move(row));
     }
     ordered_json errors = ordered_json::array();
-    for (const SweepError& e : r.errors) errors.push_back(ErrorJson(e));
+    for (const SweepError& e : r.errors) errors.push_back(SweepErrorJson(e));
     ordered_json retests = ordered_json::array();
     for (const RetestOutcome& t : r.retests) {
         retests.push_back({{"processor", t.processor},
@@ -241,107 +232,4 @@ ordered_json SweepReport(const RunSetup& setup, const SweepOptions& options, con
                        {"errors", errors},
                        {"retests", retests}};
     return report;
-}
-
-void WriteSweepOcp(std::ostream& out, const RunSetup& setup, const SweepOptions& options,
-                   const SweepResult& r, const std::string& commandLine) {
-    unsigned long sequence = 0;
-    auto emit = [&](const char* kind, ordered_json body) {
-        ordered_json line;
-        line["sequenceNumber"] = sequence++;
-        line["timestamp"] = OcpTimestamp(std::chrono::system_clock::now());
-        line[kind] = std::move(body);
-        out << line.dump() << "\n";
-    };
-    emit("schemaVersion", {{"major", 2}, {"minor", 0}});
-    ordered_json platform = ordered_json::array();
-    for (const std::string& info : setup.platformInfos) platform.push_back({{"info", info}});
-    const std::string host = setup.hostName.empty() ? "unknown" : setup.hostName;
-    ordered_json parameters = OptionsJson(setup.options);
-    ordered_json regimes = ordered_json::array();
-    for (Regime regime : options.regimes) regimes.push_back(RegimeName(regime));
-    parameters["sweep_regimes"] = regimes;
-    parameters["sweep_seconds"] = r.slotSeconds;
-    parameters["retest"] = options.retests;
-    emit("testRunArtifact",
-         {{"testRunStart",
-           {{"name", "quarrion-stress"},
-            {"version", kStressVersion},
-            {"commandLine", commandLine},
-            {"parameters", parameters},
-            {"dutInfo", {{"dutInfoId", host}, {"name", host}, {"platformInfos", platform}}}}}});
-    std::size_t id = 0;
-    for (const auto& key : RowOrder(r)) {
-        const std::string stepId = std::to_string(++id);
-        auto step = [&](const char* kind, ordered_json body) {
-            emit("testStepArtifact", {{"testStepId", stepId}, {kind, std::move(body)}});
-        };
-        const SweepCell& cell = r.tally.Cells().at(key);
-        step("testStepStart",
-             {{"name", "cpu " + std::to_string(key.first) + " " + RegimeName(key.second) + ": " +
-                           LoadOf(r, key.second)}});
-        step("measurement", {{"name", "cycles"}, {"value", cell.cycles}, {"unit", "cycles"}});
-        if (const auto clocks = SummariseClocks(cell.clocksHz)) {
-            step("measurement", {{"name", "effective clock minimum"},
-                                 {"value", clocks->minimumHz},
-                                 {"unit", "Hz"}});
-            step("measurement",
-                 {{"name", "effective clock median"}, {"value", clocks->medianHz}, {"unit", "Hz"}});
-        }
-        if (cell.highestCelsius) {
-            step("measurement", {{"name", "highest processor temperature"},
-                                 {"value", *cell.highestCelsius},
-                                 {"unit", "C"}});
-        }
-        for (const SweepError& e : r.errors) {
-            const bool mine = e.processor == key.first ||
-                              std::find(e.processors.begin(), e.processors.end(), key.first) !=
-                                  e.processors.end();
-            if (mine && e.regime == key.second && e.retest == 0)
-                step("diagnosis", {{"verdict", e.kind + "-mismatch"},
-                                   {"type", "FAIL"},
-                                   {"message", ErrorLineOf(e)}});
-        }
-        for (const RetestOutcome& t : r.retests) {
-            if (t.processor == key.first && t.regime == key.second)
-                step("diagnosis", {{"verdict", std::string("retest-") + t.verdict.Word()},
-                                   {"type", "FAIL"},
-                                   {"message", t.verdict.Text()}});
-        }
-        if (!cell.Failed()) {
-            step("diagnosis",
-                 {{"verdict", "no-mismatch"},
-                  {"type", "PASS"},
-                  {"message", std::to_string(cell.cycles) + " cycles, passes agreed"}});
-        }
-        step("testStepEnd", {{"status", cell.stalled ? "ERROR" : "COMPLETE"}});
-    }
-    for (const SweepError& e : r.errors) {
-        if (e.processor == kUnknownProcessor && e.processors.empty() && e.kind == "digest")
-            emit("testRunArtifact",
-                 {{"error", {{"symptom", "digest-not-computed"}, {"message", e.text}}}});
-    }
-    for (const auto& [regime, cell] : r.tally.Migrated()) {
-        if (cell.errorCycles == 0) continue;
-        emit("testRunArtifact", {{"error",
-                                  {{"symptom", "migrated-cycle-failed"},
-                                   {"message", std::to_string(cell.errorCycles) +
-                                                   " failing cycle(s) of " + RegimeName(regime) +
-                                                   " migrated and are charged to no processor"}}}});
-    }
-    if (!r.stopMessage.empty())
-        emit("testRunArtifact", {{"error", {{"symptom", "stopped"}, {"message", r.stopMessage}}}});
-    if (r.interrupted) {
-        emit("testRunArtifact",
-             {{"error",
-               {{"symptom", "interrupted"}, {"message", "interrupted before the sweep ended"}}}});
-    }
-    const char* status = r.status == kExitCouldNotRun || r.interrupted || !r.stopMessage.empty()
-                             ? "ERROR"
-                             : "COMPLETE";
-    const char* result = r.status == kExitClean    ? "PASS"
-                         : r.status == kExitErrors ? "FAIL"
-                                                   : "NOT_APPLICABLE";
-    emit("testRunArtifact", {{"testRunEnd", {{"status", status}, {"result", result}}}});
-    out << std::flush;
 }
