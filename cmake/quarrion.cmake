@@ -2,6 +2,14 @@
 
 set(QUARRION_SANITIZE "" CACHE STRING "address, thread or empty")
 
+# The 32-bit Windows build is the x87 dialog program. x86-64 has SSE2 in its
+# calling convention, so the 64-bit Windows build uses it as the native one does.
+if(WIN32 AND CMAKE_SIZEOF_VOID_P EQUAL 4)
+  set(QUARRION_X87 ON)
+else()
+  set(QUARRION_X87 OFF)
+endif()
+
 # The one version, from project(), for every program and package that shows it.
 configure_file(${CMAKE_CURRENT_LIST_DIR}/version.h.in ${PROJECT_BINARY_DIR}/generated/quarrion_version.h
                @ONLY)
@@ -11,7 +19,7 @@ function(quarrion_settings target)
   target_compile_options(${target} PRIVATE -Wall -Wextra -Wpedantic -Wshadow -Werror)
   # The two passes of a worker must round identically: no contraction into FMA.
   target_compile_options(${target} PRIVATE -ffp-contract=off)
-  if(WIN32)
+  if(QUARRION_X87)
     # The program promises that no worker executes MMX or SSE instructions, so
     # its own code is plain i686 with x87 arithmetic. Both passes run the same
     # out-of-line code, so excess precision treats them alike.

@@ -11,10 +11,20 @@ set(CMAKE_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXE
                                                 GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
 
 if(WIN32)
+  # One Windows zip, made by the 64-bit build: the dialog program is the 32-bit,
+  # x87 quarrion.exe of build/win32; the console runner is the 64-bit one, whose
+  # vector loads have 16 or 32 registers. The 32-bit build packages nothing.
+  if(QUARRION_X87)
+    return()
+  endif()
+  set(QUARRION_DIALOG_EXE ${PROJECT_SOURCE_DIR}/build/win32/quarrion.exe
+      CACHE FILEPATH "The 32-bit dialog program the Windows zip ships")
   # One folder a Windows user unpacks anywhere: the programs need no DLL.
-  install(TARGETS quarrion quarrion-stress RUNTIME DESTINATION .)
+  install(PROGRAMS ${QUARRION_DIALOG_EXE} DESTINATION .)
+  install(TARGETS quarrion-stress RUNTIME DESTINATION .)
   install(FILES README.md LICENSE THIRD_PARTY.md docs/fleet.md DESTINATION .)
   # The debug information is most of each file; a user has no debugger for it.
+  # This strip reads 32-bit programs as well as 64-bit ones.
   install(CODE "
     foreach(exe quarrion.exe quarrion-stress.exe)
       execute_process(COMMAND \"${CMAKE_STRIP}\" \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/\${exe}\"
@@ -25,7 +35,7 @@ if(WIN32)
     endforeach()")
 
   set(CPACK_GENERATOR ZIP)
-  set(CPACK_PACKAGE_FILE_NAME quarrion-${PROJECT_VERSION}-win32)
+  set(CPACK_PACKAGE_FILE_NAME quarrion-${PROJECT_VERSION}-windows)
   set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY ON)
 else()
   set(doc_dir share/doc/quarrion)

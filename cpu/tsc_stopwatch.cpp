@@ -6,7 +6,7 @@
 
 #include "cpu/cpu_probe.h"
 
-std::uint64_t ReadTimeStampCounter() {
+std::uint64_t ReadTsc() {
     std::uint32_t low, high;
     __asm__ __volatile__("rdtsc" : "=a"(low), "=d"(high));
     return (std::uint64_t{high} << 32) | low;

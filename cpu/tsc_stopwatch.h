@@ -10,12 +10,12 @@
 using TickReader = std::uint64_t (*)();
 using Sleeper = void (*)(unsigned milliseconds);
 
-std::uint64_t ReadTimeStampCounter();  // RDTSC
+std::uint64_t ReadTsc();  // RDTSC
 void SleepMilliseconds(unsigned milliseconds);
 
 class CTscStopwatch {
 public:
-    explicit CTscStopwatch(TickReader read = ReadTimeStampCounter);
+    explicit CTscStopwatch(TickReader read = ReadTsc);
     void Restart();
     std::uint64_t Elapsed() const;
 
@@ -32,5 +32,5 @@ std::string ClockText(std::uint64_t ticksPerSecond);
 // Counts ticks over Sleep(1000). No estimate (nullopt) when the processor has no
 // time-stamp counter (no CPUID, or standard bit 4 clear): the field then keeps
 // its "Not Detected!" text.
-std::optional<std::string> EstimateClock(TickReader read = ReadTimeStampCounter,
+std::optional<std::string> EstimateClock(TickReader read = ReadTsc,
                                          Sleeper sleep = SleepMilliseconds);

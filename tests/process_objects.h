@@ -26,9 +26,17 @@ inline DWORD UsedGdiTableEntries() {
         unsigned long long user;
     };
     static_assert(sizeof(Entry) == 24, "the handle table's entry");
+    // The thread block's pointer to the PEB, and the PEB's GdiSharedHandleTable.
+#if defined(__x86_64__)
     const BYTE* peb = nullptr;
-    asm("movl %%fs:0x30, %0" : "=r"(peb));  // the thread block's pointer to the PEB
-    const auto* table = *reinterpret_cast<const Entry* const*>(peb + 0x94);  // GdiSharedHandleTable
+    asm("movq %%gs:0x60, %0" : "=r"(peb));
+    constexpr std::size_t kTableOffset = 0xF8;
+#else
+    const BYTE* peb = nullptr;
+    asm("movl %%fs:0x30, %0" : "=r"(peb));
+    constexpr std::size_t kTableOffset = 0x94;
+#endif
+    const auto* table = *reinterpret_cast<const Entry* const*>(peb + kTableOffset);
     if (table == nullptr) return 0;
     DWORD used = 0;
     for (int i = 0; i < 0x10000; ++i) used += table[i].type != 0;

@@ -20,7 +20,7 @@ CMainApp& TestApp();
 
 // A well-formed estimate without the second of sleep.
 inline std::optional<std::string> NoSleepClock() {
-    return EstimateClock(ReadTimeStampCounter, [](unsigned) {});
+    return EstimateClock(ReadTsc, [](unsigned) {});
 }
 
 // Family 6 with FPU, TSC, CMOV, MMX and SSE: "Intel Penitum III", both options offered.

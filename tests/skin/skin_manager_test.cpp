@@ -529,7 +529,12 @@ TEST_F(ManagerTest, AHeaderWithReorderedColumnsRaisesTheItemUnderTheMouseOnce) {
 extern "C" LRESULT CALLBACK SKM_CallWndProc(int code, WPARAM wParam, LPARAM lParam) {
     return CallNextHookEx(nullptr, code, wParam, lParam);
 }
+#if defined(__i386__)
+// 32-bit stdcall names carry their argument bytes; the export drops them.
 __asm__(".section .drectve\n.ascii \" -export:SKM_CallWndProc=SKM_CallWndProc@12\"\n.text");
+#else
+__asm__(".section .drectve\n.ascii \" -export:SKM_CallWndProc\"\n.text");
+#endif
 
 namespace {
 

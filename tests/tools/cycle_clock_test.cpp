@@ -15,9 +15,9 @@ namespace {
 
 double TscHz() {
     const auto start = std::chrono::steady_clock::now();
-    const std::uint64_t t0 = ReadTimeStampCounter();
+    const std::uint64_t t0 = ReadTsc();
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    const std::uint64_t t1 = ReadTimeStampCounter();
+    const std::uint64_t t1 = ReadTsc();
     const double s =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     return static_cast<double>(t1 - t0) / s;

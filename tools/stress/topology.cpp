@@ -82,6 +82,69 @@ ProcessorPlace PlaceFromApic(int processor, const ApicLeaves& leaves) {
     return place;
 }
 
+namespace {
+
+// Whether two views group `processors` into the same cores and packages.
+bool SameGrouping(const std::vector<int>& processors, const Topology& a, const Topology& b) {
+    for (int p : processors)
+        for (TopologyLevel level : {TopologyLevel::Core, TopologyLevel::Package})
+            if (a.Sharing(p, level) != b.Sharing(p, level)) return false;
+    return true;
+}
+
+// Why CPUID's view cannot be trusted on its own; empty when it can.
+std::string ApicFault(const std::vector<int>& processors,
+                      const std::vector<std::optional<ApicLeaves>>& leaves,
+                      const std::vector<ProcessorPlace>& fromApic) {
+    std::vector<std::uint32_t> ids;
+    for (std::size_t i = 0; i < processors.size(); ++i) {
+        const std::string who = "processor " + std::to_string(processors[i]);
+        if (i >= leaves.size() || !leaves[i]) return "CPUID could not run on " + who;
+        if (!HasLeafB(*leaves[i])) return "CPUID leaf 0xB is absent or zero on " + who;
+        ids.push_back(*fromApic[i].apicId);
+    }
+    std::sort(ids.begin(), ids.end());
+    if (std::adjacent_find(ids.begin(), ids.end()) != ids.end())
+        return "CPUID gives two processors the same APIC id";
+    return {};
+}
+
+}  // namespace
+
+Topology Reconcile(const std::vector<int>& processors,
+                   const std::vector<std::optional<ApicLeaves>>& leaves,
+                   const std::vector<ProcessorPlace>& system) {
+    std::vector<ProcessorPlace> fromApic;
+    for (std::size_t i = 0; i < processors.size(); ++i) {
+        ProcessorPlace place;
+        place.processor = processors[i];
+        if (i < leaves.size() && leaves[i]) place = PlaceFromApic(processors[i], *leaves[i]);
+        fromApic.push_back(place);
+    }
+    std::string why = ApicFault(processors, leaves, fromApic);
+    const bool systemKnows =
+        system.size() == processors.size() && !system.empty() &&
+        std::all_of(system.begin(), system.end(),
+                    [](const ProcessorPlace& p) { return p.core >= 0 && p.package >= 0; });
+    std::vector<ProcessorPlace> places;
+    if (systemKnows) {
+        places = system;
+        for (ProcessorPlace& p : places) p.apicId.reset();
+        if (why.empty() && !SameGrouping(processors, Topology(fromApic), Topology(places)))
+            why = "CPUID's cores and packages disagree with the system's";
+        if (why.empty())
+            for (std::size_t i = 0; i < places.size(); ++i) places[i].apicId = fromApic[i].apicId;
+    } else if (why.empty()) {
+        places = fromApic;
+    } else {
+        for (int p : processors) {
+            places.emplace_back();
+            places.back().processor = p;
+        }
+    }
+    return Topology(std::move(places), why);
+}
+
 std::vector<std::optional<ApicLeaves>> ReadApicLeaves(const std::vector<int>& processors) {
     std::vector<std::optional<ApicLeaves>> all(processors.size());
     for (std::size_t i = 0; i < processors.size(); ++i) {

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <vector>
 
 struct ProcessorPlace {
@@ -19,9 +20,12 @@ enum class TopologyLevel { Core, Die, Package };
 class Topology {
 public:
     Topology() = default;
-    explicit Topology(std::vector<ProcessorPlace> places) : places_(std::move(places)) {}
+    explicit Topology(std::vector<ProcessorPlace> places, std::string apicUnknownWhy = {})
+        : places_(std::move(places)), apicUnknownWhy_(std::move(apicUnknownWhy)) {}
 
     const std::vector<ProcessorPlace>& Places() const { return places_; }
+    // Why no APIC id is reported; empty when they are.
+    const std::string& ApicUnknownWhy() const { return apicUnknownWhy_; }
     const ProcessorPlace* Find(int processor) const;
     // The processors sharing `level` with `processor`, itself included, in
     // order; just itself where the level is unknown.
@@ -29,6 +33,7 @@ public:
 
 private:
     std::vector<ProcessorPlace> places_;
+    std::string apicUnknownWhy_;
 };
 
 // The CPUID answers that place the processor that executes them.
@@ -51,6 +56,18 @@ ProcessorPlace PlaceFromApic(int processor, const ApicLeaves& leaves);
 // Empty for a processor that refuses the pinning.
 std::vector<std::optional<ApicLeaves>> ReadApicLeaves(const std::vector<int>& processors);
 
-// This machine's topology: cores, dies and packages from hwloc where the build
-// has it, else from the APIC ids; APIC ids from CPUID on each processor.
+// The system's own view (hwloc, or the operating system): core, die and package
+// of each of `processors`, no APIC ids; empty where the system cannot tell.
+std::vector<ProcessorPlace> SystemPlaces(const std::vector<int>& processors);
+
+// Joins CPUID's view with the system's. Hypervisors answer leaf 0xB with zeros
+// or with ids of their own making, so the places are the system's where it has
+// them, and APIC ids are kept only where CPUID's topology is present, gives each
+// processor its own id and groups cores and packages as the system does.
+Topology Reconcile(const std::vector<int>& processors,
+                   const std::vector<std::optional<ApicLeaves>>& leaves,
+                   const std::vector<ProcessorPlace>& system);
+
+// This machine's topology: Reconcile over CPUID run on each processor and the
+// system's view.
 Topology ReadTopology(const std::vector<int>& processors);

@@ -1,10 +1,14 @@
 // The live topology: hwloc knows the cores, dies and packages on every system
-// it supports (including dies, which CPUID leaf 0xB cannot tell); the APIC ids
-// come from CPUID on each processor either way.
+// it supports (including dies, which CPUID leaf 0xB cannot tell), Windows says
+// which processors share a core and a package; the APIC ids come from CPUID on
+// each processor and are kept where they agree with that.
 #include "tools/stress/topology.h"
 
 #ifdef QUARRION_HAVE_HWLOC
 #include <hwloc.h>
+#endif
+#ifdef _WIN32
+#include <windows.h>
 #endif
 
 namespace {
@@ -53,23 +57,57 @@ private:
 };
 #endif
 
-}  // namespace
-
-Topology ReadTopology(const std::vector<int>& processors) {
-    const std::vector<std::optional<ApicLeaves>> leaves = ReadApicLeaves(processors);
-#ifdef QUARRION_HAVE_HWLOC
-    const HwlocTopology hwloc;
-#endif
+#ifdef _WIN32
+// The processors (bits of one group's affinity mask) under each core and package.
+std::vector<ProcessorPlace> WindowsPlaces(const std::vector<int>& processors) {
+    DWORD bytes = 0;
+    ::GetLogicalProcessorInformation(nullptr, &bytes);
+    std::vector<SYSTEM_LOGICAL_PROCESSOR_INFORMATION> info(bytes / sizeof(SYSTEM_LOGICAL_PROCESSOR_INFORMATION));
+    if (info.empty() || !::GetLogicalProcessorInformation(info.data(), &bytes)) return {};
     std::vector<ProcessorPlace> places;
-    for (std::size_t i = 0; i < processors.size(); ++i) {
+    for (int p : processors) {
         ProcessorPlace place;
-        place.processor = processors[i];
-        if (leaves[i]) place = PlaceFromApic(processors[i], *leaves[i]);
-#ifdef QUARRION_HAVE_HWLOC
-        ProcessorPlace fromHwloc = place;
-        if (hwloc.Place(fromHwloc)) place = fromHwloc;
-#endif
+        place.processor = p;
+        int cores = 0, packages = 0;
+        for (const SYSTEM_LOGICAL_PROCESSOR_INFORMATION& entry : info) {
+            const bool has = p < static_cast<int>(8 * sizeof entry.ProcessorMask) &&
+                             (entry.ProcessorMask & (ULONG_PTR{1} << p)) != 0;
+            if (entry.Relationship == RelationProcessorCore) {
+                if (has) place.core = cores;
+                ++cores;
+            } else if (entry.Relationship == RelationProcessorPackage) {
+                if (has) place.package = packages;
+                ++packages;
+            }
+        }
+        place.die = place.package;
         places.push_back(place);
     }
-    return Topology(std::move(places));
+    return places;
+}
+#endif
+
+}  // namespace
+
+std::vector<ProcessorPlace> SystemPlaces(const std::vector<int>& processors) {
+#ifdef QUARRION_HAVE_HWLOC
+    const HwlocTopology hwloc;
+    std::vector<ProcessorPlace> places;
+    for (int p : processors) {
+        ProcessorPlace place;
+        place.processor = p;
+        if (!hwloc.Place(place)) return {};
+        places.push_back(place);
+    }
+    return places;
+#elif defined(_WIN32)
+    return WindowsPlaces(processors);
+#else
+    (void)processors;
+    return {};
+#endif
+}
+
+Topology ReadTopology(const std::vector<int>& processors) {
+    return Reconcile(processors, ReadApicLeaves(processors), SystemPlaces(processors));
 }
