@@ -141,6 +141,12 @@ TEST(SweepRun, ChargesFaultsAndRetestsThem) {
             EXPECT_EQ(e.kind, "pass");
             EXPECT_GT(e.clockHz, 0);
             EXPECT_EQ(e.temperatureC, 61.5);
+            // When in the step, and how old the temperature beside it is.
+            EXPECT_GT(e.secondsIntoStep, 0);
+            EXPECT_LT(e.secondsIntoStep, 0.25 + 0.2);
+            ASSERT_TRUE(e.temperatureAgeSeconds.has_value());
+            EXPECT_LE(*e.temperatureAgeSeconds, 0.1);
+            EXPECT_FALSE(e.burstRateHz.has_value());
             if (!c.migratedErrors) {
                 EXPECT_EQ(e.apicId, r.topology.Find(p)->apicId);
             }

@@ -65,10 +65,15 @@ private:
     std::map<Regime, SweepCell> migrated_;
 };
 
-// The minimum and median of a cell's clock samples; empty without samples.
+// The minimum, 5th percentile and median of a cell's clock samples, and
+// their count; empty without samples.
+// The 5th percentile rather than the minimum is what the table shows: one
+// sample preempted mid-measurement reads far too low, and a minimum is one sample.
 struct ClockSummary {
     double minimumHz = 0;
+    double percentile5Hz = 0;  // nearest rank
     double medianHz = 0;
+    std::size_t samples = 0;
 };
 std::optional<ClockSummary> SummariseClocks(std::vector<double> samplesHz);
 

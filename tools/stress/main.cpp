@@ -38,7 +38,10 @@ RunSetup DescribeMachine(const StressOptions& options, bool measureClock) {
     RunSetup setup;
     setup.options = options;
     const CCpuProbe probe;
-    if (const char* name = probe.NameProcessor()) setup.processorName = name;
+    // The processor's own brand string; the dialog's naming table only where there is none.
+    setup.processorName = BrandString(ActiveCpuidSource());
+    if (const char* name = probe.NameProcessor(); name && setup.processorName.empty())
+        setup.processorName = name;
     setup.hasMmx = probe.HasMMX();
     setup.hasSse = probe.HasSSE();
     if (measureClock) {

@@ -81,11 +81,17 @@ void PrintLoads(std::ostream& out, const LoadRegistry& registry, unsigned machin
     }
 }
 
+std::string TimeStampCounterLine(const std::string& clockText) {
+    if (clockText.empty()) return "Time-stamp counter rate: not measured";
+    // "2445.75   MHZ   estimate ": the dialog's words; the number is the counter's rate.
+    return "Time-stamp counter rate: " + clockText.substr(0, clockText.find(' ')) +
+           " MHz (the counter's, not the cores' clock)";
+}
+
 void PrintBanner(std::ostream& out, const RunSetup& setup) {
     out << "quarrion-stress " << kStressVersion << "\n"
         << "Processor: " << (setup.processorName.empty() ? "unknown" : setup.processorName) << "\n"
-        << "Raw clock frequency: " << (setup.clockText.empty() ? "Not Detected!" : setup.clockText)
-        << "\n";
+        << TimeStampCounterLine(setup.clockText) << "\n";
     const auto plan = PlanWorkers(setup);
     out << "Workers: " << plan.size() << ", ";
     if (setup.options.seconds)

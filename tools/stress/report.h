@@ -17,6 +17,8 @@ extern const char* const kStressVersion;
 constexpr int kReportSchemaVersion = 2;
 
 void PrintBanner(std::ostream& out, const RunSetup& setup);
+// "Time-stamp counter rate: 2445.75 MHz (the counter's, not the cores' clock)"
+std::string TimeStampCounterLine(const std::string& clockText);
 void PrintSummary(std::ostream& out, const RunSetup& setup, const RunResult& result);
 
 // "MatrixWorker" for the dialog's routines, "fma/avx2" for the other loads.

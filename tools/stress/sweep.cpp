@@ -12,6 +12,7 @@
 #include <thread>
 
 #include "engine/complex_math.h"
+#include "tools/stress/isa.h"
 #include "tools/stress/platform.h"
 #include "tools/stress/report.h"
 #include "tools/stress/sweep_journal.h"
@@ -51,12 +52,14 @@ struct CycleNote {
     std::uint64_t cycle;
     CyclePlace place;
     bool failed;
-    double clockHz;
+    double clockHz;  // measured at the cycle's end when it failed, else the latest sample
+    Clock::time_point end;
 };
 
 struct WorkerWatch {
-    explicit WorkerWatch(ClockSampler::Measure measure) : sampler(std::move(measure)) {}
+    explicit WorkerWatch(const ClockSampler::Measure& clock) : sampler(clock), measure(clock) {}
     ClockSampler sampler;
+    ClockSampler::Measure measure;  // the clock now, at a failing cycle
     int before = kUnknownProcessor;
     std::uint64_t errorCyclesSeen = 0;
     std::vector<CycleNote> notes;
@@ -73,6 +76,10 @@ struct StepWatch {
     bool bursts = false;
     std::function<int(int, std::uint64_t, bool)> seen;
     std::atomic<double> celsius{std::nan("")};  // the processor's latest; NaN: not available
+    std::atomic<Clock::rep> celsiusAt{0};       // when it was read, steady clock ticks
+    // A worker that found an error asks for a fresh reading and waits for it briefly.
+    std::atomic<bool> wantTemperature{false};
+    std::atomic<unsigned> celsiusReadings{0};
     // What an error needs to name its place, copied so that a hung worker that
     // wakes after the sweep still finds it.
     std::vector<int> pins;
@@ -82,6 +89,22 @@ struct StepWatch {
     std::shared_ptr<SweepJournal> journal;  // may be null
     std::string stepId;
 };
+
+// The temperature beside an error is to be no older than 100 ms: the sweep's
+// own thread reads it at its next tick (every 100 ms) when asked; the worker
+// waits for that reading, at most a little longer than one tick.
+void AwaitFreshTemperature(StepWatch& step) {
+    if (std::isnan(step.celsius.load())) return;  // no sensor: nothing to wait for
+    const Clock::time_point now = Clock::now();
+    if (now - Clock::time_point(Clock::duration(step.celsiusAt.load())) <=
+        std::chrono::milliseconds(100))
+        return;
+    const unsigned seen = step.celsiusReadings.load();
+    step.wantTemperature = true;
+    const Clock::time_point deadline = now + std::chrono::milliseconds(250);
+    while (step.celsiusReadings.load() == seen && Clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+}
 
 // One error record of worker `i` with the place, clock and temperature of its
 // cycle. On the worker's thread while it runs, on the sweep's once it ended.
@@ -95,15 +118,24 @@ SweepError MakeError(const StepWatch& step, std::size_t i, const WorkerState& st
     error.retest = step.retest;
     error.cycle = e.cycle;
     error.clockHz = w.sampler.LastHz();
+    Clock::time_point at = Clock::now();
     for (const CycleNote& note : w.notes) {
         if (note.cycle != e.cycle) continue;
         error.clockHz = note.clockHz;
         error.processor = ChargedProcessor(note.place).value_or(kUnknownProcessor);
+        at = note.end;
     }
+    error.secondsIntoStep = std::chrono::duration<double>(at - step.start).count();
+    if (step.bursts) error.burstRateHz = BurstAt(error.secondsIntoStep, step.slot).rateHz;
     const auto apic = step.apicIds.find(error.processor);
     if (apic != step.apicIds.end()) error.apicId = apic->second;
     const double c = step.celsius.load();
-    if (!std::isnan(c)) error.temperatureC = c;
+    if (!std::isnan(c)) {
+        error.temperatureC = c;
+        const Clock::time_point read{Clock::duration(step.celsiusAt.load())};
+        error.temperatureAgeSeconds =
+            std::max(0.0, std::chrono::duration<double>(at - read).count());
+    }
     error.kind = ErrorKindName(e.kind);
     error.text = ErrorText(i, state, e);
     return error;
@@ -227,6 +259,7 @@ private:
     const SweepSeams& seams_;
     TemperatureMonitor monitor_;
     Clock::time_point nextTemperature_;  // read about once a second, across steps
+    Clock::time_point temperatureReadAt_;
     SweepResult result_;
     std::set<std::string> computed_;         // loads some step computed a first cycle of
     std::shared_ptr<SweepJournal> journal_;  // may be null
@@ -299,17 +332,22 @@ StepOutcome Sweeper::RunStep(const SweepStep& step, const JournalKey& key) {
         const bool failed = errors > w.errorCyclesSeen;
         w.errorCyclesSeen = errors;
         const int pinned = state.pinnedProcessor.load();
+        // A failing cycle's clock is measured now, not taken from a sample up to a second old.
+        const double hz = failed ? w.measure() : w.sampler.LastHz();
+        if (failed) AwaitFreshTemperature(*watch);
         w.notes.push_back({cycle,
                            {pinned, w.before, watch->seen(pinned, cycle, true)},
                            failed,
-                           w.sampler.LastHz()});
+                           hz > 0 ? hz : w.sampler.LastHz(),
+                           Clock::now()});
         if (failed) TakeNewErrors(*watch, i, state);
     };
     seams.until = [&, watch](const RunResult&) {
         const Clock::time_point now = Clock::now();
-        if (now >= nextTemperature_) {
+        if (now >= nextTemperature_ || watch->wantTemperature.exchange(false)) {
             nextTemperature_ = now + std::chrono::seconds(1);
             if (monitor_.Tick()) outcome.tooHot = true;
+            temperatureReadAt_ = now;
             NoteTemperature(retest, outcome, *watch);
         }
         return outcome.tooHot ||
@@ -325,6 +363,8 @@ StepOutcome Sweeper::RunStep(const SweepStep& step, const JournalKey& key) {
 void Sweeper::NoteTemperature(unsigned retest, StepOutcome& outcome, StepWatch& watch) {
     const auto c = monitor_.Latest().celsius;
     watch.celsius = c ? *c : std::nan("");
+    watch.celsiusAt = temperatureReadAt_.time_since_epoch().count();
+    ++watch.celsiusReadings;
     if (journal_ && !outcome.stepId.empty() && c) journal_->Sample(outcome.stepId, -1, 0, c);
     if (!c || retest != 0) return;
     for (int processor : outcome.processors)
@@ -623,9 +663,14 @@ SweepResult Sweeper::Run() {
     for (Regime regime : AllRegimes()) {
         const RegisteredLoad* load = RegimeLoad(setup_, regime);
         result_.loads[regime] = load ? RoutineName(*load) : "none";
+        if (load) {
+            const auto isa = LoadIsa(*load->descriptor, setup_.machineIsas, setup_.options.isa);
+            result_.isas[regime] = IsaName(isa.value_or(Isa::Base));
+        }
     }
     monitor_.Tick();
-    nextTemperature_ = Clock::now() + std::chrono::seconds(1);
+    temperatureReadAt_ = Clock::now();
+    nextTemperature_ = temperatureReadAt_ + std::chrono::seconds(1);
     if (!monitor_.UnwatchableMessage().empty()) {
         result_.stopMessage = monitor_.UnwatchableMessage();
         result_.status = kExitCouldNotRun;

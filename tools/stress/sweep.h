@@ -56,8 +56,11 @@ struct SweepError {
     Regime regime = Regime::Light;
     unsigned retest = 0;  // 0: the sweep itself, else the repeat's number
     std::uint64_t cycle = 0;
-    double clockHz = 0;                  // the worker's latest sample; 0: none yet
-    std::optional<double> temperatureC;  // the processor's, when readable
+    double clockHz = 0;                           // the worker's latest sample; 0: none yet
+    std::optional<double> temperatureC;           // the processor's, when readable
+    std::optional<double> temperatureAgeSeconds;  // how long before the error it was read
+    double secondsIntoStep = 0;                   // from the step's start to the cycle's end
+    std::optional<double> burstRateHz;            // the bursts regime's rate at the error
     // "pass", "cross-core", "known-answer" (a cycle); "disagreement", "digest",
     // "cross-processor" (the step's or the sweep's checks); "stalled"
     std::string kind;
@@ -87,6 +90,7 @@ struct SweepResult {
     std::chrono::system_clock::time_point startTime, endTime;
     std::string resumedStart;             // the first session's start, when resumed
     std::map<Regime, std::string> loads;  // the name of each regime's load
+    std::map<Regime, std::string> isas;   // the instruction set it runs with here
     bool stalled = false;                 // a worker stopped answering: the sweep ended there
     // The digest each processor's first cycle gave, by regime, to be compared
     // across processors.

@@ -319,6 +319,9 @@ ordered_json SweepErrorJson(const SweepError& e) {
             {"cycle", e.cycle},
             {"clock_hz", e.clockHz > 0 ? ordered_json(e.clockHz) : ordered_json(nullptr)},
             {"temperature_c", Nullable(e.temperatureC)},
+            {"temperature_age_s", Nullable(e.temperatureAgeSeconds)},
+            {"seconds_into_step", e.secondsIntoStep},
+            {"burst_rate_hz", Nullable(e.burstRateHz)},
             {"kind", e.kind},
             {"message", e.text}};
 }
@@ -354,6 +357,10 @@ std::optional<SweepError> SweepErrorFromJson(const json& j) {
     e.temperatureC = *celsius;
     e.kind = *kind;
     e.text = *message;
+    // Added later: optional, so that an older stream still reads.
+    e.temperatureAgeSeconds = NumberOrNull(j, "temperature_age_s").value_or(std::nullopt);
+    e.secondsIntoStep = Number(j, "seconds_into_step").value_or(0);
+    e.burstRateHz = NumberOrNull(j, "burst_rate_hz").value_or(std::nullopt);
     return e;
 }
 

@@ -30,6 +30,15 @@ std::string LoadOf(const SweepResult& r, Regime regime) {
     return it == r.loads.end() ? "none" : it->second;
 }
 
+std::string Known(int number) {
+    return number < 0 ? "-" : std::to_string(number);
+}
+
+std::string IsaOf(const SweepResult& r, Regime regime) {
+    const auto it = r.isas.find(regime);
+    return it == r.isas.end() ? "-" : it->second;
+}
+
 std::string Processor(int processor) {
     return processor == kUnknownProcessor ? "none (migrated)" : std::to_string(processor);
 }
@@ -42,7 +51,9 @@ std::string Apic(const SweepResult& r, int processor) {
 
 std::string ClockCell(const SweepCell& cell) {
     const std::optional<ClockSummary> clocks = SummariseClocks(cell.clocksHz);
-    return clocks ? Ghz(clocks->minimumHz) + " / " + Ghz(clocks->medianHz) : "-";
+    return clocks ? Ghz(clocks->percentile5Hz) + " / " + Ghz(clocks->medianHz) + " GHz (" +
+                        std::to_string(clocks->samples) + ")"
+                  : "-";
 }
 
 // The table's rows: each processor's regimes in sweep order, then all-core.
@@ -80,10 +91,21 @@ std::string ErrorLine(const SweepError& e) {
     if (e.retest) line += " retest " + std::to_string(e.retest);
     if (IsCheck(e)) return line + ", " + e.kind + " check:\n    " + e.text;
     if (e.kind == "machine-stopped") return line + ", machine stopped:\n    " + e.text;
-    line += ", cycle " + std::to_string(e.cycle) + ", clock " +
-            (e.clockHz > 0 ? Ghz(e.clockHz) + " GHz" : "not measured yet") + ", temperature " +
-            Celsius(e.temperatureC) + ":\n    " + e.text;
-    return line;
+    char moment[96];
+    std::snprintf(moment, sizeof moment, ", %.3f s into the step", e.secondsIntoStep);
+    line += ", cycle " + std::to_string(e.cycle) + moment;
+    if (e.burstRateHz) {
+        std::snprintf(moment, sizeof moment, " (bursts at %g Hz)", *e.burstRateHz);
+        line += moment;
+    }
+    line += ", clock " + (e.clockHz > 0 ? Ghz(e.clockHz) + " GHz" : "not measured yet") +
+            ", temperature " + Celsius(e.temperatureC);
+    if (e.temperatureAgeSeconds) {
+        std::snprintf(moment, sizeof moment, " (read %.0f ms before)",
+                      *e.temperatureAgeSeconds * 1000);
+        line += moment;
+    }
+    return line + ":\n    " + e.text;
 }
 
 ordered_json Nullable(const std::optional<double>& value) {
@@ -96,6 +118,7 @@ ordered_json CellJson(const SweepCell& cell) {
             {"error_cycles", cell.errorCycles},
             {"clock_min_hz", clocks ? ordered_json(clocks->minimumHz) : ordered_json(nullptr)},
             {"clock_median_hz", clocks ? ordered_json(clocks->medianHz) : ordered_json(nullptr)},
+            {"clock_p5_hz", clocks ? ordered_json(clocks->percentile5Hz) : ordered_json(nullptr)},
             {"clock_samples", cell.clocksHz.size()},
             {"highest_temperature_c", Nullable(cell.highestCelsius)},
             {"failed_checks", cell.failedChecks},
@@ -126,6 +149,7 @@ std::string SweepErrorLine(const SweepError& e) {
 void PrintSweepBanner(std::ostream& out, const RunSetup& setup, const SweepOptions& options) {
     out << "quarrion-stress " << kStressVersion << "\n";
     if (!setup.processorName.empty()) out << "Processor: " << setup.processorName << "\n";
+    out << TimeStampCounterLine(setup.clockText) << "\n";
     const std::vector<SweepStep> plan =
         PlanSweep(setup.processors, options.regimes, options.seconds);
     out << "Sweep: " << setup.processors.size() << " logical processor(s), regimes";
@@ -139,21 +163,27 @@ void PrintSweep(std::ostream& out, const SweepResult& r) {
         out << r.stopMessage << "\nResult: " << ResultWord(r) << "\n";
         return;
     }
-    char line[160];
-    std::snprintf(line, sizeof line, "%-5s %-6s %-9s %-18s %10s %7s  %-19s %-13s %s\n", "cpu",
-                  "apic", "regime", "load", "cycles", "errors", "clock min / median",
-                  "highest temp", "result");
+    char line[256];
+    std::snprintf(line, sizeof line,
+                  "%-4s %-5s %-4s %-5s %-9s %-18s %-7s %10s %7s  %-26s %-13s %s\n", "cpu", "core",
+                  "die", "apic", "regime", "load", "isa", "cycles", "errors",
+                  "clock p5 / median (n)", "highest temp", "result");
     out << line;
     for (const auto& key : RowOrder(r)) {
         const SweepCell& cell = r.tally.Cells().at(key);
-        std::snprintf(line, sizeof line, "%-5d %-6s %-9s %-18s %10llu %7llu  %-19s %-13s %s\n",
-                      key.first, Apic(r, key.first).c_str(), RegimeName(key.second),
-                      LoadOf(r, key.second).c_str(), static_cast<unsigned long long>(cell.cycles),
-                      static_cast<unsigned long long>(cell.errorCycles),
-                      (ClockCell(cell) + (cell.clocksHz.empty() ? "" : " GHz")).c_str(),
+        const ProcessorPlace* place = r.topology.Find(key.first);
+        std::snprintf(line, sizeof line,
+                      "%-4d %-5s %-4s %-5s %-9s %-18s %-7s %10llu %7llu  %-26s %-13s %s\n",
+                      key.first, Known(place ? place->core : -1).c_str(),
+                      Known(place ? place->die : -1).c_str(), Apic(r, key.first).c_str(),
+                      RegimeName(key.second), LoadOf(r, key.second).c_str(),
+                      IsaOf(r, key.second).c_str(), static_cast<unsigned long long>(cell.cycles),
+                      static_cast<unsigned long long>(cell.errorCycles), ClockCell(cell).c_str(),
                       Celsius(cell.highestCelsius).c_str(), cell.Verdict());
         out << line;
     }
+    if (!r.topology.ApicUnknownWhy().empty())
+        out << "APIC ids not shown: " << r.topology.ApicUnknownWhy() << "\n";
     for (const auto& [regime, cell] : r.tally.Migrated()) {
         out << "Charged to no processor (migrated during the cycle), " << RegimeName(regime) << ": "
             << cell.cycles << " cycles, " << cell.errorCycles << " errors\n";
@@ -190,9 +220,15 @@ ordered_json SweepReport(const RunSetup& setup, const SweepOptions& options, con
     }
     ordered_json steps = ordered_json::array();
     for (const auto& key : RowOrder(r)) {
-        ordered_json step = {{"processor", key.first},
-                             {"regime", RegimeName(key.second)},
-                             {"load", LoadOf(r, key.second)}};
+        const ProcessorPlace* place = r.topology.Find(key.first);
+        ordered_json step = {
+            {"processor", key.first},
+            {"core", place && place->core >= 0 ? ordered_json(place->core) : nullptr},
+            {"die", place && place->die >= 0 ? ordered_json(place->die) : nullptr},
+            {"apic_id", place && place->apicId ? ordered_json(*place->apicId) : nullptr},
+            {"regime", RegimeName(key.second)},
+            {"load", LoadOf(r, key.second)},
+            {"isa", IsaOf(r, key.second)}};
         step.update(CellJson(r.tally.Cells().at(key)));
         steps.push_back(std::move(step));
     }
