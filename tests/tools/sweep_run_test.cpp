@@ -479,3 +479,47 @@ TEST(SweepRun, OptionsAreTakenOutOfTheCommandLine) {
 }
 
 }  // namespace
+
+namespace {
+
+// --cpus and --one-per-core: lists as a user writes them, and siblings left idle.
+TEST(SweepRun, ProcessorsAreChosenByListAndByCore) {
+    // Two cores of two threads each, and processor 4 whose core is unknown.
+    const Topology topology({{0, 0, 0, 0, {}},
+                             {1, 1, 0, 0, {}},
+                             {2, 0, 0, 0, {}},
+                             {3, 1, 0, 0, {}},
+                             {4, -1, -1, -1, {}}});
+    const std::vector<int> usable{0, 1, 2, 3, 4};
+    const struct {
+        const char* list;  // "": no --cpus
+        bool onePerCore;
+        std::vector<int> chosen;
+        const char* error;
+    } cases[] = {
+        {"", false, {0, 1, 2, 3, 4}, ""},
+        {"3,0-1", false, {0, 1, 3}, ""},
+        {"1-1,1", false, {1}, ""},
+        {"", true, {0, 1, 4}, ""},
+        {"2-3", true, {2, 3}, ""},
+        {"0-7", false, {}, "--cpus: processor 5 is not usable here (usable: 0, 1, 2, 3 and 4)"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.list);
+        StressOptions options;
+        if (*c.list) options.cpus = ParseProcessorList(c.list);
+        options.onePerCore = c.onePerCore;
+        const auto choice = ChooseProcessors(usable, options, topology);
+        if (*c.error) {
+            ASSERT_TRUE(std::holds_alternative<std::string>(choice));
+            EXPECT_EQ(std::get<std::string>(choice), c.error);
+        } else {
+            ASSERT_TRUE(std::holds_alternative<std::vector<int>>(choice));
+            EXPECT_EQ(std::get<std::vector<int>>(choice), c.chosen);
+        }
+    }
+    for (const char* bad : {"", "3-1", "a", "1,", "-2", "1-2-3", "4096"})
+        EXPECT_TRUE(ParseProcessorList(bad).empty()) << bad;
+}
+
+}  // namespace

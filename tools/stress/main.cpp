@@ -34,7 +34,8 @@ void OnInterrupt() {
     g_interrupt.store(true, std::memory_order_relaxed);
 }
 
-RunSetup DescribeMachine(const StressOptions& options, bool measureClock) {
+RunSetup DescribeMachine(const StressOptions& options, bool measureClock,
+                         std::vector<int> processors) {
     RunSetup setup;
     setup.options = options;
     const CCpuProbe probe;
@@ -47,7 +48,7 @@ RunSetup DescribeMachine(const StressOptions& options, bool measureClock) {
     if (measureClock) {
         if (auto text = EstimateClock()) setup.clockText = *text;
     }
-    setup.processors = UsableProcessors();
+    setup.processors = std::move(processors);
     setup.machineIsas = MachineIsas();
     setup.hostName = HostName();
     setup.platformInfos = PlatformInfos(ActiveCpuidSource());
@@ -226,6 +227,17 @@ static int Main(int argc, char** argv) {
             return kExitUsage;
         }
     }
+    // The processors to use, settled before anything runs.
+    std::vector<int> chosen = UsableProcessors();
+    if (!options.cpus.empty() || options.onePerCore) {
+        const auto choice = ChooseProcessors(
+            chosen, options, options.onePerCore ? ReadTopology(chosen) : Topology{});
+        if (const auto* why = std::get_if<std::string>(&choice)) {
+            std::cerr << "quarrion-stress: " << *why << "\n";
+            return kExitUsage;
+        }
+        chosen = std::get<std::vector<int>>(choice);
+    }
     // A stream to resume from is read before anything runs, and refused whole.
     std::optional<JournalContents> resumed;
     if (!sweep.resumePath.empty()) {
@@ -240,7 +252,7 @@ static int Main(int argc, char** argv) {
         (!sweep.sweep && !OpenOutput(ocp, options.ocpPath, "OCP stream")))
         return kExitCouldNotRun;
     if (options.selfTest) {
-        const RunSetup setup = DescribeMachine(options, false);
+        const RunSetup setup = DescribeMachine(options, false, UsableProcessors());
         RunResult run;
         const bool pass = RunSelfTest(setup, std::cout, &run);
         if (json.is_open()) json << BuildReport(SelfTestSetup(setup), run).dump(2) << "\n";
@@ -249,7 +261,7 @@ static int Main(int argc, char** argv) {
 
     // Before the second-long clock estimate, so an early Ctrl-C ends the run cleanly.
     InstallInterruptHandler(OnInterrupt, kExitInterrupted);
-    const RunSetup setup = DescribeMachine(options, true);
+    const RunSetup setup = DescribeMachine(options, true, chosen);
     SweepOptions planned = sweep;  // a resumed sweep goes on with the plan it began
     if (resumed) {
         planned.regimes = resumed->regimes;

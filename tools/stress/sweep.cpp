@@ -2,6 +2,7 @@
 // cycles through the runner's seams and ends it when its slot is over.
 #include "tools/stress/sweep.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
@@ -746,6 +747,28 @@ SweepResult Sweeper::Run() {
 
 int SweepSeams::CurrentProcessorSeen(int, std::uint64_t, bool) {
     return CurrentProcessor();
+}
+
+std::variant<std::vector<int>, std::string> ChooseProcessors(const std::vector<int>& usable,
+                                                             const StressOptions& options,
+                                                             const Topology& topology) {
+    std::vector<int> chosen;
+    for (int p : options.cpus) {
+        if (std::find(usable.begin(), usable.end(), p) == usable.end())
+            return "--cpus: processor " + std::to_string(p) +
+                   " is not usable here (usable: " + Listed(usable) + ")";
+        chosen.push_back(p);
+    }
+    if (options.cpus.empty()) chosen = usable;
+    if (!options.onePerCore) return chosen;
+    std::vector<int> onePerCore;
+    std::set<std::pair<int, int>> cores;  // package, core
+    for (int p : chosen) {
+        const ProcessorPlace* place = topology.Find(p);
+        if (!place || place->core < 0 || cores.insert({place->package, place->core}).second)
+            onePerCore.push_back(p);
+    }
+    return onePerCore;
 }
 
 const RegisteredLoad* RegimeLoad(const RunSetup& setup, Regime regime) {

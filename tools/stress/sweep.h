@@ -123,6 +123,13 @@ struct SweepSeams {
     static int CurrentProcessorSeen(int pinned, std::uint64_t cycle, bool after);
 };
 
+// The processors --cpus and --one-per-core leave of `usable`, in order: with
+// --one-per-core the first of each physical core (all, where the topology does
+// not know the cores). An error names a listed processor that is not usable.
+std::variant<std::vector<int>, std::string> ChooseProcessors(const std::vector<int>& usable,
+                                                             const StressOptions& options,
+                                                             const Topology& topology);
+
 // The load each regime runs: the complex-math routine for light; for the others
 // the load --load names first, else the heaviest verified load this machine runs.
 const RegisteredLoad* RegimeLoad(const RunSetup& setup, Regime regime);
