@@ -523,3 +523,49 @@ TEST(SweepRun, ProcessorsAreChosenByListAndByCore) {
 }
 
 }  // namespace
+
+namespace {
+
+// Corrected errors under load: /proc/interrupts' lines per processor, and a
+// rise during a step shown beside it; "not available" where none are kept.
+TEST(SweepRun, MachineCheckCountsRiseBesideTheirStep) {
+    const char* const interrupts =
+        "           CPU0       CPU2       \n"
+        "  0:         40          0   IO-APIC    2-edge      timer\n"
+        "MCE:          1          7   Machine check exceptions\n"
+        "THR:          2          0   Threshold APIC interrupts\n"
+        "DFR:          0          1   Deferred Error APIC interrupts\n";
+    const MachineCheckCounts parsed = ParseInterrupts(interrupts);
+    EXPECT_EQ(parsed.perProcessor, (std::map<int, std::uint64_t>{{0, 3}, {2, 8}}));
+    EXPECT_FALSE(ParseInterrupts("           CPU0\n  0:   40   timer\n").Available());
+    EXPECT_FALSE(ParseInterrupts("").Available());
+
+    for (bool readable : {true, false}) {
+        const RunSetup setup = Machine();
+        const int p = setup.processors.back();
+        SweepOptions options;
+        options.sweep = true;
+        options.regimes = {Regime::Light};
+        SweepSeams seams;
+        seams.slotSeconds = 0.1;
+        seams.temperatures = Warm;
+        // Each reading finds two more corrected errors on the last processor.
+        auto readings = std::make_shared<std::uint64_t>(0);
+        seams.machineChecks = [readable, readings, p] {
+            MachineCheckCounts counts;
+            if (readable) counts.perProcessor[p] = 2 * (*readings)++;
+            return counts;
+        };
+        std::ostringstream out;
+        const std::atomic<bool> interrupt{false};
+        const SweepResult r = RunSweep(setup, options, out, interrupt, seams);
+        const SweepCell* cell = r.tally.Find(p, Regime::Light);
+        ASSERT_NE(cell, nullptr);
+        EXPECT_EQ(cell->machineChecks, readable ? std::optional<std::uint64_t>(2) : std::nullopt);
+        std::ostringstream table;
+        PrintSweep(table, r);
+        EXPECT_EQ(table.str().find("(mce): not available") != std::string::npos, !readable);
+    }
+}
+
+}  // namespace

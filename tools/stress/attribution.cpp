@@ -39,6 +39,8 @@ void MergeCell(SweepCell& into, const SweepCell& from) {
     into.failedChecks += from.failedChecks;
     into.stalled = into.stalled || from.stalled;
     into.machineStopped = into.machineStopped || from.machineStopped;
+    if (from.machineChecks)
+        into.machineChecks = into.machineChecks.value_or(0) + *from.machineChecks;
 }
 
 }  // namespace

@@ -35,6 +35,8 @@ struct SweepCell {
     unsigned failedChecks = 0;             // run-level checks that blame it: digests, disagreement
     bool stalled = false;                  // a worker stopped answering here
     bool machineStopped = false;           // the step began and the machine never ended it
+    // How much the corrected-error counters rose during it; empty: not readable.
+    std::optional<std::uint64_t> machineChecks;
     // The table's word for it: PASS, FAIL, STALLED or MACHINE-STOPPED.
     const char* Verdict() const;
     bool Failed() const { return errorCycles > 0 || failedChecks > 0 || stalled || machineStopped; }

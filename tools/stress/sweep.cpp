@@ -209,6 +209,7 @@ struct StepOutcome {
     std::string stepId;  // in the journal
     SweepTally tally;    // the sweep's own steps: this step's cells
     std::map<int, std::uint64_t> digests;
+    MachineCheckCounts checksBefore, checksAfter;
 };
 
 class Sweeper {
@@ -354,9 +355,11 @@ StepOutcome Sweeper::RunStep(const SweepStep& step, const JournalKey& key) {
         return outcome.tooHot ||
                std::chrono::duration<double>(now - watch->start).count() >= watch->slot;
     };
+    outcome.checksBefore = seams_.machineChecks();
     watch->start = Clock::now();
     std::ostringstream quiet;
     outcome.run = RunStress(setup, quiet, false, interrupt_, seams);
+    outcome.checksAfter = seams_.machineChecks();
     outcome.watch = watch;
     return outcome;
 }
@@ -409,6 +412,13 @@ StepFindings Sweeper::Account(const SweepStep& step, unsigned retest, StepOutcom
         // The first cycle's cross-core verdict can come after the cycle's end.
         if (retest == 0 && state.errorCycles > w.errorCyclesSeen)
             outcome.tally.AddCycle(step.regime, {pin, -1, -1}, true);
+    }
+    if (retest == 0) {
+        for (int p : outcome.processors) {
+            const auto rise = MachineCheckRise(outcome.checksBefore, outcome.checksAfter, p);
+            if (rise) outcome.tally.At(p, step.regime).machineChecks = *rise;
+            result_.machineChecksReadable = result_.machineChecksReadable || rise.has_value();
+        }
     }
     AccountChecks(step, retest, outcome, findings);
     return findings;

@@ -19,6 +19,7 @@
 
 #include "tools/stress/attribution.h"
 #include "tools/stress/clock_sampler.h"
+#include "tools/stress/machine_checks.h"
 #include "tools/stress/options.h"
 #include "tools/stress/runner.h"
 #include "tools/stress/sensors.h"
@@ -92,6 +93,7 @@ struct SweepResult {
     std::map<Regime, std::string> loads;  // the name of each regime's load
     std::map<Regime, std::string> isas;   // the instruction set it runs with here
     bool stalled = false;                 // a worker stopped answering: the sweep ended there
+    bool machineChecksReadable = false;   // the system keeps corrected-error counters
     // The digest each processor's first cycle gave, by regime, to be compared
     // across processors.
     std::map<Regime, std::map<int, std::uint64_t>> digests;
@@ -120,6 +122,7 @@ struct SweepSeams {
     std::function<void(int processor, Regime regime, unsigned retest, std::uint64_t cycle)>
         beforeCycle;
     std::chrono::milliseconds stallAfter{10000};
+    std::function<MachineCheckCounts()> machineChecks = ReadMachineChecks;
     static int CurrentProcessorSeen(int pinned, std::uint64_t cycle, bool after);
 };
 

@@ -128,6 +128,7 @@ std::optional<std::string> TakeCell(JournalStep& step, const json& meta) {
         cell.clocksHz.push_back(hz.get<double>());
     }
     cell.highestCelsius = *highest;
+    cell.machineChecks = Whole(meta, "machine_checks");
     if (const json* digest = Field(meta, "digest"); digest && !digest->is_null()) {
         const auto value = digest->is_string() ? Digest(digest->get<std::string>()) : std::nullopt;
         if (!value || *processor == kUnknownProcessor) return "a digest is not 0x and 16 digits";
@@ -460,6 +461,7 @@ void SweepJournal::StepEnd(const std::string& step, const SweepTally& cells,
                 {"cycles", c.cycles},
                 {"error_cycles", c.errorCycles},
                 {"failed_checks", c.failedChecks},
+                {"machine_checks", c.machineChecks ? ordered_json(*c.machineChecks) : nullptr},
                 {"stalled", c.stalled},
                 {"clock_samples_hz", clocks},
                 {"highest_temperature_c", Nullable(c.highestCelsius)},

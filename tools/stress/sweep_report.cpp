@@ -122,6 +122,8 @@ ordered_json CellJson(const SweepCell& cell) {
             {"clock_samples", cell.clocksHz.size()},
             {"highest_temperature_c", Nullable(cell.highestCelsius)},
             {"failed_checks", cell.failedChecks},
+            {"machine_checks",
+             cell.machineChecks ? ordered_json(*cell.machineChecks) : ordered_json(nullptr)},
             {"result", cell.Verdict()}};
 }
 
@@ -165,22 +167,27 @@ void PrintSweep(std::ostream& out, const SweepResult& r) {
     }
     char line[256];
     std::snprintf(line, sizeof line,
-                  "%-4s %-5s %-4s %-5s %-9s %-18s %-7s %10s %7s  %-26s %-13s %s\n", "cpu", "core",
-                  "die", "apic", "regime", "load", "isa", "cycles", "errors",
-                  "clock p5 / median (n)", "highest temp", "result");
+                  "%-4s %-5s %-4s %-5s %-9s %-18s %-7s %10s %7s  %-26s %-13s %-4s %s\n", "cpu",
+                  "core", "die", "apic", "regime", "load", "isa", "cycles", "errors",
+                  "clock p5 / median (n)", "highest temp", "mce", "result");
     out << line;
     for (const auto& key : RowOrder(r)) {
         const SweepCell& cell = r.tally.Cells().at(key);
         const ProcessorPlace* place = r.topology.Find(key.first);
-        std::snprintf(line, sizeof line,
-                      "%-4d %-5s %-4s %-5s %-9s %-18s %-7s %10llu %7llu  %-26s %-13s %s\n",
-                      key.first, Known(place ? place->core : -1).c_str(),
-                      Known(place ? place->die : -1).c_str(), Apic(r, key.first).c_str(),
-                      RegimeName(key.second), LoadOf(r, key.second).c_str(),
-                      IsaOf(r, key.second).c_str(), static_cast<unsigned long long>(cell.cycles),
-                      static_cast<unsigned long long>(cell.errorCycles), ClockCell(cell).c_str(),
-                      Celsius(cell.highestCelsius).c_str(), cell.Verdict());
+        std::snprintf(
+            line, sizeof line,
+            "%-4d %-5s %-4s %-5s %-9s %-18s %-7s %10llu %7llu  %-26s %-13s %-4s %s\n", key.first,
+            Known(place ? place->core : -1).c_str(), Known(place ? place->die : -1).c_str(),
+            Apic(r, key.first).c_str(), RegimeName(key.second), LoadOf(r, key.second).c_str(),
+            IsaOf(r, key.second).c_str(), static_cast<unsigned long long>(cell.cycles),
+            static_cast<unsigned long long>(cell.errorCycles), ClockCell(cell).c_str(),
+            Celsius(cell.highestCelsius).c_str(),
+            cell.machineChecks ? std::to_string(*cell.machineChecks).c_str() : "-", cell.Verdict());
         out << line;
+    }
+    if (!r.machineChecksReadable) {
+        out << "Machine-check counters (mce): not available (no /proc/interrupts MCE, THR or "
+               "DFR lines, no EDAC counts)\n";
     }
     if (!r.topology.ApicUnknownWhy().empty())
         out << "APIC ids not shown: " << r.topology.ApicUnknownWhy() << "\n";
