@@ -67,15 +67,24 @@ TEST(Attribution, AFaultIsChargedToItsProcessorAndAMigratedCycleToNone) {
     EXPECT_EQ(tally.Failures(), failures);
 }
 
-TEST(Attribution, ClocksSummariseAsMinimumAndMedian) {
+std::vector<double> OneSlowAmong(std::size_t n) {
+    std::vector<double> samples(n, 3.4e9);
+    samples[n / 2] = 0.76e9;  // a sample that lost its processor mid-measurement
+    samples[1] = 3.3e9;
+    return samples;
+}
+
+TEST(Attribution, ClocksSummariseAsMinimumPercentileAndMedian) {
     const struct {
         std::vector<double> samples;
-        std::optional<double> minimum, median;
+        std::optional<double> minimum, median, percentile5;
     } cases[] = {
-        {{}, std::nullopt, std::nullopt},
-        {{3.0e9}, 3.0e9, 3.0e9},
-        {{4.0e9, 2.0e9, 3.0e9}, 2.0e9, 3.0e9},
-        {{4.0e9, 1.0e9, 3.0e9, 2.0e9}, 1.0e9, 2.5e9},
+        {{}, std::nullopt, std::nullopt, std::nullopt},
+        {{3.0e9}, 3.0e9, 3.0e9, 3.0e9},
+        {{4.0e9, 2.0e9, 3.0e9}, 2.0e9, 3.0e9, 2.0e9},
+        {{4.0e9, 1.0e9, 3.0e9, 2.0e9}, 1.0e9, 2.5e9, 1.0e9},
+        // One bad sample in forty moves the minimum, not the 5th percentile.
+        {OneSlowAmong(40), 0.76e9, 3.4e9, 3.3e9},
     };
     for (const auto& c : cases) {
         const std::optional<ClockSummary> summary = SummariseClocks(c.samples);
@@ -83,6 +92,8 @@ TEST(Attribution, ClocksSummariseAsMinimumAndMedian) {
         if (!summary) continue;
         EXPECT_EQ(summary->minimumHz, *c.minimum);
         EXPECT_EQ(summary->medianHz, *c.median);
+        EXPECT_EQ(summary->percentile5Hz, *c.percentile5);
+        EXPECT_EQ(summary->samples, c.samples.size());
     }
 }
 
@@ -90,21 +101,31 @@ TEST(Attribution, RetestsClassifyAFaultInKOfNRepeats) {
     const struct {
         unsigned repeats;
         std::vector<unsigned> failing;  // which repeats the fault is injected into
+        unsigned runs;                  // repeats that can run before the sweep is stopped
         const char* verdict;
     } cases[] = {
-        {3, {0, 1, 2}, "reproducible (3 of 3)"}, {3, {1}, "reproducible (1 of 3)"},
-        {5, {0, 4}, "reproducible (2 of 5)"},    {3, {}, "intermittent (0 of 3)"},
-        {1, {}, "intermittent (0 of 1)"},
+        {3, {0, 1, 2}, 3, "reproducible (3 of 3)"},
+        {3, {1}, 3, "reproducible (1 of 3)"},
+        {5, {0, 4}, 5, "reproducible (2 of 5)"},
+        {3, {}, 3, "intermittent (0 of 3)"},
+        {1, {}, 1, "intermittent (0 of 1)"},
+        // A repeat that could not run is no pass.
+        {3, {}, 0, "not run"},
+        {3, {}, 1, "intermittent (0 of 1; 2 not run)"},
+        {3, {0}, 1, "reproducible (1 of 1; 2 not run)"},
     };
     for (const auto& c : cases) {
         unsigned ran = 0;
-        const RetestVerdict verdict = Retest(c.repeats, [&](unsigned repeat) {
-            ++ran;
-            for (unsigned f : c.failing)
-                if (f == repeat) return true;
-            return false;
-        });
-        EXPECT_EQ(ran, c.repeats);
+        const RetestVerdict verdict =
+            Retest(c.repeats, [&](unsigned repeat) -> std::optional<bool> {
+                if (repeat >= c.runs) return std::nullopt;
+                ++ran;
+                for (unsigned f : c.failing)
+                    if (f == repeat) return true;
+                return false;
+            });
+        EXPECT_EQ(ran, c.runs);
+        EXPECT_EQ(verdict.ran, c.runs);
         EXPECT_EQ(verdict.Text(), c.verdict);
         EXPECT_EQ(verdict.Reproducible(), !c.failing.empty());
     }

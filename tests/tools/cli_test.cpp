@@ -19,6 +19,7 @@
 #include "quarrion_version.h"
 #include "tests/tools/ocp_checks.h"
 #include "tools/stress/isa.h"
+#include "tools/stress/machine_info.h"
 
 namespace {
 
@@ -116,8 +117,11 @@ TEST(StressProgram, ACleanRunToAPipeHasNoLiveLineAndExitsZero) {
     const Outcome o = RunProgram({"--seconds", "1"});
     EXPECT_EQ(o.status, 0) << o.out << o.err;
     EXPECT_EQ(o.out.find('\r'), std::string::npos) << "no live line without a terminal";
-    EXPECT_NE(o.out.find("Processor: "), std::string::npos);
-    EXPECT_NE(o.out.find("   MHZ   estimate "), std::string::npos);
+    // The processor by its own brand string, and the counter's rate by its name.
+    const std::string brand = BrandString(ActiveCpuidSource());
+    EXPECT_NE(o.out.find("Processor: " + brand + "\n"), std::string::npos) << o.out;
+    EXPECT_NE(o.out.find(" MHz (the counter's, not the cores' clock)"), std::string::npos);
+    EXPECT_EQ(o.out.find("Raw clock"), std::string::npos);
     EXPECT_NE(o.out.find("MatrixWorker"), std::string::npos);
     EXPECT_NE(o.out.find("Result: PASS"), std::string::npos);
 
@@ -267,6 +271,60 @@ TEST(StressProgram, AReportThatCannotBeWrittenStillLeavesAFinishedOcpStream) {
     ASSERT_EQ(errors.size(), 1u);
     EXPECT_EQ(errors[0]["error"]["symptom"], "report-not-written");
     EXPECT_EQ(lines.back()["testRunArtifact"]["testRunEnd"]["status"], "ERROR");
+}
+
+// kill -9 in the sweep's second step, as a freeze or a reboot ends it: the
+// stream on disk names that step, and --resume finishes the sweep with it
+// reported machine-stopped.
+TEST(StressProgram, ASweepKilledMidStepResumesWithThatStepMachineStopped) {
+    const TempFile ocp;
+    const pid_t child = fork();
+    if (child == 0) {
+        const int null = open("/dev/null", O_WRONLY);
+        dup2(null, 1);
+        execl(QUARRION_STRESS, QUARRION_STRESS, "--sweep", "--sweep-seconds", "1", "--regimes",
+              "light,heavy", "--ocp", ocp.path(), static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    auto starts = [&] {
+        std::ifstream in(ocp.path());
+        const std::string text{std::istreambuf_iterator<char>(in), {}};
+        std::size_t n = 0;
+        for (std::size_t at = 0; (at = text.find("testStepStart", at)) != std::string::npos; ++at)
+            ++n;
+        return n;
+    };
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (starts() < 2 && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    kill(child, SIGKILL);
+    waitpid(child, nullptr, 0);
+    ASSERT_EQ(starts(), 2u);
+
+    const Outcome o = RunProgram({"--resume", ocp.path(), "--quiet"});
+    EXPECT_EQ(o.status, 1) << o.out << o.err;
+    // The second step is the first processor's heavy one.
+    const std::size_t stopped = o.out.find("MACHINE-STOPPED");
+    ASSERT_NE(stopped, std::string::npos) << o.out;
+    const std::string row = o.out.substr(o.out.rfind('\n', stopped) + 1, stopped);
+    EXPECT_NE(row.find(" heavy "), std::string::npos) << row;
+    EXPECT_NE(o.out.find(", machine stopped:"), std::string::npos) << o.out;
+    std::ifstream in(ocp.path());
+    const auto lines = ocp_checks::CheckStream(in);
+    EXPECT_EQ(ocp_checks::All(lines, "testRunStart").size(), 1u);
+    // The stream has ended: a second resume has nothing to do.
+    const Outcome again = RunProgram({"--resume", ocp.path()});
+    EXPECT_EQ(again.status, 0);
+    EXPECT_NE(again.out.find("has already ended (FAIL)"), std::string::npos) << again.out;
+}
+
+TEST(StressProgram, ResumeRefusesAFileThatIsNoSweepStreamBeforeRunning) {
+    const TempFile file;
+    std::ofstream(file.path()) << "{\"sequenceNumber\":0}\nnot json\n";
+    const Outcome o = RunProgram({"--resume", file.path()});
+    EXPECT_EQ(o.status, 2);
+    EXPECT_EQ(o.out, "");
+    EXPECT_NE(o.err.find(std::string(file.path()) + " line 1: "), std::string::npos) << o.err;
 }
 
 }  // namespace

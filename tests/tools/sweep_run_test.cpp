@@ -6,9 +6,11 @@
 #include <gtest/gtest.h>
 
 #include <sstream>
+#include <thread>
 
 #include "tests/tools/ocp_checks.h"
 #include "tools/stress/platform.h"
+#include "tools/stress/sweep_journal.h"
 
 namespace {
 
@@ -20,6 +22,19 @@ void FlipLowestBit(double* const* arrays, std::size_t) {
 }
 
 constexpr CycleFault kOnePass{FlipLowestBit, false};
+
+// The journal into memory, each line with whether it was to be synced.
+struct Captured {
+    std::string text;
+    std::vector<bool> synced;
+};
+
+std::shared_ptr<SweepJournal> Capture(const std::shared_ptr<Captured>& into) {
+    return std::make_shared<SweepJournal>([into](const std::string& line, bool sync) {
+        into->text += line;
+        into->synced.push_back(sync);
+    });
+}
 
 RunSetup Machine() {
     RunSetup setup;
@@ -91,7 +106,8 @@ TEST(SweepRun, ChargesFaultsAndRetestsThem) {
         };
         std::ostringstream out;
         const std::atomic<bool> interrupt{false};
-        const SweepResult r = RunSweep(setup, options, out, interrupt, seams);
+        const auto journal = std::make_shared<Captured>();
+        const SweepResult r = RunSweep(setup, options, out, interrupt, seams, Capture(journal));
         SCOPED_TRACE(c.name);
 
         for (int q : setup.processors) {
@@ -125,6 +141,12 @@ TEST(SweepRun, ChargesFaultsAndRetestsThem) {
             EXPECT_EQ(e.kind, "pass");
             EXPECT_GT(e.clockHz, 0);
             EXPECT_EQ(e.temperatureC, 61.5);
+            // When in the step, and how old the temperature beside it is.
+            EXPECT_GT(e.secondsIntoStep, 0);
+            EXPECT_LT(e.secondsIntoStep, 0.25 + 0.2);
+            ASSERT_TRUE(e.temperatureAgeSeconds.has_value());
+            EXPECT_LE(*e.temperatureAgeSeconds, 0.1);
+            EXPECT_FALSE(e.burstRateHz.has_value());
             if (!c.migratedErrors) {
                 EXPECT_EQ(e.apicId, r.topology.Find(p)->apicId);
             }
@@ -140,17 +162,166 @@ TEST(SweepRun, ChargesFaultsAndRetestsThem) {
         EXPECT_EQ(r.stepsRun, r.stepsPlanned);
 
         // The reports: a valid OCP stream that says why it failed, and the JSON.
-        std::stringstream ocp;
-        WriteSweepOcp(ocp, setup, options, r, "quarrion-stress --sweep");
+        std::stringstream ocp(journal->text);
         const std::vector<nlohmann::json> lines = ocp_checks::CheckStream(ocp);
         ASSERT_FALSE(lines.empty());
         EXPECT_EQ(lines.back()["testRunArtifact"]["testRunEnd"]["result"],
                   c.faults.empty() ? "PASS" : "FAIL");
-        const std::string stream = ocp.str();
+        const std::string& stream = journal->text;
         EXPECT_EQ(stream.find("\"FAIL\"") != std::string::npos, !c.faults.empty());
         const nlohmann::ordered_json report = SweepReport(setup, options, r);
         EXPECT_EQ(report["sweep"]["steps"].size(), setup.processors.size() * 2);
         EXPECT_EQ(report["sweep"]["errors"].size(), r.errors.size());
+    }
+}
+
+constexpr CycleFault kBothPasses{FlipLowestBit, true};  // deterministic: the passes agree
+
+// Everything that fails an ordinary run fails a sweep, with a row and a line
+// that name the processor.
+TEST(SweepRun, NoFailingProcessorPasses) {
+    constexpr int kMine = -1;  // the last usable processor
+    const struct {
+        const char* name;
+        std::vector<Regime> regimes;
+        std::vector<SweepFault> faults;
+        bool expectWrongDigest, hang, stopOnError;
+        unsigned retests;
+        int status;
+        Regime row;           // the row of the last processor to check
+        const char* verdict;  // that row's result
+        const char* line;     // in the printed sweep
+        std::vector<const char*> retestTexts;
+        bool allSteps;  // every planned step ran
+    } cases[] = {
+        {"expected digest",
+         {Regime::Heavy},
+         {},
+         true,
+         false,
+         false,
+         0,
+         kExitErrors,
+         Regime::Heavy,
+         "FAIL",
+         ": expected digest 0x0000000000001234, computed 0x",
+         {},
+         true},
+        {"all-core disagreement",
+         {Regime::AllCore},
+         {{kMine, Regime::AllCore, 0, 1, kBothPasses}},
+         false,
+         false,
+         false,
+         0,
+         kExitErrors,
+         Regime::AllCore,
+         "FAIL",
+         "disagree; no majority",
+         {},
+         true},
+        {"light regime deterministic fault",
+         {Regime::Light},
+         {{kMine, Regime::Light, 0, 1, kBothPasses}},
+         false,
+         false,
+         false,
+         0,
+         kExitErrors,
+         Regime::Light,
+         "FAIL",
+         "cross-processor check:",
+         {},
+         true},
+        {"stalled worker",
+         {Regime::Light, Regime::Heavy},
+         {},
+         false,
+         true,
+         false,
+         2,
+         kExitErrors,
+         Regime::Light,
+         "STALLED",
+         "finished no cycle within 300 ms",
+         {"not run"},
+         false},
+        {"stop on error",
+         {Regime::Light, Regime::Heavy},
+         {{kMine, Regime::Light, 0, 2, kOnePass}},
+         false,
+         false,
+         true,
+         2,
+         kExitErrors,
+         Regime::Light,
+         "FAIL",
+         "cycle 2",
+         {"not run"},
+         false},
+        {"all-core retested all-core too",
+         {Regime::AllCore},
+         {{kMine, Regime::AllCore, 0, 2, kOnePass}, {kMine, Regime::AllCore, 1, 2, kOnePass}},
+         false,
+         false,
+         false,
+         1,
+         kExitErrors,
+         Regime::AllCore,
+         "FAIL",
+         "cycle 2",
+         {"intermittent (0 of 1)", "reproducible (1 of 1)"},
+         true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        RunSetup setup = Machine();
+        if (setup.processors.size() < 2) GTEST_SKIP() << "needs two logical processors";
+        const int mine = setup.processors.back();
+        setup.options.stopOnError = c.stopOnError;
+        if (c.expectWrongDigest)
+            setup.options.expectDigests = {
+                {RoutineName(*RegimeLoad(setup, Regime::Heavy)), 0x1234}};
+        SweepOptions options;
+        options.sweep = true;
+        options.regimes = c.regimes;
+        options.retests = c.retests;
+        SweepSeams seams;
+        seams.slotSeconds = 0.25;
+        seams.temperatures = Warm;
+        for (SweepFault f : c.faults) {
+            f.processor = mine;
+            seams.faults.push_back(f);
+        }
+        // The hung worker waits for the test's end, long after the stall limit.
+        const auto release = std::make_shared<std::atomic<bool>>(false);
+        if (c.hang) {
+            seams.stallAfter = std::chrono::milliseconds(300);
+            seams.beforeCycle = [release, mine](int p, Regime regime, unsigned, std::uint64_t n) {
+                while (p == mine && regime == Regime::Light && n == 2 && !release->load())
+                    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            };
+        }
+        std::ostringstream out;
+        const std::atomic<bool> interrupt{false};
+        const SweepResult r = RunSweep(setup, options, out, interrupt, seams);
+        release->store(true);
+
+        EXPECT_EQ(r.status, c.status);
+        EXPECT_EQ(r.stalled, c.hang);
+        const SweepCell* cell = r.tally.Find(mine, c.row);
+        ASSERT_NE(cell, nullptr);
+        EXPECT_STREQ(cell->Verdict(), c.verdict);
+        EXPECT_EQ(r.stepsRun == r.stepsPlanned, c.allSteps);
+        std::ostringstream table;
+        PrintSweep(table, r);
+        EXPECT_NE(table.str().find(c.line), std::string::npos) << table.str();
+        EXPECT_NE(table.str().find(std::string(" ") + c.verdict + "\n"), std::string::npos);
+        std::vector<std::string> retests;
+        for (const RetestOutcome& t : r.retests) retests.push_back(t.verdict.Text());
+        EXPECT_EQ(retests, std::vector<std::string>(c.retestTexts.begin(), c.retestTexts.end()));
+        const nlohmann::ordered_json report = SweepReport(setup, options, r);
+        EXPECT_EQ(report["result"], "FAIL");
     }
 }
 
@@ -181,7 +352,8 @@ TEST(SweepRun, MaxTempStopsTheSweep) {
         };
         std::ostringstream out;
         const std::atomic<bool> interrupt{false};
-        const SweepResult r = RunSweep(setup, options, out, interrupt, seams);
+        const auto journal = std::make_shared<Captured>();
+        const SweepResult r = RunSweep(setup, options, out, interrupt, seams, Capture(journal));
         SCOPED_TRACE(c.fault ? "with a fault" : "clean");
         EXPECT_EQ(r.status, c.status);
         EXPECT_EQ(r.errors.size(), c.fault ? 1u : 0u);
@@ -192,8 +364,7 @@ TEST(SweepRun, MaxTempStopsTheSweep) {
         std::ostringstream table;
         PrintSweep(table, r);
         EXPECT_NE(table.str().find(c.result), std::string::npos) << table.str();
-        std::stringstream ocp;
-        WriteSweepOcp(ocp, setup, options, r, "quarrion-stress --sweep --max-temp 90");
+        std::stringstream ocp(journal->text);
         const std::vector<nlohmann::json> lines = ocp_checks::CheckStream(ocp);
         ASSERT_FALSE(lines.empty());
         const auto end = lines.back()["testRunArtifact"]["testRunEnd"];
@@ -304,6 +475,96 @@ TEST(SweepRun, OptionsAreTakenOutOfTheCommandLine) {
         EXPECT_EQ(o.retests, c.retests);
         EXPECT_EQ(o.maxTempCelsius, c.maxTemp);
         EXPECT_EQ(o.regimes.size(), c.regimes);
+    }
+}
+
+}  // namespace
+
+namespace {
+
+// --cpus and --one-per-core: lists as a user writes them, and siblings left idle.
+TEST(SweepRun, ProcessorsAreChosenByListAndByCore) {
+    // Two cores of two threads each, and processor 4 whose core is unknown.
+    const Topology topology({{0, 0, 0, 0, {}},
+                             {1, 1, 0, 0, {}},
+                             {2, 0, 0, 0, {}},
+                             {3, 1, 0, 0, {}},
+                             {4, -1, -1, -1, {}}});
+    const std::vector<int> usable{0, 1, 2, 3, 4};
+    const struct {
+        const char* list;  // "": no --cpus
+        bool onePerCore;
+        std::vector<int> chosen;
+        const char* error;
+    } cases[] = {
+        {"", false, {0, 1, 2, 3, 4}, ""},
+        {"3,0-1", false, {0, 1, 3}, ""},
+        {"1-1,1", false, {1}, ""},
+        {"", true, {0, 1, 4}, ""},
+        {"2-3", true, {2, 3}, ""},
+        {"0-7", false, {}, "--cpus: processor 5 is not usable here (usable: 0, 1, 2, 3 and 4)"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.list);
+        StressOptions options;
+        if (*c.list) options.cpus = ParseProcessorList(c.list);
+        options.onePerCore = c.onePerCore;
+        const auto choice = ChooseProcessors(usable, options, topology);
+        if (*c.error) {
+            ASSERT_TRUE(std::holds_alternative<std::string>(choice));
+            EXPECT_EQ(std::get<std::string>(choice), c.error);
+        } else {
+            ASSERT_TRUE(std::holds_alternative<std::vector<int>>(choice));
+            EXPECT_EQ(std::get<std::vector<int>>(choice), c.chosen);
+        }
+    }
+    for (const char* bad : {"", "3-1", "a", "1,", "-2", "1-2-3", "4096"})
+        EXPECT_TRUE(ParseProcessorList(bad).empty()) << bad;
+}
+
+}  // namespace
+
+namespace {
+
+// Corrected errors under load: /proc/interrupts' lines per processor, and a
+// rise during a step shown beside it; "not available" where none are kept.
+TEST(SweepRun, MachineCheckCountsRiseBesideTheirStep) {
+    const char* const interrupts =
+        "           CPU0       CPU2       \n"
+        "  0:         40          0   IO-APIC    2-edge      timer\n"
+        "MCE:          1          7   Machine check exceptions\n"
+        "THR:          2          0   Threshold APIC interrupts\n"
+        "DFR:          0          1   Deferred Error APIC interrupts\n";
+    const MachineCheckCounts parsed = ParseInterrupts(interrupts);
+    EXPECT_EQ(parsed.perProcessor, (std::map<int, std::uint64_t>{{0, 3}, {2, 8}}));
+    EXPECT_FALSE(ParseInterrupts("           CPU0\n  0:   40   timer\n").Available());
+    EXPECT_FALSE(ParseInterrupts("").Available());
+
+    for (bool readable : {true, false}) {
+        const RunSetup setup = Machine();
+        const int p = setup.processors.back();
+        SweepOptions options;
+        options.sweep = true;
+        options.regimes = {Regime::Light};
+        SweepSeams seams;
+        seams.slotSeconds = 0.1;
+        seams.temperatures = Warm;
+        // Each reading finds two more corrected errors on the last processor.
+        auto readings = std::make_shared<std::uint64_t>(0);
+        seams.machineChecks = [readable, readings, p] {
+            MachineCheckCounts counts;
+            if (readable) counts.perProcessor[p] = 2 * (*readings)++;
+            return counts;
+        };
+        std::ostringstream out;
+        const std::atomic<bool> interrupt{false};
+        const SweepResult r = RunSweep(setup, options, out, interrupt, seams);
+        const SweepCell* cell = r.tally.Find(p, Regime::Light);
+        ASSERT_NE(cell, nullptr);
+        EXPECT_EQ(cell->machineChecks, readable ? std::optional<std::uint64_t>(2) : std::nullopt);
+        std::ostringstream table;
+        PrintSweep(table, r);
+        EXPECT_EQ(table.str().find("(mce): not available") != std::string::npos, !readable);
     }
 }
 

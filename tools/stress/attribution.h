@@ -32,6 +32,14 @@ struct SweepCell {
     std::uint64_t errorCycles = 0;
     std::vector<double> clocksHz;          // effective clock samples of its workers
     std::optional<double> highestCelsius;  // empty: no processor sensor readable
+    unsigned failedChecks = 0;             // run-level checks that blame it: digests, disagreement
+    bool stalled = false;                  // a worker stopped answering here
+    bool machineStopped = false;           // the step began and the machine never ended it
+    // How much the corrected-error counters rose during it; empty: not readable.
+    std::optional<std::uint64_t> machineChecks;
+    // The table's word for it: PASS, FAIL, STALLED or MACHINE-STOPPED.
+    const char* Verdict() const;
+    bool Failed() const { return errorCycles > 0 || failedChecks > 0 || stalled || machineStopped; }
 };
 
 class SweepTally {
@@ -46,7 +54,12 @@ public:
     // Cycles that migrated, by regime: counted, charged to no processor.
     const std::map<Regime, SweepCell>& Migrated() const { return migrated_; }
     const SweepCell* Find(int processor, Regime regime) const;
-    // Every (processor, regime) with at least one failed cycle, in table order.
+    SweepCell& At(int processor, Regime regime) { return cells_[{processor, regime}]; }
+    SweepCell& MigratedAt(Regime regime) { return migrated_[regime]; }
+    // Adds another tally's cells to these (one step's to the sweep's).
+    void Merge(const SweepTally& other);
+    // Every (processor, regime) that failed and may be run again (not one that
+    // stopped the machine), in table order.
     std::vector<Key> Failures() const;
 
 private:
@@ -54,28 +67,44 @@ private:
     std::map<Regime, SweepCell> migrated_;
 };
 
-// The minimum and median of a cell's clock samples; empty without samples.
+// The minimum, 5th percentile and median of a cell's clock samples, and
+// their count; empty without samples.
+// The 5th percentile rather than the minimum is what the table shows: one
+// sample preempted mid-measurement reads far too low, and a minimum is one sample.
 struct ClockSummary {
     double minimumHz = 0;
+    double percentile5Hz = 0;  // nearest rank
     double medianHz = 0;
+    std::size_t samples = 0;
 };
 std::optional<ClockSummary> SummariseClocks(std::vector<double> samplesHz);
 
-// A failure run again alone `repeats` times: reproducible when any repeat
-// fails again (k of N), intermittent when none does.
+// A failure run again `repeats` times: reproducible when any repeat fails
+// again (k of N), intermittent when every repeat ran and none failed, not run
+// when none could run (interrupted, too hot). Repeats that did not run are
+// never counted as passes.
 struct RetestVerdict {
     unsigned repeats = 0;
+    unsigned ran = 0;
     unsigned failed = 0;
     bool Reproducible() const { return failed > 0; }
-    std::string Text() const;  // "reproducible (2 of 3)" / "intermittent (0 of 3)"
+    // "reproducible (2 of 3)", "intermittent (0 of 3)", "not run",
+    // "intermittent (0 of 1; 2 not run)"
+    std::string Text() const;
+    const char* Word() const;  // "reproducible", "intermittent", "not-run"
 };
 
-// Runs `repeat` (true: that repeat failed) `repeats` times and classifies.
+// Runs `repeat` `repeats` times and classifies: it answers true when that
+// repeat failed, false when it passed, nothing when it could not run.
 template <typename Repeat>
 RetestVerdict Retest(unsigned repeats, Repeat&& repeat) {
     RetestVerdict verdict;
     verdict.repeats = repeats;
-    for (unsigned i = 0; i < repeats; ++i)
-        if (repeat(i)) ++verdict.failed;
+    for (unsigned i = 0; i < repeats; ++i) {
+        const std::optional<bool> failed = repeat(i);
+        if (!failed) continue;
+        ++verdict.ran;
+        if (*failed) ++verdict.failed;
+    }
     return verdict;
 }

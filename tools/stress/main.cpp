@@ -3,8 +3,10 @@
 #include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <algorithm>
 #include <cstdlib>
 #include <exception>
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <iostream>
@@ -24,6 +26,7 @@
 #include "tools/stress/self_test.h"
 #include "tools/stress/summary.h"
 #include "tools/stress/sweep.h"
+#include "tools/stress/sweep_journal.h"
 
 namespace {
 
@@ -33,17 +36,21 @@ void OnInterrupt() {
     g_interrupt.store(true, std::memory_order_relaxed);
 }
 
-RunSetup DescribeMachine(const StressOptions& options, bool measureClock) {
+RunSetup DescribeMachine(const StressOptions& options, bool measureClock,
+                         std::vector<int> processors) {
     RunSetup setup;
     setup.options = options;
     const CCpuProbe probe;
-    if (const char* name = probe.NameProcessor()) setup.processorName = name;
+    // The processor's own brand string; the dialog's naming table only where there is none.
+    setup.processorName = BrandString(ActiveCpuidSource());
+    if (const char* name = probe.NameProcessor(); name && setup.processorName.empty())
+        setup.processorName = name;
     setup.hasMmx = probe.HasMMX();
     setup.hasSse = probe.HasSSE();
     if (measureClock) {
         if (auto text = EstimateClock()) setup.clockText = *text;
     }
-    setup.processors = UsableProcessors();
+    setup.processors = std::move(processors);
     setup.machineIsas = MachineIsas();
     setup.hostName = HostName();
     setup.platformInfos = PlatformInfos(ActiveCpuidSource());
@@ -103,15 +110,76 @@ std::function<bool(const RunResult&)> TemperatureGuard(TemperatureMonitor& heat)
     };
 }
 
-int Sweep(const RunSetup& setup, const SweepOptions& sweep, std::ofstream& json, std::ofstream& ocp,
-          const std::string& commandLine) {
-    const SweepResult result = RunSweep(setup, sweep, std::cout, g_interrupt);
+// The stream a sweep writes line by line, each line flushed and the step
+// boundaries and errors synced to the disk. `failed` is set when a write fails.
+std::shared_ptr<SweepJournal> OpenJournal(const std::string& path, bool append,
+                                          std::shared_ptr<std::atomic<bool>> failed) {
+    std::shared_ptr<std::FILE> file(std::fopen(path.c_str(), append ? "ab" : "wb"),
+                                    [](std::FILE* f) {
+                                        if (f) std::fclose(f);
+                                    });
+    if (!file) return nullptr;
+    return std::make_shared<SweepJournal>([file, failed](const std::string& line, bool sync) {
+        const bool written = std::fwrite(line.data(), 1, line.size(), file.get()) == line.size();
+        const bool flushed = sync ? SyncToDisk(file.get()) : std::fflush(file.get()) == 0;
+        if (!written || !flushed) failed->store(true);
+    });
+}
+
+// --resume FILE: what the earlier sessions left there. Empty when there is no
+// sweep to go on with (no file yet, or one cut before its run began).
+// `status` is set when the program must end now: the file is refused (2) or
+// its sweep has already ended (0).
+std::optional<JournalContents> ReadResume(const std::string& path, std::optional<int>& status) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return std::nullopt;
+    auto read = ReadSweepJournal(in, path);
+    if (const auto* why = std::get_if<std::string>(&read)) {
+        std::cerr << "quarrion-stress: cannot resume from " << *why << "\n";
+        status = kExitUsage;
+        return std::nullopt;
+    }
+    JournalContents contents = std::get<JournalContents>(std::move(read));
+    if (contents.start.empty()) return std::nullopt;
+    if (contents.ended) {
+        std::cout << "The sweep in " << path << " has already ended (" << contents.result
+                  << "); nothing to resume.\n";
+        status = kExitClean;
+        return std::nullopt;
+    }
+    return contents;
+}
+
+int Sweep(const RunSetup& setup, const SweepOptions& sweep,
+          const std::optional<JournalContents>& resumed, std::ofstream& json) {
+    const std::string& path = setup.options.ocpPath;
+    std::shared_ptr<SweepJournal> journal;
+    auto lost = std::make_shared<std::atomic<bool>>(false);
+    if (!path.empty()) {
+        std::error_code error;
+        // A crash can leave half a line at the end: the stream goes on after the last whole one.
+        if (resumed) std::filesystem::resize_file(path, resumed->wholeBytes, error);
+        journal = error ? nullptr : OpenJournal(path, resumed.has_value(), lost);
+        if (!journal) {
+            std::cerr << "quarrion-stress: cannot write the OCP stream '" << path << "'\n";
+            return kExitCouldNotRun;
+        }
+        if (resumed) journal->ContinueAfter(*resumed);
+    }
+    const SweepResult result =
+        RunSweep(setup, sweep, std::cout, g_interrupt, {}, journal, resumed ? &*resumed : nullptr);
     PrintSweep(std::cout, result);
     if (json.is_open()) json << SweepReport(setup, sweep, result).dump(2) << "\n";
-    if (ocp.is_open()) WriteSweepOcp(ocp, setup, sweep, result, commandLine);
-    const bool written = Finish(json, setup.options.jsonPath, "report").empty() &&
-                         Finish(ocp, setup.options.ocpPath, "OCP stream").empty();
+    journal.reset();  // closes the stream, unless a hung worker still holds it
+    bool written = Finish(json, setup.options.jsonPath, "report").empty();
+    if (lost->load()) {
+        std::cerr << "quarrion-stress: writing the OCP stream '" << path << "' failed\n";
+        written = false;
+    }
     if (!written && result.status == kExitClean) return kExitCouldNotRun;
+    std::cout.flush();
+    // A hung worker may still be running: leave without waiting for it.
+    if (result.stalled) std::_Exit(result.status);
     return result.status;
 }
 
@@ -132,12 +200,21 @@ static int Main(int argc, char** argv) {
                   << kUsage << kSweepUsage << kSummarizeUsage;
         return kExitUsage;
     }
-    const StressOptions& options = std::get<StressOptions>(parsed);
+    StressOptions options = std::get<StressOptions>(parsed);
+    const SweepOptions& sweep = std::get<SweepOptions>(sweepParsed);
+    // --resume FILE writes its stream on in FILE.
+    if (!sweep.resumePath.empty()) {
+        if (!options.ocpPath.empty() && options.ocpPath != sweep.resumePath) {
+            std::cerr << "quarrion-stress: --resume goes on writing its own file; --ocp must "
+                         "name the same file or be left out\n";
+            return kExitUsage;
+        }
+        options.ocpPath = sweep.resumePath;
+    }
     if (options.listLoads) {
         PrintLoads(std::cout, Registry(), MachineIsas(), options.isa);
         return kExitClean;
     }
-    const SweepOptions& sweep = std::get<SweepOptions>(sweepParsed);
     if (options.showHelp) {
         std::cout << kUsage << kSweepUsage << kSummarizeUsage;
         return kExitClean;
@@ -155,13 +232,32 @@ static int Main(int argc, char** argv) {
             return kExitUsage;
         }
     }
-    // Open the outputs first: an unwritable path should fail now, not after the run.
+    // The processors to use, settled before anything runs.
+    std::vector<int> chosen = UsableProcessors();
+    if (!options.cpus.empty() || options.onePerCore) {
+        const auto choice = ChooseProcessors(
+            chosen, options, options.onePerCore ? ReadTopology(chosen) : Topology{});
+        if (const auto* why = std::get_if<std::string>(&choice)) {
+            std::cerr << "quarrion-stress: " << *why << "\n";
+            return kExitUsage;
+        }
+        chosen = std::get<std::vector<int>>(choice);
+    }
+    // A stream to resume from is read before anything runs, and refused whole.
+    std::optional<JournalContents> resumed;
+    if (!sweep.resumePath.empty()) {
+        std::optional<int> status;
+        resumed = ReadResume(sweep.resumePath, status);
+        if (status) return *status;
+    }
+    // Open the outputs first: an unwritable path should fail now, not after the
+    // run. A sweep writes its stream itself, as it goes.
     std::ofstream json, ocp;
     if (!OpenOutput(json, options.jsonPath, "report") ||
-        !OpenOutput(ocp, options.ocpPath, "OCP stream"))
+        (!sweep.sweep && !OpenOutput(ocp, options.ocpPath, "OCP stream")))
         return kExitCouldNotRun;
     if (options.selfTest) {
-        const RunSetup setup = DescribeMachine(options, false);
+        const RunSetup setup = DescribeMachine(options, false, UsableProcessors());
         RunResult run;
         const bool pass = RunSelfTest(setup, std::cout, &run);
         if (json.is_open()) json << BuildReport(SelfTestSetup(setup), run).dump(2) << "\n";
@@ -170,12 +266,22 @@ static int Main(int argc, char** argv) {
 
     // Before the second-long clock estimate, so an early Ctrl-C ends the run cleanly.
     InstallInterruptHandler(OnInterrupt, kExitInterrupted);
-    const RunSetup setup = DescribeMachine(options, true);
-    if (!options.quiet && sweep.sweep) PrintSweepBanner(std::cout, setup, sweep);
+    const RunSetup setup = DescribeMachine(options, true, chosen);
+    SweepOptions planned = sweep;  // a resumed sweep goes on with the plan it began
+    if (resumed) {
+        planned.regimes = resumed->regimes;
+        planned.seconds = std::max(1u, resumed->seconds);
+        planned.retests = resumed->retests;
+    }
+    if (!options.quiet && sweep.sweep) PrintSweepBanner(std::cout, setup, planned);
     if (!options.quiet && !sweep.sweep) PrintBanner(std::cout, setup);
     OcpStream stream(ocp);
     if (ocp.is_open() && !sweep.sweep) stream.Begin(setup, CommandLine(argc, argv));
-    if (sweep.sweep) return Sweep(setup, sweep, json, ocp, CommandLine(argc, argv));
+    if (sweep.sweep) {
+        SweepOptions given = planned;
+        given.commandLine = CommandLine(argc, argv);
+        return Sweep(setup, given, resumed, json);
+    }
     const bool live = !options.quiet && IsTerminal(stdout);
     TemperatureMonitor heat(LiveTemperatures, sweep.maxTempCelsius);
     RunSeams seams;

@@ -1,6 +1,7 @@
 // Parsing is strict: every bad argument is named, nothing falls back to a default.
 #include "tools/stress/options.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <optional>
@@ -11,6 +12,7 @@
 const char* const kUsage =
     "usage: quarrion-stress [--seconds N] [--load NAME[,NAME...]] [--isa avx512|avx2|sse2]\n"
     "                       [--extra-matrix N | --all-cpus | --cycle-cores S]\n"
+    "                       [--cpus LIST] [--one-per-core]\n"
     "                       [--stop-on-error] [--no-cross-check] [--expect-digest ROUTINE=HEX]...\n"
     "                       [--json FILE] [--ocp FILE] [--quiet]\n"
     "       quarrion-stress --list-loads | --self-test | --version | --help\n"
@@ -26,7 +28,9 @@ const char* const kUsage =
     "                     --load, matrix workers beside the memory and complex-math workers\n"
     "  --cycle-cores S    one worker of each load (without --load: one matrix worker), moved\n"
     "                     to the next logical processor every S seconds\n"
-    "  --stop-on-error    end the run at the first error\n"
+    "  --cpus LIST        only these logical processors, as in 0-3,8 (runs and sweeps)\n"
+    "  --one-per-core     one logical processor of each physical core; its siblings idle\n"
+    "  --stop-on-error    end the run (or sweep) at the first error\n"
     "  --no-cross-check   do not compare the workers of one routine with each other\n"
     "  --expect-digest ROUTINE=HEX\n"
     "                     fail unless the reference digest of ROUTINE (MatrixWorker,\n"
@@ -137,6 +141,13 @@ std::variant<StressOptions, UsageError> ParseArguments(const std::vector<std::st
                 return UsageError{"--cycle-cores: '" + *v + "' is not a number of seconds from 1"};
             if (auto e = placement(Placement::CycleCores)) return *e;
             options.cycleSeconds = static_cast<unsigned>(*n);
+        } else if (arg == "--cpus") {
+            auto v = value();
+            options.cpus = v ? ParseProcessorList(*v) : std::vector<int>{};
+            if (options.cpus.empty())
+                return UsageError{"--cpus needs a list of processors such as 0-3,8"};
+        } else if (arg == "--one-per-core") {
+            options.onePerCore = true;
         } else if (arg == "--stop-on-error") {
             options.stopOnError = true;
         } else if (arg == "--no-cross-check") {
@@ -194,4 +205,25 @@ std::variant<StressOptions, UsageError> ParseArguments(const std::vector<std::st
         if (!matrix) return UsageError{"--extra-matrix adds matrix workers; --load has no matrix"};
     }
     return options;
+}
+
+std::vector<int> ParseProcessorList(const std::string& list) {
+    constexpr unsigned long kMost = 4095;
+    std::vector<bool> chosen(kMost + 1);
+    std::size_t start = 0;
+    while (start <= list.size()) {
+        const std::size_t comma = std::min(list.find(',', start), list.size());
+        const std::string item = list.substr(start, comma - start);
+        const std::size_t dash = item.find('-');
+        const auto first = ParseWhole(item.substr(0, dash), kMost);
+        const auto last =
+            dash == std::string::npos ? first : ParseWhole(item.substr(dash + 1), kMost);
+        if (!first || !last || *last < *first) return {};
+        for (unsigned long p = *first; p <= *last; ++p) chosen[p] = true;
+        start = comma + 1;
+    }
+    std::vector<int> processors;
+    for (unsigned long p = 0; p <= kMost; ++p)
+        if (chosen[p]) processors.push_back(static_cast<int>(p));
+    return processors;
 }

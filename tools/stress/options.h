@@ -26,6 +26,8 @@ struct StressOptions {
     std::optional<Isa> isa;          // --isa: forced for every load built for more than its base
     Placement placement = Placement::Table;
     unsigned cycleSeconds = 0;  // with CycleCores
+    std::vector<int> cpus;      // --cpus: only these logical processors; empty: every usable one
+    bool onePerCore = false;    // --one-per-core: one logical processor of each physical core
     bool stopOnError = false;
     bool crossCheck = true;  // workers of one routine compared with each other
     std::vector<std::pair<std::string, std::uint64_t>> expectDigests;  // routine, digest
@@ -47,3 +49,6 @@ std::variant<StressOptions, UsageError> ParseArguments(const std::vector<std::st
                                                        const LoadRegistry& registry = Registry());
 
 extern const char* const kUsage;
+
+// "0-3,8" as processor numbers, ascending and each once; empty on a bad list.
+std::vector<int> ParseProcessorList(const std::string& list);

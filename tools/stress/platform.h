@@ -22,5 +22,9 @@ void InstallInterruptHandler(void (*onFirst)(), int exitStatusOnSecond);
 
 bool IsTerminal(std::FILE* stream);
 
+// Flushes the stream and asks the system to put what it holds on the disk, so
+// that a crash or a power cut right after loses none of it.
+bool SyncToDisk(std::FILE* stream);
+
 // This machine's name as the network knows it; empty when unknown.
 std::string HostName();

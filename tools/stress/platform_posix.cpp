@@ -65,3 +65,7 @@ std::string HostName() {
     if (gethostname(name, sizeof name - 1) != 0) return {};
     return name;
 }
+
+bool SyncToDisk(std::FILE* stream) {
+    return std::fflush(stream) == 0 && fsync(fileno(stream)) == 0;
+}

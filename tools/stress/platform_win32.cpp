@@ -58,3 +58,7 @@ std::string HostName() {
     if (!GetComputerNameA(name, &size)) return {};
     return std::string(name, size);
 }
+
+bool SyncToDisk(std::FILE* stream) {
+    return std::fflush(stream) == 0 && _commit(_fileno(stream)) == 0;
+}

@@ -82,11 +82,17 @@ void PrintLoads(std::ostream& out, const LoadRegistry& registry, unsigned machin
     }
 }
 
+std::string TimeStampCounterLine(const std::string& clockText) {
+    if (clockText.empty()) return "Time-stamp counter rate: not measured";
+    // "2445.75   MHZ   estimate ": the dialog's words; the number is the counter's rate.
+    return "Time-stamp counter rate: " + clockText.substr(0, clockText.find(' ')) +
+           " MHz (the counter's, not the cores' clock)";
+}
+
 void PrintBanner(std::ostream& out, const RunSetup& setup) {
     out << "quarrion-stress " << kStressVersion << "\n"
         << "Processor: " << (setup.processorName.empty() ? "unknown" : setup.processorName) << "\n"
-        << "Raw clock frequency: " << (setup.clockText.empty() ? "Not Detected!" : setup.clockText)
-        << "\n";
+        << TimeStampCounterLine(setup.clockText) << "\n";
     const auto plan = PlanWorkers(setup);
     out << "Workers: " << plan.size() << ", ";
     if (setup.options.seconds)
@@ -107,7 +113,10 @@ std::string WorkerAndProcessor(const RunResult& r, std::size_t worker) {
 }  // namespace
 
 std::string ErrorText(const RunResult& r, std::size_t worker, const ErrorRecord& e) {
-    const WorkerState& w = *r.workers[worker];
+    return ErrorText(worker, *r.workers[worker], e);
+}
+
+std::string ErrorText(std::size_t worker, const WorkerState& w, const ErrorRecord& e) {
     std::ostringstream text;
     text << "Error: worker " << worker + 1 << " (" << WorkerLabel(w) << ", cpu "
          << Processor(e.processor) << ") cycle " << e.cycle << ", " << ErrorKindName(e.kind)

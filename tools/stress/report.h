@@ -17,6 +17,8 @@ extern const char* const kStressVersion;
 constexpr int kReportSchemaVersion = 2;
 
 void PrintBanner(std::ostream& out, const RunSetup& setup);
+// "Time-stamp counter rate: 2445.75 MHz (the counter's, not the cores' clock)"
+std::string TimeStampCounterLine(const std::string& clockText);
 void PrintSummary(std::ostream& out, const RunSetup& setup, const RunResult& result);
 
 // "MatrixWorker" for the dialog's routines, "fma/avx2" for the other loads.
@@ -29,6 +31,8 @@ void PrintLoads(std::ostream& out, const LoadRegistry& registry, unsigned machin
 
 // "Error: worker 4 (MatrixWorker, cpu 1) cycle 3, cross-core: array C element 7: ..."
 std::string ErrorText(const RunResult& result, std::size_t worker, const ErrorRecord& error);
+// The same from the worker's own state, as its own thread may write it mid-run.
+std::string ErrorText(std::size_t worker, const WorkerState& w, const ErrorRecord& error);
 // "Reference MatrixWorker: digest 0x..., 2 of 2 worker(s) agree", or the disagreement,
 // and the expected digest's verdict on a line of its own.
 std::string CheckText(const RunResult& result, const RoutineCheck& check);

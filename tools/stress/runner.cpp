@@ -382,25 +382,30 @@ std::vector<PlannedWorker> PlanWorkers(const RunSetup& setup) {
     const RegisteredLoad* matrix = FindDialogLoad(*setup.registry, MatrixWorker);
     const std::vector<const RegisteredLoad*> loads = ChosenLoads(setup);
     const bool table = o.loads.empty();
+    // With --cpus or --one-per-core the table's workers are pinned to the chosen
+    // processors in turn, so that none runs outside them.
+    std::size_t turn = 0;
+    const bool chosen = (!o.cpus.empty() || o.onePerCore) && !setup.processors.empty();
+    auto next = [&] { return chosen ? setup.processors[turn++ % setup.processors.size()] : -1; };
     switch (o.placement) {
         case Placement::Table: {
-            for (const RegisteredLoad* load : loads) add(load, -1);
+            for (const RegisteredLoad* load : loads) add(load, next());
             // The dialog's option rows for the units this processor has, unless
             // --extra-matrix says how many; with --load, only what it says.
             const RunOptions units{setup.hasMmx, setup.hasSse};
             for (const WorkerTableRow& row : kWorkerTable) {
                 if (table && o.extraMatrix < 0 && !RowApplies(row, RunOptions{}) &&
                     RowApplies(row, units))
-                    add(FindDialogLoad(*setup.registry, row.routine), -1);
+                    add(FindDialogLoad(*setup.registry, row.routine), next());
             }
-            for (int i = 0; i < o.extraMatrix; ++i) add(matrix, -1);
+            for (int i = 0; i < o.extraMatrix; ++i) add(matrix, next());
             break;
         }
         case Placement::AllCpus:
             if (table) {
                 for (int cpu : setup.processors) add(matrix, cpu);
                 for (const RegisteredLoad* load : loads)
-                    if (load != matrix) add(load, -1);
+                    if (load != matrix) add(load, next());
             } else {
                 for (int cpu : setup.processors)
                     for (const RegisteredLoad* load : loads) add(load, cpu);

@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "tools/stress/ocp.h"
+#include "tools/stress/sweep_journal.h"
 #include "tools/stress/report.h"
 #include "tools/stress/sweep.h"
 
@@ -29,6 +30,15 @@ std::string LoadOf(const SweepResult& r, Regime regime) {
     return it == r.loads.end() ? "none" : it->second;
 }
 
+std::string Known(int number) {
+    return number < 0 ? "-" : std::to_string(number);
+}
+
+std::string IsaOf(const SweepResult& r, Regime regime) {
+    const auto it = r.isas.find(regime);
+    return it == r.isas.end() ? "-" : it->second;
+}
+
 std::string Processor(int processor) {
     return processor == kUnknownProcessor ? "none (migrated)" : std::to_string(processor);
 }
@@ -41,7 +51,9 @@ std::string Apic(const SweepResult& r, int processor) {
 
 std::string ClockCell(const SweepCell& cell) {
     const std::optional<ClockSummary> clocks = SummariseClocks(cell.clocksHz);
-    return clocks ? Ghz(clocks->minimumHz) + " / " + Ghz(clocks->medianHz) : "-";
+    return clocks ? Ghz(clocks->percentile5Hz) + " / " + Ghz(clocks->medianHz) + " GHz (" +
+                        std::to_string(clocks->samples) + ")"
+                  : "-";
 }
 
 // The table's rows: each processor's regimes in sweep order, then all-core.
@@ -58,15 +70,42 @@ std::vector<SweepTally::Key> RowOrder(const SweepResult& r) {
     return rows;
 }
 
-std::string ErrorLineOf(const SweepError& e) {
-    std::string line = "  cpu " + Processor(e.processor);
+// A cycle's error has a cycle; a check's concerns the step (or the sweep).
+bool IsCheck(const SweepError& e) {
+    return e.kind == "disagreement" || e.kind == "digest" || e.kind == "cross-processor" ||
+           (e.kind == "known-answer" && e.cycle == 0);
+}
+
+std::string ErrorLine(const SweepError& e) {
+    std::string line = "  cpu";
+    if (!e.processors.empty()) {
+        line += "s";
+        for (std::size_t i = 0; i < e.processors.size(); ++i)
+            line += (i ? ", " : " ") + std::to_string(e.processors[i]);
+    } else {
+        line += " " + (e.processor == kUnknownProcessor && IsCheck(e) ? std::string("-")
+                                                                      : Processor(e.processor));
+    }
     if (e.apicId) line += " (APIC " + std::to_string(*e.apicId) + ")";
     line += ", " + e.load + ", " + RegimeName(e.regime);
     if (e.retest) line += " retest " + std::to_string(e.retest);
-    line += ", cycle " + std::to_string(e.cycle) + ", clock " +
-            (e.clockHz > 0 ? Ghz(e.clockHz) + " GHz" : "not measured yet") + ", temperature " +
-            Celsius(e.temperatureC) + ":\n    " + e.text;
-    return line;
+    if (IsCheck(e)) return line + ", " + e.kind + " check:\n    " + e.text;
+    if (e.kind == "machine-stopped") return line + ", machine stopped:\n    " + e.text;
+    char moment[96];
+    std::snprintf(moment, sizeof moment, ", %.3f s into the step", e.secondsIntoStep);
+    line += ", cycle " + std::to_string(e.cycle) + moment;
+    if (e.burstRateHz) {
+        std::snprintf(moment, sizeof moment, " (bursts at %g Hz)", *e.burstRateHz);
+        line += moment;
+    }
+    line += ", clock " + (e.clockHz > 0 ? Ghz(e.clockHz) + " GHz" : "not measured yet") +
+            ", temperature " + Celsius(e.temperatureC);
+    if (e.temperatureAgeSeconds) {
+        std::snprintf(moment, sizeof moment, " (read %.0f ms before)",
+                      *e.temperatureAgeSeconds * 1000);
+        line += moment;
+    }
+    return line + ":\n    " + e.text;
 }
 
 ordered_json Nullable(const std::optional<double>& value) {
@@ -79,22 +118,13 @@ ordered_json CellJson(const SweepCell& cell) {
             {"error_cycles", cell.errorCycles},
             {"clock_min_hz", clocks ? ordered_json(clocks->minimumHz) : ordered_json(nullptr)},
             {"clock_median_hz", clocks ? ordered_json(clocks->medianHz) : ordered_json(nullptr)},
+            {"clock_p5_hz", clocks ? ordered_json(clocks->percentile5Hz) : ordered_json(nullptr)},
             {"clock_samples", cell.clocksHz.size()},
-            {"highest_temperature_c", Nullable(cell.highestCelsius)}};
-}
-
-ordered_json ErrorJson(const SweepError& e) {
-    return {{"processor",
-             e.processor == kUnknownProcessor ? ordered_json(nullptr) : ordered_json(e.processor)},
-            {"apic_id", e.apicId ? ordered_json(*e.apicId) : ordered_json(nullptr)},
-            {"load", e.load},
-            {"regime", RegimeName(e.regime)},
-            {"retest", e.retest},
-            {"cycle", e.cycle},
-            {"clock_hz", e.clockHz > 0 ? ordered_json(e.clockHz) : ordered_json(nullptr)},
-            {"temperature_c", Nullable(e.temperatureC)},
-            {"kind", e.kind},
-            {"message", e.text}};
+            {"highest_temperature_c", Nullable(cell.highestCelsius)},
+            {"failed_checks", cell.failedChecks},
+            {"machine_checks",
+             cell.machineChecks ? ordered_json(*cell.machineChecks) : ordered_json(nullptr)},
+            {"result", cell.Verdict()}};
 }
 
 const char* ResultWord(const SweepResult& r) {
@@ -114,9 +144,14 @@ const char* ResultWord(const SweepResult& r) {
 
 }  // namespace
 
+std::string SweepErrorLine(const SweepError& e) {
+    return ErrorLine(e);
+}
+
 void PrintSweepBanner(std::ostream& out, const RunSetup& setup, const SweepOptions& options) {
     out << "quarrion-stress " << kStressVersion << "\n";
     if (!setup.processorName.empty()) out << "Processor: " << setup.processorName << "\n";
+    out << TimeStampCounterLine(setup.clockText) << "\n";
     const std::vector<SweepStep> plan =
         PlanSweep(setup.processors, options.regimes, options.seconds);
     out << "Sweep: " << setup.processors.size() << " logical processor(s), regimes";
@@ -130,28 +165,40 @@ void PrintSweep(std::ostream& out, const SweepResult& r) {
         out << r.stopMessage << "\nResult: " << ResultWord(r) << "\n";
         return;
     }
-    char line[160];
-    std::snprintf(line, sizeof line, "%-5s %-6s %-9s %-18s %10s %7s  %-19s %s\n", "cpu", "apic",
-                  "regime", "load", "cycles", "errors", "clock min / median", "highest temp");
+    char line[256];
+    std::snprintf(line, sizeof line,
+                  "%-4s %-5s %-4s %-5s %-9s %-18s %-7s %10s %7s  %-26s %-13s %-4s %s\n", "cpu",
+                  "core", "die", "apic", "regime", "load", "isa", "cycles", "errors",
+                  "clock p5 / median (n)", "highest temp", "mce", "result");
     out << line;
     for (const auto& key : RowOrder(r)) {
         const SweepCell& cell = r.tally.Cells().at(key);
-        std::snprintf(line, sizeof line, "%-5d %-6s %-9s %-18s %10llu %7llu  %-19s %s\n", key.first,
-                      Apic(r, key.first).c_str(), RegimeName(key.second),
-                      LoadOf(r, key.second).c_str(), static_cast<unsigned long long>(cell.cycles),
-                      static_cast<unsigned long long>(cell.errorCycles),
-                      (ClockCell(cell) + (cell.clocksHz.empty() ? "" : " GHz")).c_str(),
-                      Celsius(cell.highestCelsius).c_str());
+        const ProcessorPlace* place = r.topology.Find(key.first);
+        std::snprintf(
+            line, sizeof line,
+            "%-4d %-5s %-4s %-5s %-9s %-18s %-7s %10llu %7llu  %-26s %-13s %-4s %s\n", key.first,
+            Known(place ? place->core : -1).c_str(), Known(place ? place->die : -1).c_str(),
+            Apic(r, key.first).c_str(), RegimeName(key.second), LoadOf(r, key.second).c_str(),
+            IsaOf(r, key.second).c_str(), static_cast<unsigned long long>(cell.cycles),
+            static_cast<unsigned long long>(cell.errorCycles), ClockCell(cell).c_str(),
+            Celsius(cell.highestCelsius).c_str(),
+            cell.machineChecks ? std::to_string(*cell.machineChecks).c_str() : "-", cell.Verdict());
         out << line;
     }
+    if (!r.machineChecksReadable) {
+        out << "Machine-check counters (mce): not available (no /proc/interrupts MCE, THR or "
+               "DFR lines, no EDAC counts)\n";
+    }
+    if (!r.topology.ApicUnknownWhy().empty())
+        out << "APIC ids not shown: " << r.topology.ApicUnknownWhy() << "\n";
     for (const auto& [regime, cell] : r.tally.Migrated()) {
         out << "Charged to no processor (migrated during the cycle), " << RegimeName(regime) << ": "
             << cell.cycles << " cycles, " << cell.errorCycles << " errors\n";
     }
-    for (const SweepError& e : r.errors) out << ErrorLineOf(e) << "\n";
+    for (const SweepError& e : r.errors) out << ErrorLine(e) << "\n";
     for (const RetestOutcome& t : r.retests) {
         out << "Retest cpu " << t.processor << " " << RegimeName(t.regime) << " (" << t.load
-            << " alone): " << t.verdict.Text() << "\n";
+            << (t.allCore ? " on every processor" : " alone") << "): " << t.verdict.Text() << "\n";
     }
     if (!r.stopMessage.empty()) out << r.stopMessage << "\n";
     out << "Result: " << ResultWord(r) << ", " << r.stepsRun << " of " << r.stepsPlanned
@@ -166,7 +213,7 @@ ordered_json SweepReport(const RunSetup& setup, const SweepOptions& options, con
                            {"host", setup.hostName},
                            {"processor", setup.processorName},
                            {"clock", setup.clockText},
-                           {"start", time(r.startTime)},
+                           {"start", r.resumedStart.empty() ? time(r.startTime) : r.resumedStart},
                            {"end", time(r.endTime)}};
     ordered_json regimes = ordered_json::array();
     for (Regime regime : options.regimes) regimes.push_back(RegimeName(regime));
@@ -180,9 +227,15 @@ ordered_json SweepReport(const RunSetup& setup, const SweepOptions& options, con
     }
     ordered_json steps = ordered_json::array();
     for (const auto& key : RowOrder(r)) {
-        ordered_json step = {{"processor", key.first},
-                             {"regime", RegimeName(key.second)},
-                             {"load", LoadOf(r, key.second)}};
+        const ProcessorPlace* place = r.topology.Find(key.first);
+        ordered_json step = {
+            {"processor", key.first},
+            {"core", place && place->core >= 0 ? ordered_json(place->core) : nullptr},
+            {"die", place && place->die >= 0 ? ordered_json(place->die) : nullptr},
+            {"apic_id", place && place->apicId ? ordered_json(*place->apicId) : nullptr},
+            {"regime", RegimeName(key.second)},
+            {"load", LoadOf(r, key.second)},
+            {"isa", IsaOf(r, key.second)}};
         step.update(CellJson(r.tally.Cells().at(key)));
         steps.push_back(std::move(step));
     }
@@ -193,16 +246,17 @@ ordered_json SweepReport(const RunSetup& setup, const SweepOptions& options, con
         migrated.push_back(std::move(row));
     }
     ordered_json errors = ordered_json::array();
-    for (const SweepError& e : r.errors) errors.push_back(ErrorJson(e));
+    for (const SweepError& e : r.errors) errors.push_back(SweepErrorJson(e));
     ordered_json retests = ordered_json::array();
     for (const RetestOutcome& t : r.retests) {
-        retests.push_back(
-            {{"processor", t.processor},
-             {"regime", RegimeName(t.regime)},
-             {"load", t.load},
-             {"repeats", t.verdict.repeats},
-             {"failed", t.verdict.failed},
-             {"verdict", t.verdict.Reproducible() ? "reproducible" : "intermittent"}});
+        retests.push_back({{"processor", t.processor},
+                           {"regime", RegimeName(t.regime)},
+                           {"load", t.load},
+                           {"all_core", t.allCore},
+                           {"repeats", t.verdict.repeats},
+                           {"ran", t.verdict.ran},
+                           {"failed", t.verdict.failed},
+                           {"verdict", t.verdict.Word()}});
     }
     report["status"] = r.status;
     report["result"] = ResultWord(r);
@@ -214,107 +268,11 @@ ordered_json SweepReport(const RunSetup& setup, const SweepOptions& options, con
                        {"steps_run", r.stepsRun},
                        {"highest_temperature_c", Nullable(r.highestCelsius)},
                        {"stop_message", r.stopMessage},
+                       {"stalled", r.stalled},
                        {"processors", processors},
                        {"steps", steps},
                        {"migrated", migrated},
                        {"errors", errors},
                        {"retests", retests}};
     return report;
-}
-
-void WriteSweepOcp(std::ostream& out, const RunSetup& setup, const SweepOptions& options,
-                   const SweepResult& r, const std::string& commandLine) {
-    unsigned long sequence = 0;
-    auto emit = [&](const char* kind, ordered_json body) {
-        ordered_json line;
-        line["sequenceNumber"] = sequence++;
-        line["timestamp"] = OcpTimestamp(std::chrono::system_clock::now());
-        line[kind] = std::move(body);
-        out << line.dump() << "\n";
-    };
-    emit("schemaVersion", {{"major", 2}, {"minor", 0}});
-    ordered_json platform = ordered_json::array();
-    for (const std::string& info : setup.platformInfos) platform.push_back({{"info", info}});
-    const std::string host = setup.hostName.empty() ? "unknown" : setup.hostName;
-    ordered_json parameters = OptionsJson(setup.options);
-    ordered_json regimes = ordered_json::array();
-    for (Regime regime : options.regimes) regimes.push_back(RegimeName(regime));
-    parameters["sweep_regimes"] = regimes;
-    parameters["sweep_seconds"] = r.slotSeconds;
-    parameters["retest"] = options.retests;
-    emit("testRunArtifact",
-         {{"testRunStart",
-           {{"name", "quarrion-stress"},
-            {"version", kStressVersion},
-            {"commandLine", commandLine},
-            {"parameters", parameters},
-            {"dutInfo", {{"dutInfoId", host}, {"name", host}, {"platformInfos", platform}}}}}});
-    std::size_t id = 0;
-    for (const auto& key : RowOrder(r)) {
-        const std::string stepId = std::to_string(++id);
-        auto step = [&](const char* kind, ordered_json body) {
-            emit("testStepArtifact", {{"testStepId", stepId}, {kind, std::move(body)}});
-        };
-        const SweepCell& cell = r.tally.Cells().at(key);
-        step("testStepStart",
-             {{"name", "cpu " + std::to_string(key.first) + " " + RegimeName(key.second) + ": " +
-                           LoadOf(r, key.second)}});
-        step("measurement", {{"name", "cycles"}, {"value", cell.cycles}, {"unit", "cycles"}});
-        if (const auto clocks = SummariseClocks(cell.clocksHz)) {
-            step("measurement", {{"name", "effective clock minimum"},
-                                 {"value", clocks->minimumHz},
-                                 {"unit", "Hz"}});
-            step("measurement",
-                 {{"name", "effective clock median"}, {"value", clocks->medianHz}, {"unit", "Hz"}});
-        }
-        if (cell.highestCelsius) {
-            step("measurement", {{"name", "highest processor temperature"},
-                                 {"value", *cell.highestCelsius},
-                                 {"unit", "C"}});
-        }
-        for (const SweepError& e : r.errors) {
-            if (e.processor == key.first && e.regime == key.second && e.retest == 0)
-                step("diagnosis", {{"verdict", e.kind + "-mismatch"},
-                                   {"type", "FAIL"},
-                                   {"message", ErrorLineOf(e)}});
-        }
-        for (const RetestOutcome& t : r.retests) {
-            if (t.processor == key.first && t.regime == key.second)
-                step("diagnosis",
-                     {{"verdict", std::string("retest-") +
-                                      (t.verdict.Reproducible() ? "reproducible" : "intermittent")},
-                      {"type", "FAIL"},
-                      {"message", t.verdict.Text()}});
-        }
-        if (cell.errorCycles == 0) {
-            step("diagnosis",
-                 {{"verdict", "no-mismatch"},
-                  {"type", "PASS"},
-                  {"message", std::to_string(cell.cycles) + " cycles, passes agreed"}});
-        }
-        step("testStepEnd", {{"status", "COMPLETE"}});
-    }
-    for (const auto& [regime, cell] : r.tally.Migrated()) {
-        if (cell.errorCycles == 0) continue;
-        emit("testRunArtifact", {{"error",
-                                  {{"symptom", "migrated-cycle-failed"},
-                                   {"message", std::to_string(cell.errorCycles) +
-                                                   " failing cycle(s) of " + RegimeName(regime) +
-                                                   " migrated and are charged to no processor"}}}});
-    }
-    if (!r.stopMessage.empty())
-        emit("testRunArtifact", {{"error", {{"symptom", "stopped"}, {"message", r.stopMessage}}}});
-    if (r.interrupted) {
-        emit("testRunArtifact",
-             {{"error",
-               {{"symptom", "interrupted"}, {"message", "interrupted before the sweep ended"}}}});
-    }
-    const char* status = r.status == kExitCouldNotRun || r.interrupted || !r.stopMessage.empty()
-                             ? "ERROR"
-                             : "COMPLETE";
-    const char* result = r.status == kExitClean    ? "PASS"
-                         : r.status == kExitErrors ? "FAIL"
-                                                   : "NOT_APPLICABLE";
-    emit("testRunArtifact", {{"testRunEnd", {{"status", status}, {"result", result}}}});
-    out << std::flush;
 }
