@@ -9,40 +9,15 @@
 #include <thread>
 
 #include "tests/tools/ocp_checks.h"
+#include "tests/tools/sweep_fixture.h"
 #include "tools/stress/platform.h"
 #include "tools/stress/sweep_journal.h"
 
 namespace {
 
-void FlipLowestBit(double* const* arrays, std::size_t) {
-    std::uint64_t bits;
-    std::memcpy(&bits, &arrays[1][7], sizeof bits);
-    bits ^= 1;
-    std::memcpy(&arrays[1][7], &bits, sizeof bits);
-}
+using namespace sweep_fixture;
 
 constexpr CycleFault kOnePass{FlipLowestBit, false};
-
-// The journal into memory, each line with whether it was to be synced.
-struct Captured {
-    std::string text;
-    std::vector<bool> synced;
-};
-
-std::shared_ptr<SweepJournal> Capture(const std::shared_ptr<Captured>& into) {
-    return std::make_shared<SweepJournal>([into](const std::string& line, bool sync) {
-        into->text += line;
-        into->synced.push_back(sync);
-    });
-}
-
-RunSetup Machine() {
-    RunSetup setup;
-    setup.processors = UsableProcessors();
-    if (setup.processors.size() > 2) setup.processors.resize(2);
-    setup.options.quiet = true;
-    return setup;
-}
 
 // Injected readings: the k10temp layout at a fixed temperature.
 std::vector<TempReading> Warm() {
