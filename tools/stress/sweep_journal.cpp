@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <iterator>
-#include <regex>
+#include <string_view>
 #include <tuple>
 
 #include "tools/stress/ocp.h"
@@ -76,30 +76,82 @@ std::optional<std::uint64_t> Digest(const std::string& hex) {
     return std::strtoull(hex.c_str() + 2, nullptr, 16);
 }
 
+// Reads a step's name piece by piece; plain code rather than <regex>, whose
+// backtracking a damaged stream should never drive.
+class NameReader {
+public:
+    explicit NameReader(const std::string& text) : rest_(text) {}
+
+    bool Eat(std::string_view literal) {
+        if (rest_.substr(0, literal.size()) != literal) return false;
+        rest_.remove_prefix(literal.size());
+        return true;
+    }
+    // One to six decimal digits.
+    std::optional<int> Number() {
+        std::size_t n = 0;
+        while (n < rest_.size() && n < 7 && rest_[n] >= '0' && rest_[n] <= '9') ++n;
+        if (n == 0 || n > 6) return std::nullopt;
+        const int value = std::stoi(std::string(rest_.substr(0, n)));
+        rest_.remove_prefix(n);
+        return value;
+    }
+    // One or more of a-z and '-'.
+    std::optional<std::string> Word() {
+        std::size_t n = 0;
+        while (n < rest_.size() && ((rest_[n] >= 'a' && rest_[n] <= 'z') || rest_[n] == '-')) ++n;
+        if (n == 0) return std::nullopt;
+        std::string word(rest_.substr(0, n));
+        rest_.remove_prefix(n);
+        return word;
+    }
+    // The rest of the line: at least one character, none a line break.
+    std::optional<std::string> Rest() {
+        if (rest_.empty() || rest_.find_first_of("\r\n") != std::string_view::npos)
+            return std::nullopt;
+        return std::string(rest_);
+    }
+
+private:
+    std::string_view rest_;
+};
+
 std::optional<JournalKey> ParseStepName(const std::string& name, std::string& load) {
-    static const std::regex sweep(R"(^(?:cpu (\d{1,6})|all cpus) ([a-z-]+): (.+)$)");
-    static const std::regex retest(
-        R"(^retest (\d{1,6}) of cpu (\d{1,6}) ([a-z-]+), (alone|on every processor): (.+)$)");
-    std::smatch m;
     JournalKey key;
-    std::string regime;
-    if (std::regex_match(name, m, sweep)) {
-        key.processor = m[1].matched ? std::stoi(m[1]) : kAllProcessors;
-        regime = m[2];
-        load = m[3];
-    } else if (std::regex_match(name, m, retest)) {
-        key.retest = static_cast<unsigned>(std::stoul(m[1]));
-        key.processor = std::stoi(m[2]);
-        regime = m[3];
-        key.allCore = m[4] != "alone";
-        load = m[5];
-        if (key.retest == 0) return std::nullopt;
+    std::optional<std::string> regime, rest;
+    NameReader r(name);
+    if (r.Eat("retest ")) {
+        // "retest K of cpu P REGIME, alone|on every processor: LOAD"
+        const auto k = r.Number();
+        if (!k || *k == 0 || !r.Eat(" of cpu ")) return std::nullopt;
+        const auto p = r.Number();
+        if (!p || !(regime = r.Word()) || !r.Eat(", ")) return std::nullopt;
+        if (r.Eat("alone")) {
+            key.allCore = false;
+        } else if (r.Eat("on every processor")) {
+            key.allCore = true;
+        } else {
+            return std::nullopt;
+        }
+        key.retest = static_cast<unsigned>(*k);
+        key.processor = *p;
+    } else if (r.Eat("all cpus ")) {
+        // "all cpus REGIME: LOAD"
+        key.processor = kAllProcessors;
+        if (!(regime = r.Word())) return std::nullopt;
+    } else if (r.Eat("cpu ")) {
+        // "cpu P REGIME: LOAD"
+        const auto p = r.Number();
+        if (!p || !r.Eat(" ") || !(regime = r.Word())) return std::nullopt;
+        key.processor = *p;
     } else {
         return std::nullopt;
     }
-    const auto r = RegimeNamed(regime);
-    if (!r) return std::nullopt;
-    key.regime = *r;
+    if (!r.Eat(": ") || !(rest = r.Rest())) return std::nullopt;
+    load = *rest;
+    const auto named = RegimeNamed(*regime);
+    if (!named) return std::nullopt;
+    key.regime = *named;
     return key;
 }
 
