@@ -43,7 +43,7 @@ Registry::~Registry() {
     for (auto& entry : threads) {
         if (entry.second->Ended()) continue;
         entry.second->Abandon();
-        entry.second.release();
+        (void)entry.second.release();
         kept = true;
     }
     if (!kept) ::DeleteCriticalSection(&section_);
@@ -75,7 +75,7 @@ void Registry::DropEnded() {
                 try {
                     ended.push_back(std::move(it->second));
                 } catch (const std::bad_alloc&) {
-                    it->second.release();  // its objects are lost, never freed twice
+                    (void)it->second.release();  // its objects are lost, never freed twice
                 }
                 it = threads.erase(it);
             } else {

@@ -194,7 +194,11 @@ TEST(VectorLoads, KnownCoresFindTheirRowAndOthersAreTimed) {
             for (std::size_t block : {counts.fma, counts.fmaAdd}) {
                 EXPECT_NE(std::find(sizes, std::end(kBlockSizes), block), std::end(kBlockSizes));
 #if defined(__x86_64__)
-                EXPECT_GE(block, core ? 4u : 2u) << IsaName(isa);
+                // A known core's count is its table row's; a timed one is
+                // whatever won on this machine (any size, under a sanitizer too).
+                if (core) {
+                    EXPECT_GE(block, 4u) << IsaName(isa);
+                }
 #else
                 EXPECT_EQ(block, 1u) << IsaName(isa);
 #endif

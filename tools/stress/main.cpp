@@ -113,7 +113,7 @@ std::function<bool(const RunResult&)> TemperatureGuard(TemperatureMonitor& heat)
 // The stream a sweep writes line by line, each line flushed and the step
 // boundaries and errors synced to the disk. `failed` is set when a write fails.
 std::shared_ptr<SweepJournal> OpenJournal(const std::string& path, bool append,
-                                          std::shared_ptr<std::atomic<bool>> failed) {
+                                          const std::shared_ptr<std::atomic<bool>>& failed) {
     std::shared_ptr<std::FILE> file(std::fopen(path.c_str(), append ? "ab" : "wb"),
                                     [](std::FILE* f) {
                                         if (f) std::fclose(f);

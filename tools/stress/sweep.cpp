@@ -189,6 +189,7 @@ std::string NoMajority(const std::vector<std::vector<int>>& sides) {
     std::string text = "processors ";
     if (single) {
         std::vector<int> all;
+        all.reserve(sides.size());
         for (const auto& side : sides) all.push_back(side.front());
         text += Listed(all);
     } else {
@@ -632,11 +633,17 @@ void Sweeper::Restore() {
             clocks += text;
             if (processor == error.processor) error.clockHz = hz;
         }
-        char celsius[24] = "not available";
-        if (step.lastCelsius) std::snprintf(celsius, sizeof celsius, "%.1f C", *step.lastCelsius);
+        // A pointer to the literal, not an array filled from it: the compiler
+        // would store the text in immediate pieces that read as misspellings.
+        const char* lastTemperature = "not available";
+        char celsius[24];
+        if (step.lastCelsius) {
+            std::snprintf(celsius, sizeof celsius, "%.1f C", *step.lastCelsius);
+            lastTemperature = celsius;
+        }
         error.text = "the machine stopped in this step (it began and never ended); last clock " +
                      (clocks.empty() ? std::string("not measured") : clocks) +
-                     ", last temperature " + celsius;
+                     ", last temperature " + lastTemperature;
         if (step.key.retest == 0)
             for (int p : processors) result_.tally.At(p, step.key.regime).machineStopped = true;
         if (journal_) {

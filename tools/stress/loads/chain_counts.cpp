@@ -129,7 +129,7 @@ ChainCounts ChooseChainCounts(Isa isa, const std::optional<CoreFpu>& core) {
         // (the out-of-order window is not perfect); fma-add's sums need the
         // registers, so it takes one more than the theoretical count, at most
         // five (30 of 32 registers).
-        const std::size_t inFlight = core->latency * pipes;
+        const std::size_t inFlight = std::size_t{core->latency} * pipes;
         counts.fma = BlockOf(inFlight * 3 / 4, most);
         counts.fmaAdd = BlockOf(std::min<std::size_t>(inFlight / 2 + 1, 5), most);
         return counts;
