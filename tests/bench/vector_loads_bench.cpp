@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -79,10 +80,18 @@ struct VerifiedCycle {
 
 }  // namespace
 
-int main() {
-    const auto isa = ChooseIsa(kFmaLoad.isas, MachineIsas());
+// An argument names the instruction set to measure (avx2 on an AVX-512 core,
+// say); by default the widest the processor has.
+int main(int argc, char** argv) {
+    std::optional<Isa> forced;
+    if (argc > 1 && !(forced = ParseIsa(argv[1]))) {
+        std::fprintf(stderr, "usage: vector_loads_bench [avx512|avx2]\n");
+        return 2;
+    }
+    const auto isa = ChooseIsa(kFmaLoad.isas, MachineIsas(), forced);
     if (!isa) {
-        std::printf("vector loads: this processor has no fused multiply-add; no figures\n");
+        std::printf("vector loads: this processor has no fused multiply-add%s; no figures\n",
+                    forced ? " in that instruction set" : "");
         return 0;
     }
     const vload::TwinKernels* kernels = vload::KernelsFor(*isa);

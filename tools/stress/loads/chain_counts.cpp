@@ -97,13 +97,15 @@ double Time(void (*kernel)(double*, double*, const MapConstants&, const MapConst
     return best;
 }
 
+// The best block within `most` among multiples of `step` (fma-add's pairs: 2).
 std::size_t Fastest(void (*kernel)(double*, double*, const MapConstants&, const MapConstants&,
                                    std::size_t, std::size_t),
-                    std::size_t most) {
-    std::size_t chosen = 1;
+                    std::size_t most, std::size_t step) {
+    std::size_t chosen = step;
     double best = 1e9;
     for (std::size_t b : kBlockSizes) {
         if (b > most) break;
+        if (b % step) continue;
         const double t = Time(kernel, b);
         if (t < best * 0.97) {  // a larger block must earn its registers
             best = t;
@@ -125,17 +127,17 @@ ChainCounts ChooseChainCounts(Isa isa, const std::optional<CoreFpu>& core) {
     if (core) {
         const unsigned pipes = isa == Isa::Avx512 ? core->pipes512 : core->pipes256;
         // FMAs to keep in flight; each chain has one at a time, two copies
-        // share the pipes. The fma load wants half as many again as in theory
-        // (the out-of-order window is not perfect); fma-add's sums need the
-        // registers, so it takes one more than the theoretical count, at most
-        // five (30 of 32 registers).
+        // share the pipes. Both loads want half as many again as in theory
+        // (the out-of-order window is not perfect); fma-add's chains come in
+        // pairs with a sum, so at most six (30 of 32 registers).
         const std::size_t inFlight = std::size_t{core->latency} * pipes;
         counts.fma = BlockOf(inFlight * 3 / 4, most);
-        counts.fmaAdd = BlockOf(std::min<std::size_t>(inFlight / 2 + 1, 5), most);
+        const std::size_t mix = BlockOf(std::min<std::size_t>(inFlight * 3 / 4, 6), most);
+        counts.fmaAdd = mix > 1 ? mix / 2 * 2 : mix;
         return counts;
     }
-    counts.fma = Fastest(kernels->fma, most);
-    counts.fmaAdd = Fastest(kernels->fmaAdd, most);
+    counts.fma = Fastest(kernels->fma, most, 1);
+    counts.fmaAdd = Fastest(kernels->fmaAdd, most, 2);
     return counts;
 }
 
