@@ -127,13 +127,16 @@ ChainCounts ChooseChainCounts(Isa isa, const std::optional<CoreFpu>& core) {
     if (core) {
         const unsigned pipes = isa == Isa::Avx512 ? core->pipes512 : core->pipes256;
         // FMAs to keep in flight; each chain has one at a time, two copies
-        // share the pipes. Both loads want half as many again as in theory
-        // (the out-of-order window is not perfect); fma-add's chains come in
-        // pairs with a sum, so at most six (30 of 32 registers).
+        // share the pipes. The fma load wants half as many again as in theory
+        // (the out-of-order window is not perfect). fma-add takes six wherever
+        // they fit: a sum's four additions a step need a step of four adder
+        // latencies (12 cycles on Zen 2 to 4), which twelve chains give at
+        // full FMA rate, and six fill 30 of AVX-512's 32 registers (with
+        // AVX2's 16 the compiler keeps some in memory operands; six still
+        // timed fastest on Zen 5).
         const std::size_t inFlight = std::size_t{core->latency} * pipes;
         counts.fma = BlockOf(inFlight * 3 / 4, most);
-        const std::size_t mix = BlockOf(std::min<std::size_t>(inFlight * 3 / 4, 6), most);
-        counts.fmaAdd = mix > 1 ? mix / 2 * 2 : mix;
+        counts.fmaAdd = most >= 6 ? 6 : 1;
         return counts;
     }
     counts.fma = Fastest(kernels->fma, most, 1);
