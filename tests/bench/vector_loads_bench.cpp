@@ -146,7 +146,7 @@ int main(int argc, char** argv) {
     std::printf("fma_cycle_ms %.3f\n", perCycle.denominatorSeconds * 1e3);
     std::printf("fma_add_cycle_ms %.3f\n", rates.denominatorSeconds * 1e3);
     for (const LoadDescriptor* load : {&kFmaLoad, &kFmaAddLoad, &kCacheLoad, &kIntLoad}) {
-        const auto loadIsa = ChooseIsa(load->isas & ~IsaBit(Isa::Base), MachineIsas());
+        const auto loadIsa = ChooseIsa(load->isas & ~IsaBit(Isa::Base), MachineIsas(), forced);
         if (!loadIsa) continue;
         std::size_t flips = 0, masked = 0, signs = 0, exponents = 0;
         for (int copy = 0; copy < 2; ++copy) {
@@ -159,7 +159,8 @@ int main(int argc, char** argv) {
         std::string name = load->name;
         std::replace(name.begin(), name.end(), '-', '_');
         std::printf("masked_bits_%s %.6f (%s: %zu of %zu flips; sign %zu, exponent %zu)\n",
-                    name.c_str(), flips ? static_cast<double>(masked) / flips : 0.0,
+                    name.c_str(),
+                    flips ? static_cast<double>(masked) / static_cast<double>(flips) : 0.0,
                     IsaName(*loadIsa), masked, flips, signs, exponents);
     }
     // A mismatch here is a fault of this machine.

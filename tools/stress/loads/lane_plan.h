@@ -16,8 +16,9 @@ namespace vload {
 // a = -697/256 the fixed point 1.5 is unstable and most chains wander a
 // chaotic sea about it (the rest circle it), inside [1.2, 1.7] (the tests
 // trace every chain), so a difference grows, nothing is ever near zero or
-// denormal, and nothing comes to rest. The map is not even: its first operation reads x's sign, and
-// a flipped sign or exponent bit leaves the sea and runs off to infinity or NaN.
+// denormal, and nothing comes to rest. The map is not even: its first
+// operation reads x's sign, and a flipped sign or exponent bit leaves the sea
+// and runs off to infinity or NaN.
 struct MapConstants {
     double a, b;
 };
