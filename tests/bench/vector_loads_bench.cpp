@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -79,10 +80,18 @@ struct VerifiedCycle {
 
 }  // namespace
 
-int main() {
-    const auto isa = ChooseIsa(kFmaLoad.isas, MachineIsas());
+// An argument names the instruction set to measure (avx2 on an AVX-512 core,
+// say); by default the widest the processor has.
+int main(int argc, char** argv) {
+    std::optional<Isa> forced;
+    if (argc > 1 && !(forced = ParseIsa(argv[1]))) {
+        std::fprintf(stderr, "usage: vector_loads_bench [avx512|avx2]\n");
+        return 2;
+    }
+    const auto isa = ChooseIsa(kFmaLoad.isas, MachineIsas(), forced);
     if (!isa) {
-        std::printf("vector loads: this processor has no fused multiply-add; no figures\n");
+        std::printf("vector loads: this processor has no fused multiply-add%s; no figures\n",
+                    forced ? " in that instruction set" : "");
         return 0;
     }
     const vload::TwinKernels* kernels = vload::KernelsFor(*isa);
@@ -137,7 +146,7 @@ int main() {
     std::printf("fma_cycle_ms %.3f\n", perCycle.denominatorSeconds * 1e3);
     std::printf("fma_add_cycle_ms %.3f\n", rates.denominatorSeconds * 1e3);
     for (const LoadDescriptor* load : {&kFmaLoad, &kFmaAddLoad, &kCacheLoad, &kIntLoad}) {
-        const auto loadIsa = ChooseIsa(load->isas & ~IsaBit(Isa::Base), MachineIsas());
+        const auto loadIsa = ChooseIsa(load->isas & ~IsaBit(Isa::Base), MachineIsas(), forced);
         if (!loadIsa) continue;
         std::size_t flips = 0, masked = 0, signs = 0, exponents = 0;
         for (int copy = 0; copy < 2; ++copy) {
@@ -150,7 +159,8 @@ int main() {
         std::string name = load->name;
         std::replace(name.begin(), name.end(), '-', '_');
         std::printf("masked_bits_%s %.6f (%s: %zu of %zu flips; sign %zu, exponent %zu)\n",
-                    name.c_str(), flips ? static_cast<double>(masked) / flips : 0.0,
+                    name.c_str(),
+                    flips ? static_cast<double>(masked) / static_cast<double>(flips) : 0.0,
                     IsaName(*loadIsa), masked, flips, signs, exponents);
     }
     // A mismatch here is a fault of this machine.

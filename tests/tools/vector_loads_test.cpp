@@ -317,36 +317,49 @@ TEST(VectorLoads, ChainsStayInOneBinadeAndKeepMovingThroughAWholeCycle) {
     for (const auto& c : cases) {
         Trace chains, sums;
         std::size_t diverging = 0;
-        for (std::size_t i = 0; i < kFmaChains; ++i) {
-            double x = ChainSeed(i), y = PreviousSeed(i), sum = SumSeed(i);
-            // A neighbour one ulp away: chaos shows as a difference grown large.
-            double nx = std::nextafter(x, 2.0), ny = y;
-            std::vector<double> seen;
-            for (std::size_t step = 0; step < c.steps; ++step) {
-                const double t = ExactFma(x, kMap.a, kMap.b);
-                const double next = ExactFma(x, t, -y);
-                y = x;
-                x = next;
-                sum = step % 2 ? ExactFma(ExactFma(sum, 1, -t), 1, x)
-                               : ExactFma(ExactFma(sum, 1, t), 1, -x);
-                const double nt = ExactFma(nx, kMap.a, kMap.b);
-                const double nnext = ExactFma(nx, nt, -ny);
-                ny = nx;
-                nx = nnext;
-                seen.push_back(x);
-                chains.lowest = std::min(chains.lowest, x);
-                chains.highest = std::max(chains.highest, x);
-                sums.lowest = std::min(sums.lowest, sum);
-                sums.highest = std::max(sums.highest, sum);
+        // A unit: one chain of fma's, or a pair of fma-add's with their sum.
+        const std::size_t width = c.sums ? 2 : 1, units = kFmaChains / width;
+        for (std::size_t u = 0; u < units; ++u) {
+            double x[2], y[2], nx[2], ny[2], sum = SumSeed(u);
+            std::vector<double> seen[2];
+            for (std::size_t m = 0; m < width; ++m) {
+                x[m] = ChainSeed(u + m * units);
+                y[m] = PreviousSeed(u + m * units);
+                // A neighbour one ulp away: chaos shows as a difference grown large.
+                nx[m] = std::nextafter(x[m], 2.0);
+                ny[m] = y[m];
             }
-            diverging += std::fabs(nx - x) > 1e-3;
-            std::sort(seen.begin(), seen.end());
-            chains.repeats |= std::adjacent_find(seen.begin(), seen.end()) != seen.end();
-            // The trace is the load's own arithmetic: it ends where the load ends.
-            EXPECT_EQ(DoubleBits(x), DoubleBits((*c.results)[i])) << c.what << " chain " << i;
-            EXPECT_EQ(DoubleBits(y), DoubleBits((*c.results)[kFmaChains + i])) << c.what;
+            for (std::size_t step = 0; step < c.steps; ++step)
+                for (std::size_t m = 0; m < width; ++m) {
+                    const double t = ExactFma(x[m], kMap.a, kMap.b);
+                    const double next = ExactFma(x[m], t, -y[m]);
+                    y[m] = x[m];
+                    x[m] = next;
+                    sum = step % 2 ? ExactFma(ExactFma(sum, 1, -t), 1, x[m])
+                                   : ExactFma(ExactFma(sum, 1, t), 1, -x[m]);
+                    const double nt = ExactFma(nx[m], kMap.a, kMap.b);
+                    const double nnext = ExactFma(nx[m], nt, -ny[m]);
+                    ny[m] = nx[m];
+                    nx[m] = nnext;
+                    seen[m].push_back(x[m]);
+                    chains.lowest = std::min(chains.lowest, x[m]);
+                    chains.highest = std::max(chains.highest, x[m]);
+                    sums.lowest = std::min(sums.lowest, sum);
+                    sums.highest = std::max(sums.highest, sum);
+                }
+            for (std::size_t m = 0; m < width; ++m) {
+                const std::size_t i = u + m * units;
+                diverging += std::fabs(nx[m] - x[m]) > 1e-3;
+                std::sort(seen[m].begin(), seen[m].end());
+                chains.repeats |=
+                    std::adjacent_find(seen[m].begin(), seen[m].end()) != seen[m].end();
+                // The trace is the load's own arithmetic: it ends where the load ends.
+                EXPECT_EQ(DoubleBits(x[m]), DoubleBits((*c.results)[i]))
+                    << c.what << " chain " << i;
+                EXPECT_EQ(DoubleBits(y[m]), DoubleBits((*c.results)[kFmaChains + i])) << c.what;
+            }
             if (c.sums) {
-                EXPECT_EQ(DoubleBits(sum), DoubleBits((*c.results)[2 * kFmaChains + i])) << c.what;
+                EXPECT_EQ(DoubleBits(sum), DoubleBits((*c.results)[2 * kFmaChains + u])) << c.what;
             }
         }
         EXPECT_FALSE(chains.repeats) << c.what << ": a chain came back to a value it had";

@@ -32,8 +32,9 @@ bool Same(const double* a, const double* b, std::size_t n) {
     return std::memcmp(a, b, n * sizeof(double)) == 0;
 }
 
-// Floating-point state: `words` values, each in one chain and one group (x,
-// y, sum); a run flips every value of one group, one chain's value at most.
+// Floating-point state: `words` values, each in one chain (or pair of chains
+// with their sum) and one group (x, y, sum); a run flips every value of one
+// group, one chain's value at most.
 struct DoubleSubject {
     std::size_t words;
     std::size_t (*chainOf)(std::size_t word);
@@ -81,12 +82,20 @@ FlipTally Probe(const DoubleSubject& s, int copy) {
     return tally;
 }
 
-// The fma and fma-add loads: every x, every y, every sum.
+// The fma load: every x, then every y.
 std::size_t ChainInRows(std::size_t w) {
     return w % kFmaChains;
 }
 std::size_t RowOf(std::size_t w) {
     return w / kFmaChains;
+}
+// fma-add: a pair of chains and their sum are one unit; a run flips one value of
+// a unit at most (the first chains' x, the second chains' x, ... the sums).
+std::size_t UnitOf(std::size_t w) {
+    return w % kMixSums;
+}
+std::size_t PartOfUnit(std::size_t w) {
+    return w / kMixSums;
 }
 // The cache load: PairedX.
 std::size_t ChainInPairs(std::size_t w) {
@@ -170,7 +179,6 @@ FlipTally ProbeFmaKernel(FmaKernel kernel, std::size_t steps, int copy) {
 }
 
 FlipTally ProbeFlips(const LoadDescriptor& load, Isa isa, int copy) {
-    static_assert(kFmaChains == kMixChains, "one row length");
     const TwinKernels* kernels = KernelsFor(isa);
     if (!kernels || (&load != &kIntLoad && !kernels->fma)) return {};
     const ChainCounts& counts = ChainCountsFor(isa);
@@ -190,7 +198,7 @@ FlipTally ProbeFlips(const LoadDescriptor& load, Isa isa, int copy) {
         const FmaKernel fmaAdd = kernels->fmaAdd;
         const std::size_t block = counts.fmaAdd;
         return Probe(
-            {kMixValues, ChainInRows, RowOf,
+            {kMixValues, UnitOf, PartOfUnit,
              [](double* f, double* s) {
                  SeedChains(f, kMixChains, true);
                  SeedChains(s, kMixChains, true);

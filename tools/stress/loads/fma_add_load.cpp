@@ -1,5 +1,6 @@
-// fma-add: the fma load's chains plus as many independent addition chains, so
-// the adder pipes work beside the FMA pipes.
+// fma-add: the fma load's chains plus a sum to each pair of them that takes in
+// every step's values, one addition per multiply-add, so the adder pipes work
+// beside the FMA pipes.
 #include <memory>
 
 #include "tools/stress/loads/kernels.h"

@@ -14,7 +14,8 @@ namespace vload {
 
 // The block sizes the floating-point kernels are built for: chains of one copy
 // stepped together, in vectors (kernel_body.inc). Every one divides the vector
-// count of each load at every width, so blocks are always whole.
+// count of each load at every width, so blocks are always whole; fma-add takes
+// its chains in pairs (an odd block runs as the even one below it).
 constexpr std::size_t kBlockSizes[] = {1, 2, 3, 4, 5, 6, 12};
 
 // Each copy's map constants come from its own memory (`k1`, `k2`), so no

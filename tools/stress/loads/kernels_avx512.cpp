@@ -44,199 +44,137 @@ struct V {
 #include "tools/stress/loads/kernel_body.inc"
 
 #if defined(__x86_64__)
-// Five vectors of chains a copy, with their y and sums, fill 30 of the 32
-// registers; the compiler's allocator spills sums instead, so this block is
-// written out. Registers 0-14 hold the first copy's x, y and sums, 15-29 the
-// second's, 30-31 the t of two chains at a time; each copy's a and b come from
-// its own memory (a broadcast operand). Same operations, same order per lane as
-// every other variant.
-LOADS_TARGET void FmaAddFive(double* first, double* second, const MapConstants& k1,
-                             const MapConstants& k2, std::size_t steps) {
-    constexpr std::size_t kY = kMixChains, kS = 2 * kMixChains, kLanes = V::kLanes;
-    static_assert(kMixChains % (5 * kLanes) == 0, "whole blocks only");
-    for (std::size_t i = 0; i < kMixChains; i += 5 * kLanes) {
-        alignas(64) double state[30 * kLanes];
-        double* const rows[6] = {first + i,  first + kY + i,  first + kS + i,
-                                 second + i, second + kY + i, second + kS + i};
-        for (std::size_t r = 0; r < 30; ++r)
-            V::Store(state + r * kLanes, V::Load(rows[r / 5] + (r % 5) * kLanes));
-        std::size_t pairs = steps / 2;
-        __asm__ volatile(
-            "vmovupd 0(%[state]), %%zmm0\n\t"
-            "vmovupd 64(%[state]), %%zmm1\n\t"
-            "vmovupd 128(%[state]), %%zmm2\n\t"
-            "vmovupd 192(%[state]), %%zmm3\n\t"
-            "vmovupd 256(%[state]), %%zmm4\n\t"
-            "vmovupd 320(%[state]), %%zmm5\n\t"
-            "vmovupd 384(%[state]), %%zmm6\n\t"
-            "vmovupd 448(%[state]), %%zmm7\n\t"
-            "vmovupd 512(%[state]), %%zmm8\n\t"
-            "vmovupd 576(%[state]), %%zmm9\n\t"
-            "vmovupd 640(%[state]), %%zmm10\n\t"
-            "vmovupd 704(%[state]), %%zmm11\n\t"
-            "vmovupd 768(%[state]), %%zmm12\n\t"
-            "vmovupd 832(%[state]), %%zmm13\n\t"
-            "vmovupd 896(%[state]), %%zmm14\n\t"
-            "vmovupd 960(%[state]), %%zmm15\n\t"
-            "vmovupd 1024(%[state]), %%zmm16\n\t"
-            "vmovupd 1088(%[state]), %%zmm17\n\t"
-            "vmovupd 1152(%[state]), %%zmm18\n\t"
-            "vmovupd 1216(%[state]), %%zmm19\n\t"
-            "vmovupd 1280(%[state]), %%zmm20\n\t"
-            "vmovupd 1344(%[state]), %%zmm21\n\t"
-            "vmovupd 1408(%[state]), %%zmm22\n\t"
-            "vmovupd 1472(%[state]), %%zmm23\n\t"
-            "vmovupd 1536(%[state]), %%zmm24\n\t"
-            "vmovupd 1600(%[state]), %%zmm25\n\t"
-            "vmovupd 1664(%[state]), %%zmm26\n\t"
-            "vmovupd 1728(%[state]), %%zmm27\n\t"
-            "vmovupd 1792(%[state]), %%zmm28\n\t"
-            "vmovupd 1856(%[state]), %%zmm29\n\t"
-            "test %[n], %[n]\n\t"
-            "jz 2f\n\t"
-            "1:\n\t"
-            "vbroadcastsd 8(%[k1]), %%zmm30\n\t"
-            "vfmadd231pd 0(%[k1])%{1to8%}, %%zmm0, %%zmm30\n\t"
-            "vbroadcastsd 8(%[k2]), %%zmm31\n\t"
-            "vfmadd231pd 0(%[k2])%{1to8%}, %%zmm15, %%zmm31\n\t"
-            "vfmsub231pd %%zmm30, %%zmm0, %%zmm5\n\t"
-            "vfmsub231pd %%zmm31, %%zmm15, %%zmm20\n\t"
-            "vaddpd %%zmm30, %%zmm10, %%zmm10\n\t"
-            "vaddpd %%zmm31, %%zmm25, %%zmm25\n\t"
-            "vbroadcastsd 8(%[k1]), %%zmm30\n\t"
-            "vfmadd231pd 0(%[k1])%{1to8%}, %%zmm1, %%zmm30\n\t"
-            "vbroadcastsd 8(%[k2]), %%zmm31\n\t"
-            "vfmadd231pd 0(%[k2])%{1to8%}, %%zmm16, %%zmm31\n\t"
-            "vfmsub231pd %%zmm30, %%zmm1, %%zmm6\n\t"
-            "vfmsub231pd %%zmm31, %%zmm16, %%zmm21\n\t"
-            "vaddpd %%zmm30, %%zmm11, %%zmm11\n\t"
-            "vaddpd %%zmm31, %%zmm26, %%zmm26\n\t"
-            "vbroadcastsd 8(%[k1]), %%zmm30\n\t"
-            "vfmadd231pd 0(%[k1])%{1to8%}, %%zmm2, %%zmm30\n\t"
-            "vbroadcastsd 8(%[k2]), %%zmm31\n\t"
-            "vfmadd231pd 0(%[k2])%{1to8%}, %%zmm17, %%zmm31\n\t"
-            "vfmsub231pd %%zmm30, %%zmm2, %%zmm7\n\t"
-            "vfmsub231pd %%zmm31, %%zmm17, %%zmm22\n\t"
-            "vaddpd %%zmm30, %%zmm12, %%zmm12\n\t"
-            "vaddpd %%zmm31, %%zmm27, %%zmm27\n\t"
-            "vbroadcastsd 8(%[k1]), %%zmm30\n\t"
-            "vfmadd231pd 0(%[k1])%{1to8%}, %%zmm3, %%zmm30\n\t"
-            "vbroadcastsd 8(%[k2]), %%zmm31\n\t"
-            "vfmadd231pd 0(%[k2])%{1to8%}, %%zmm18, %%zmm31\n\t"
-            "vfmsub231pd %%zmm30, %%zmm3, %%zmm8\n\t"
-            "vfmsub231pd %%zmm31, %%zmm18, %%zmm23\n\t"
-            "vaddpd %%zmm30, %%zmm13, %%zmm13\n\t"
-            "vaddpd %%zmm31, %%zmm28, %%zmm28\n\t"
-            "vbroadcastsd 8(%[k1]), %%zmm30\n\t"
-            "vfmadd231pd 0(%[k1])%{1to8%}, %%zmm4, %%zmm30\n\t"
-            "vbroadcastsd 8(%[k2]), %%zmm31\n\t"
-            "vfmadd231pd 0(%[k2])%{1to8%}, %%zmm19, %%zmm31\n\t"
-            "vfmsub231pd %%zmm30, %%zmm4, %%zmm9\n\t"
-            "vfmsub231pd %%zmm31, %%zmm19, %%zmm24\n\t"
-            "vaddpd %%zmm30, %%zmm14, %%zmm14\n\t"
-            "vaddpd %%zmm31, %%zmm29, %%zmm29\n\t"
-            "vsubpd %%zmm5, %%zmm10, %%zmm10\n\t"
-            "vsubpd %%zmm20, %%zmm25, %%zmm25\n\t"
-            "vsubpd %%zmm6, %%zmm11, %%zmm11\n\t"
-            "vsubpd %%zmm21, %%zmm26, %%zmm26\n\t"
-            "vsubpd %%zmm7, %%zmm12, %%zmm12\n\t"
-            "vsubpd %%zmm22, %%zmm27, %%zmm27\n\t"
-            "vsubpd %%zmm8, %%zmm13, %%zmm13\n\t"
-            "vsubpd %%zmm23, %%zmm28, %%zmm28\n\t"
-            "vsubpd %%zmm9, %%zmm14, %%zmm14\n\t"
-            "vsubpd %%zmm24, %%zmm29, %%zmm29\n\t"
-            "vbroadcastsd 8(%[k1]), %%zmm30\n\t"
-            "vfmadd231pd 0(%[k1])%{1to8%}, %%zmm5, %%zmm30\n\t"
-            "vbroadcastsd 8(%[k2]), %%zmm31\n\t"
-            "vfmadd231pd 0(%[k2])%{1to8%}, %%zmm20, %%zmm31\n\t"
-            "vfmsub231pd %%zmm30, %%zmm5, %%zmm0\n\t"
-            "vfmsub231pd %%zmm31, %%zmm20, %%zmm15\n\t"
-            "vsubpd %%zmm30, %%zmm10, %%zmm10\n\t"
-            "vsubpd %%zmm31, %%zmm25, %%zmm25\n\t"
-            "vbroadcastsd 8(%[k1]), %%zmm30\n\t"
-            "vfmadd231pd 0(%[k1])%{1to8%}, %%zmm6, %%zmm30\n\t"
-            "vbroadcastsd 8(%[k2]), %%zmm31\n\t"
-            "vfmadd231pd 0(%[k2])%{1to8%}, %%zmm21, %%zmm31\n\t"
-            "vfmsub231pd %%zmm30, %%zmm6, %%zmm1\n\t"
-            "vfmsub231pd %%zmm31, %%zmm21, %%zmm16\n\t"
-            "vsubpd %%zmm30, %%zmm11, %%zmm11\n\t"
-            "vsubpd %%zmm31, %%zmm26, %%zmm26\n\t"
-            "vbroadcastsd 8(%[k1]), %%zmm30\n\t"
-            "vfmadd231pd 0(%[k1])%{1to8%}, %%zmm7, %%zmm30\n\t"
-            "vbroadcastsd 8(%[k2]), %%zmm31\n\t"
-            "vfmadd231pd 0(%[k2])%{1to8%}, %%zmm22, %%zmm31\n\t"
-            "vfmsub231pd %%zmm30, %%zmm7, %%zmm2\n\t"
-            "vfmsub231pd %%zmm31, %%zmm22, %%zmm17\n\t"
-            "vsubpd %%zmm30, %%zmm12, %%zmm12\n\t"
-            "vsubpd %%zmm31, %%zmm27, %%zmm27\n\t"
-            "vbroadcastsd 8(%[k1]), %%zmm30\n\t"
-            "vfmadd231pd 0(%[k1])%{1to8%}, %%zmm8, %%zmm30\n\t"
-            "vbroadcastsd 8(%[k2]), %%zmm31\n\t"
-            "vfmadd231pd 0(%[k2])%{1to8%}, %%zmm23, %%zmm31\n\t"
-            "vfmsub231pd %%zmm30, %%zmm8, %%zmm3\n\t"
-            "vfmsub231pd %%zmm31, %%zmm23, %%zmm18\n\t"
-            "vsubpd %%zmm30, %%zmm13, %%zmm13\n\t"
-            "vsubpd %%zmm31, %%zmm28, %%zmm28\n\t"
-            "vbroadcastsd 8(%[k1]), %%zmm30\n\t"
-            "vfmadd231pd 0(%[k1])%{1to8%}, %%zmm9, %%zmm30\n\t"
-            "vbroadcastsd 8(%[k2]), %%zmm31\n\t"
-            "vfmadd231pd 0(%[k2])%{1to8%}, %%zmm24, %%zmm31\n\t"
-            "vfmsub231pd %%zmm30, %%zmm9, %%zmm4\n\t"
-            "vfmsub231pd %%zmm31, %%zmm24, %%zmm19\n\t"
-            "vsubpd %%zmm30, %%zmm14, %%zmm14\n\t"
-            "vsubpd %%zmm31, %%zmm29, %%zmm29\n\t"
-            "vaddpd %%zmm0, %%zmm10, %%zmm10\n\t"
-            "vaddpd %%zmm15, %%zmm25, %%zmm25\n\t"
-            "vaddpd %%zmm1, %%zmm11, %%zmm11\n\t"
-            "vaddpd %%zmm16, %%zmm26, %%zmm26\n\t"
-            "vaddpd %%zmm2, %%zmm12, %%zmm12\n\t"
-            "vaddpd %%zmm17, %%zmm27, %%zmm27\n\t"
-            "vaddpd %%zmm3, %%zmm13, %%zmm13\n\t"
-            "vaddpd %%zmm18, %%zmm28, %%zmm28\n\t"
-            "vaddpd %%zmm4, %%zmm14, %%zmm14\n\t"
-            "vaddpd %%zmm19, %%zmm29, %%zmm29\n\t"
-            "dec %[n]\n\t"
-            "jnz 1b\n\t"
-            "2:\n\t"
-            "vmovupd %%zmm0, 0(%[state])\n\t"
-            "vmovupd %%zmm1, 64(%[state])\n\t"
-            "vmovupd %%zmm2, 128(%[state])\n\t"
-            "vmovupd %%zmm3, 192(%[state])\n\t"
-            "vmovupd %%zmm4, 256(%[state])\n\t"
-            "vmovupd %%zmm5, 320(%[state])\n\t"
-            "vmovupd %%zmm6, 384(%[state])\n\t"
-            "vmovupd %%zmm7, 448(%[state])\n\t"
-            "vmovupd %%zmm8, 512(%[state])\n\t"
-            "vmovupd %%zmm9, 576(%[state])\n\t"
-            "vmovupd %%zmm10, 640(%[state])\n\t"
-            "vmovupd %%zmm11, 704(%[state])\n\t"
-            "vmovupd %%zmm12, 768(%[state])\n\t"
-            "vmovupd %%zmm13, 832(%[state])\n\t"
-            "vmovupd %%zmm14, 896(%[state])\n\t"
-            "vmovupd %%zmm15, 960(%[state])\n\t"
-            "vmovupd %%zmm16, 1024(%[state])\n\t"
-            "vmovupd %%zmm17, 1088(%[state])\n\t"
-            "vmovupd %%zmm18, 1152(%[state])\n\t"
-            "vmovupd %%zmm19, 1216(%[state])\n\t"
-            "vmovupd %%zmm20, 1280(%[state])\n\t"
-            "vmovupd %%zmm21, 1344(%[state])\n\t"
-            "vmovupd %%zmm22, 1408(%[state])\n\t"
-            "vmovupd %%zmm23, 1472(%[state])\n\t"
-            "vmovupd %%zmm24, 1536(%[state])\n\t"
-            "vmovupd %%zmm25, 1600(%[state])\n\t"
-            "vmovupd %%zmm26, 1664(%[state])\n\t"
-            "vmovupd %%zmm27, 1728(%[state])\n\t"
-            "vmovupd %%zmm28, 1792(%[state])\n\t"
-            "vmovupd %%zmm29, 1856(%[state])\n\t"
-            : [n] "+r"(pairs)
-            : [state] "r"(state), [k1] "r"(&k1), [k2] "r"(&k2)
-            : "cc", "memory", "xmm0", "xmm1", "xmm2", "xmm3", "xmm4", "xmm5", "xmm6", "xmm7",
-              "xmm8", "xmm9", "xmm10", "xmm11", "xmm12", "xmm13", "xmm14", "xmm15", "xmm16",
-              "xmm17", "xmm18", "xmm19", "xmm20", "xmm21", "xmm22", "xmm23", "xmm24", "xmm25",
-              "xmm26", "xmm27", "xmm28", "xmm29", "xmm30", "xmm31");
-        for (std::size_t r = 0; r < 30; ++r)
-            V::Store(rows[r / 5] + (r % 5) * kLanes, V::Load(state + r * kLanes));
-    }
+// Three pairs of vectors of chains a copy, with their y and sums, fill 30 of
+// the 32 registers; the compiler's allocator spills instead, so this block is
+// written out. Registers 0-14 hold the first copy's state, 15-29 the second's:
+// x of the pairs' first chains, x of their second chains, their y likewise,
+// then the sums. 30 and 31 hold each copy's t; each copy's a and b come from
+// its own memory (a broadcast operand), which the load ports serve beside the
+// four pipes. The blocks follow one another inside the one statement, so one
+// block's last steps overlap the next one's first. Same operations, same order
+// per lane as every other variant.
+LOADS_TARGET void FmaAddSix(double* first, double* second, const MapConstants& k1,
+                            const MapConstants& k2, std::size_t steps) {
+    constexpr std::size_t kB = kMixSums, kY = kMixChains, kS = 2 * kMixChains, kLanes = V::kLanes;
+    // The byte offsets the statement uses for the rows of a block (x of the
+    // first chains, x of the second, y likewise, sums) and for the next block.
+    static_assert(kB * 8 == 1920 && kY * 8 == 3840 && (kY + kB) * 8 == 5760 && kS * 8 == 7680,
+                  "row offsets");
+    static_assert(3 * kLanes * 8 == 192 && kMixSums % (3 * kLanes) == 0, "whole blocks of three");
+    std::size_t blocks = kMixSums / (3 * kLanes), n = 0;
+    // One step of one chain: t = a*x + b, y = x*t - y (the new x), then t
+    // and the new x into the sum, by `into` and `out`.
+    __asm__ volatile(
+        ".macro LOADS_STEP x, y, s, t, k, into, out\n\t"
+        "vbroadcastsd 8(\\k), \\t\n\t"
+        "vfmadd231pd 0(\\k)%{1to8%}, \\x, \\t\n\t"
+        "vfmsub231pd \\t, \\x, \\y\n\t"
+        "\\into \\t, \\s, \\s\n\t"
+        "\\out \\y, \\s, \\s\n\t"
+        ".endm\n\t"
+        "3:\n\t"
+        "vmovupd 0(%[p1]), %%zmm0\n\t"
+        "vmovupd 64(%[p1]), %%zmm1\n\t"
+        "vmovupd 128(%[p1]), %%zmm2\n\t"
+        "vmovupd 1920(%[p1]), %%zmm3\n\t"
+        "vmovupd 1984(%[p1]), %%zmm4\n\t"
+        "vmovupd 2048(%[p1]), %%zmm5\n\t"
+        "vmovupd 3840(%[p1]), %%zmm6\n\t"
+        "vmovupd 3904(%[p1]), %%zmm7\n\t"
+        "vmovupd 3968(%[p1]), %%zmm8\n\t"
+        "vmovupd 5760(%[p1]), %%zmm9\n\t"
+        "vmovupd 5824(%[p1]), %%zmm10\n\t"
+        "vmovupd 5888(%[p1]), %%zmm11\n\t"
+        "vmovupd 7680(%[p1]), %%zmm12\n\t"
+        "vmovupd 7744(%[p1]), %%zmm13\n\t"
+        "vmovupd 7808(%[p1]), %%zmm14\n\t"
+        "vmovupd 0(%[p2]), %%zmm15\n\t"
+        "vmovupd 64(%[p2]), %%zmm16\n\t"
+        "vmovupd 128(%[p2]), %%zmm17\n\t"
+        "vmovupd 1920(%[p2]), %%zmm18\n\t"
+        "vmovupd 1984(%[p2]), %%zmm19\n\t"
+        "vmovupd 2048(%[p2]), %%zmm20\n\t"
+        "vmovupd 3840(%[p2]), %%zmm21\n\t"
+        "vmovupd 3904(%[p2]), %%zmm22\n\t"
+        "vmovupd 3968(%[p2]), %%zmm23\n\t"
+        "vmovupd 5760(%[p2]), %%zmm24\n\t"
+        "vmovupd 5824(%[p2]), %%zmm25\n\t"
+        "vmovupd 5888(%[p2]), %%zmm26\n\t"
+        "vmovupd 7680(%[p2]), %%zmm27\n\t"
+        "vmovupd 7744(%[p2]), %%zmm28\n\t"
+        "vmovupd 7808(%[p2]), %%zmm29\n\t"
+        "mov %[pairs], %[n]\n\t"
+        "test %[n], %[n]\n\t"
+        "jz 2f\n\t"
+        "1:\n\t"
+        "LOADS_STEP %%zmm0, %%zmm6, %%zmm12, %%zmm30, %[k1], vaddpd, vsubpd\n\t"
+        "LOADS_STEP %%zmm15, %%zmm21, %%zmm27, %%zmm31, %[k2], vaddpd, vsubpd\n\t"
+        "LOADS_STEP %%zmm1, %%zmm7, %%zmm13, %%zmm30, %[k1], vaddpd, vsubpd\n\t"
+        "LOADS_STEP %%zmm16, %%zmm22, %%zmm28, %%zmm31, %[k2], vaddpd, vsubpd\n\t"
+        "LOADS_STEP %%zmm2, %%zmm8, %%zmm14, %%zmm30, %[k1], vaddpd, vsubpd\n\t"
+        "LOADS_STEP %%zmm17, %%zmm23, %%zmm29, %%zmm31, %[k2], vaddpd, vsubpd\n\t"
+        "LOADS_STEP %%zmm3, %%zmm9, %%zmm12, %%zmm30, %[k1], vaddpd, vsubpd\n\t"
+        "LOADS_STEP %%zmm18, %%zmm24, %%zmm27, %%zmm31, %[k2], vaddpd, vsubpd\n\t"
+        "LOADS_STEP %%zmm4, %%zmm10, %%zmm13, %%zmm30, %[k1], vaddpd, vsubpd\n\t"
+        "LOADS_STEP %%zmm19, %%zmm25, %%zmm28, %%zmm31, %[k2], vaddpd, vsubpd\n\t"
+        "LOADS_STEP %%zmm5, %%zmm11, %%zmm14, %%zmm30, %[k1], vaddpd, vsubpd\n\t"
+        "LOADS_STEP %%zmm20, %%zmm26, %%zmm29, %%zmm31, %[k2], vaddpd, vsubpd\n\t"
+        "LOADS_STEP %%zmm6, %%zmm0, %%zmm12, %%zmm30, %[k1], vsubpd, vaddpd\n\t"
+        "LOADS_STEP %%zmm21, %%zmm15, %%zmm27, %%zmm31, %[k2], vsubpd, vaddpd\n\t"
+        "LOADS_STEP %%zmm7, %%zmm1, %%zmm13, %%zmm30, %[k1], vsubpd, vaddpd\n\t"
+        "LOADS_STEP %%zmm22, %%zmm16, %%zmm28, %%zmm31, %[k2], vsubpd, vaddpd\n\t"
+        "LOADS_STEP %%zmm8, %%zmm2, %%zmm14, %%zmm30, %[k1], vsubpd, vaddpd\n\t"
+        "LOADS_STEP %%zmm23, %%zmm17, %%zmm29, %%zmm31, %[k2], vsubpd, vaddpd\n\t"
+        "LOADS_STEP %%zmm9, %%zmm3, %%zmm12, %%zmm30, %[k1], vsubpd, vaddpd\n\t"
+        "LOADS_STEP %%zmm24, %%zmm18, %%zmm27, %%zmm31, %[k2], vsubpd, vaddpd\n\t"
+        "LOADS_STEP %%zmm10, %%zmm4, %%zmm13, %%zmm30, %[k1], vsubpd, vaddpd\n\t"
+        "LOADS_STEP %%zmm25, %%zmm19, %%zmm28, %%zmm31, %[k2], vsubpd, vaddpd\n\t"
+        "LOADS_STEP %%zmm11, %%zmm5, %%zmm14, %%zmm30, %[k1], vsubpd, vaddpd\n\t"
+        "LOADS_STEP %%zmm26, %%zmm20, %%zmm29, %%zmm31, %[k2], vsubpd, vaddpd\n\t"
+        "dec %[n]\n\t"
+        "jnz 1b\n\t"
+        "2:\n\t"
+        "vmovupd %%zmm0, 0(%[p1])\n\t"
+        "vmovupd %%zmm1, 64(%[p1])\n\t"
+        "vmovupd %%zmm2, 128(%[p1])\n\t"
+        "vmovupd %%zmm3, 1920(%[p1])\n\t"
+        "vmovupd %%zmm4, 1984(%[p1])\n\t"
+        "vmovupd %%zmm5, 2048(%[p1])\n\t"
+        "vmovupd %%zmm6, 3840(%[p1])\n\t"
+        "vmovupd %%zmm7, 3904(%[p1])\n\t"
+        "vmovupd %%zmm8, 3968(%[p1])\n\t"
+        "vmovupd %%zmm9, 5760(%[p1])\n\t"
+        "vmovupd %%zmm10, 5824(%[p1])\n\t"
+        "vmovupd %%zmm11, 5888(%[p1])\n\t"
+        "vmovupd %%zmm12, 7680(%[p1])\n\t"
+        "vmovupd %%zmm13, 7744(%[p1])\n\t"
+        "vmovupd %%zmm14, 7808(%[p1])\n\t"
+        "vmovupd %%zmm15, 0(%[p2])\n\t"
+        "vmovupd %%zmm16, 64(%[p2])\n\t"
+        "vmovupd %%zmm17, 128(%[p2])\n\t"
+        "vmovupd %%zmm18, 1920(%[p2])\n\t"
+        "vmovupd %%zmm19, 1984(%[p2])\n\t"
+        "vmovupd %%zmm20, 2048(%[p2])\n\t"
+        "vmovupd %%zmm21, 3840(%[p2])\n\t"
+        "vmovupd %%zmm22, 3904(%[p2])\n\t"
+        "vmovupd %%zmm23, 3968(%[p2])\n\t"
+        "vmovupd %%zmm24, 5760(%[p2])\n\t"
+        "vmovupd %%zmm25, 5824(%[p2])\n\t"
+        "vmovupd %%zmm26, 5888(%[p2])\n\t"
+        "vmovupd %%zmm27, 7680(%[p2])\n\t"
+        "vmovupd %%zmm28, 7744(%[p2])\n\t"
+        "vmovupd %%zmm29, 7808(%[p2])\n\t"
+        "add $192, %[p1]\n\t"
+        "add $192, %[p2]\n\t"
+        "dec %[blocks]\n\t"
+        "jnz 3b\n\t"
+        ".purgem LOADS_STEP\n\t"
+        : [p1] "+r"(first), [p2] "+r"(second), [blocks] "+r"(blocks), [n] "=&r"(n)
+        : [pairs] "r"(steps / 2), [k1] "r"(&k1), [k2] "r"(&k2)
+        : "cc", "memory", "xmm0", "xmm1", "xmm2", "xmm3", "xmm4", "xmm5", "xmm6", "xmm7", "xmm8",
+          "xmm9", "xmm10", "xmm11", "xmm12", "xmm13", "xmm14", "xmm15", "xmm16", "xmm17", "xmm18",
+          "xmm19", "xmm20", "xmm21", "xmm22", "xmm23", "xmm24", "xmm25", "xmm26", "xmm27", "xmm28",
+          "xmm29", "xmm30", "xmm31");
 }
 #endif
 
@@ -247,7 +185,7 @@ LOADS_TARGET void Fma(double* first, double* second, const MapConstants& k1, con
 LOADS_TARGET void FmaAdd(double* first, double* second, const MapConstants& k1,
                          const MapConstants& k2, std::size_t steps, std::size_t block) {
 #if defined(__x86_64__)
-    if (block == 5) return FmaAddFive(first, second, k1, k2, steps);
+    if (block / 2 == 3) return FmaAddSix(first, second, k1, k2, steps);
 #endif
     FmaAddTwin<V>(first, second, k1, k2, steps, block);
 }

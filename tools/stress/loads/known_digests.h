@@ -8,7 +8,7 @@
 namespace vload {
 
 constexpr std::uint64_t kFmaDigest = 0xbe0d3f27b9159575;
-constexpr std::uint64_t kFmaAddDigest = 0x8da6bf93f4d37908;
+constexpr std::uint64_t kFmaAddDigest = 0x79b26cb89027fa44;
 constexpr std::uint64_t kCacheDigest = 0xf118f62e3dc72ff7;
 constexpr std::uint64_t kIntDigest = 0xa7d3a4a713206151;
 

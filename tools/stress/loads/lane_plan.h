@@ -16,8 +16,9 @@ namespace vload {
 // a = -697/256 the fixed point 1.5 is unstable and most chains wander a
 // chaotic sea about it (the rest circle it), inside [1.2, 1.7] (the tests
 // trace every chain), so a difference grows, nothing is ever near zero or
-// denormal, and nothing comes to rest. The map is not even: its first operation reads x's sign, and a
-// flipped sign or exponent bit leaves the sea and runs off to infinity or NaN.
+// denormal, and nothing comes to rest. The map is not even: its first
+// operation reads x's sign, and a flipped sign or exponent bit leaves the sea
+// and runs off to infinity or NaN.
 struct MapConstants {
     double a, b;
 };
@@ -43,16 +44,20 @@ constexpr std::size_t kFmaChains = 480;
 constexpr std::size_t kFmaValues = 2 * kFmaChains;
 constexpr std::size_t kFmaSteps = 3276;
 
-// fma-add: kMixChains multiply-add chains, each with a sum beside it that takes
-// in both of the step's values, t and the new x: on even steps s + t - x, on
-// odd steps s - t + x. The sum wanders about its seed near 1.5 * 2^30 and stays
-// inside [2^30, 2^31), where a flipped bit shifts every later sum exactly: the
-// values added have some thirty bits below the sum's last, so a tie, the one
-// rounding that could undo the shift, is a one in 2^30 event.
+// fma-add: kMixChains multiply-add chains in pairs, chain i with chain
+// i + kMixSums, and a sum beside each pair that takes in both of each chain's
+// step values, t and the new x, the first chain's then the second's: on even
+// steps s + t - x, on odd steps s - t + x. One sum to two chains leaves the
+// registers for enough chains to keep the FMA pipes full, and still one
+// addition per multiply-add. The sum wanders about its seed near 1.5 * 2^30
+// and stays inside [2^30, 2^31), where a flipped bit shifts every later sum
+// exactly: the values added have some thirty bits below the sum's last, so a
+// tie, the one rounding that could undo the shift, is a one in 2^30 event.
 // The results are every x, every y, then every sum.
 constexpr std::size_t kMixChains = 480;
+constexpr std::size_t kMixSums = kMixChains / 2;
 constexpr std::size_t kMixSteps = 3276;
-constexpr std::size_t kMixValues = 3 * kMixChains;
+constexpr std::size_t kMixValues = 2 * kMixChains + kMixSums;
 constexpr double SumSeed(std::size_t i) {
     return 1610612736.0 + static_cast<double>(i) / 256.0;
 }
@@ -113,7 +118,7 @@ void StoreIntResults(const IntState& state, double* values);
 double ExactFma(double a, double b, double c);
 
 // The seeds of `chains` chains as the fma and fma-add loads keep them: every x,
-// every y, then with `sums` every sum.
+// every y, then with `sums` a sum to each pair of chains.
 void SeedChains(double* values, std::size_t chains, bool sums);
 // And as the cache load keeps them (PairedX): 2 * chains values.
 void SeedPairedChains(double* values, std::size_t chains);

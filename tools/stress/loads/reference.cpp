@@ -100,7 +100,7 @@ void SeedChains(double* values, std::size_t chains, bool sums) {
     for (std::size_t i = 0; i < chains; ++i) {
         values[i] = ChainSeed(i);
         values[chains + i] = PreviousSeed(i);
-        if (sums) values[2 * chains + i] = SumSeed(i);
+        if (sums && i < chains / 2) values[2 * chains + i] = SumSeed(i);
     }
 }
 
@@ -126,15 +126,17 @@ void FmaReference(double* values, std::size_t steps) {
 }
 
 void FmaAddReference(double* values, std::size_t steps) {
-    for (std::size_t i = 0; i < kMixChains; ++i) {
-        double& x = values[i];
-        double& y = values[kMixChains + i];
+    for (std::size_t i = 0; i < kMixSums; ++i) {
         double& sum = values[2 * kMixChains + i];
         for (std::size_t step = 0; step < steps; step += 2) {
-            sum = Sum(sum, MapStep(x, y, kMap));
-            sum = Sum(sum, -x);
-            sum = Sum(sum, -MapStep(x, y, kMap));
-            sum = Sum(sum, x);
+            for (std::size_t c : {i, i + kMixSums}) {
+                sum = Sum(sum, MapStep(values[c], values[kMixChains + c], kMap));
+                sum = Sum(sum, -values[c]);
+            }
+            for (std::size_t c : {i, i + kMixSums}) {
+                sum = Sum(sum, -MapStep(values[c], values[kMixChains + c], kMap));
+                sum = Sum(sum, values[c]);
+            }
         }
     }
 }
