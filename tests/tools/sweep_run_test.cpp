@@ -544,3 +544,63 @@ TEST(SweepRun, MachineCheckCountsRiseBesideTheirStep) {
 }
 
 }  // namespace
+
+namespace {
+
+// The bursts regime: each rate step's achieved rate and duty in the cell, the
+// table, the JSON and the stream (read back as --resume reads it), and an
+// error in it carries its rate.
+TEST(SweepRun, BurstsReportTheRateAndDutyEachStepAchieved) {
+    RunSetup setup = Machine();
+    setup.processors.resize(1);
+    const int p = setup.processors.front();
+    SweepOptions options;
+    options.sweep = true;
+    options.regimes = {Regime::Bursts};
+    SweepSeams seams;
+    seams.slotSeconds = 0.25;
+    seams.temperatures = Warm;
+    seams.faults.push_back({p, Regime::Bursts, 0, 3, kOnePass});
+    std::ostringstream out;
+    const std::atomic<bool> interrupt{false};
+    const auto journal = std::make_shared<Captured>();
+    const SweepResult r = RunSweep(setup, options, out, interrupt, seams, Capture(journal));
+
+    const SweepCell* cell = r.tally.Find(p, Regime::Bursts);
+    ASSERT_NE(cell, nullptr);
+    const auto first = static_cast<std::size_t>(FirstBurstStep(0.25));
+    ASSERT_EQ(cell->bursts.size(), BurstRates().size() - first);
+    for (std::size_t k = 0; k < cell->bursts.size(); ++k) {
+        EXPECT_EQ(cell->bursts[k].plannedRateHz, BurstRates()[first + k]);
+        EXPECT_GE(cell->bursts[k].duty, 0);
+        EXPECT_LE(cell->bursts[k].duty, 1);
+    }
+    ASSERT_EQ(r.errors.size(), 1u);
+    ASSERT_TRUE(r.errors[0].burstRateHz.has_value());
+    EXPECT_GE(*r.errors[0].burstRateHz, BurstRates()[first]);
+
+    std::ostringstream table;
+    PrintSweep(table, r);
+    EXPECT_NE(
+        table.str().find("Bursts cpu " + std::to_string(p) + ", rate and duty achieved: 50 Hz "),
+        std::string::npos)
+        << table.str();
+    const nlohmann::ordered_json report = SweepReport(setup, options, r);
+    EXPECT_EQ(report["sweep"]["steps"][0]["bursts"].size(), cell->bursts.size());
+
+    std::istringstream stream(journal->text);
+    const auto read = ReadSweepJournal(stream, "stream");
+    ASSERT_TRUE(std::holds_alternative<JournalContents>(read)) << std::get<std::string>(read);
+    const JournalContents& contents = std::get<JournalContents>(read);
+    ASSERT_EQ(contents.steps.size(), 1u);
+    const SweepCell* kept = contents.steps[0].tally.Find(p, Regime::Bursts);
+    ASSERT_NE(kept, nullptr);
+    ASSERT_EQ(kept->bursts.size(), cell->bursts.size());
+    for (std::size_t k = 0; k < kept->bursts.size(); ++k) {
+        EXPECT_EQ(kept->bursts[k].rateHz, cell->bursts[k].rateHz);
+        EXPECT_EQ(kept->bursts[k].duty, cell->bursts[k].duty);
+        EXPECT_EQ(kept->bursts[k].reached, cell->bursts[k].reached);
+    }
+}
+
+}  // namespace

@@ -41,6 +41,7 @@ void MergeCell(SweepCell& into, const SweepCell& from) {
     into.machineStopped = into.machineStopped || from.machineStopped;
     if (from.machineChecks)
         into.machineChecks = into.machineChecks.value_or(0) + *from.machineChecks;
+    if (!from.bursts.empty()) into.bursts = from.bursts;  // one bursts step per processor
 }
 
 }  // namespace

@@ -37,6 +37,7 @@ struct SweepCell {
     bool machineStopped = false;           // the step began and the machine never ended it
     // How much the corrected-error counters rose during it; empty: not readable.
     std::optional<std::uint64_t> machineChecks;
+    std::vector<BurstAchieved> bursts;  // the bursts regime: each rate step as it ran
     // The table's word for it: PASS, FAIL, STALLED or MACHINE-STOPPED.
     const char* Verdict() const;
     bool Failed() const { return errorCycles > 0 || failedChecks > 0 || stalled || machineStopped; }
