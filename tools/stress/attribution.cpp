@@ -33,6 +33,7 @@ void MergeCell(SweepCell& into, const SweepCell& from) {
     into.cycles += from.cycles;
     into.errorCycles += from.errorCycles;
     into.clocksHz.insert(into.clocksHz.end(), from.clocksHz.begin(), from.clocksHz.end());
+    into.clocksDiscarded += from.clocksDiscarded;
     if (from.highestCelsius &&
         (!into.highestCelsius || *from.highestCelsius > *into.highestCelsius))
         into.highestCelsius = from.highestCelsius;

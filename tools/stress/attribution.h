@@ -31,6 +31,7 @@ struct SweepCell {
     std::uint64_t cycles = 0;
     std::uint64_t errorCycles = 0;
     std::vector<double> clocksHz;          // effective clock samples of its workers
+    unsigned clocksDiscarded = 0;          // samples left out: they lost the processor
     std::optional<double> highestCelsius;  // empty: no processor sensor readable
     unsigned failedChecks = 0;             // run-level checks that blame it: digests, disagreement
     bool stalled = false;                  // a worker stopped answering here

@@ -14,13 +14,21 @@ bool ClockSampler::Poll(Clock::time_point now) {
     const double hz = measure_();
     sampled_ = true;
     next_ = now + every_;
-    if (hz <= 0) return false;
+    if (hz <= 0) {
+        ++discarded_;
+        return false;
+    }
     samples_.push_back(hz);
     last_.store(hz, std::memory_order_relaxed);
     return true;
 }
 
 ClockSampler::Measure ClockSampler::DefaultMeasure() {
-    // Three tries of 2 ms: about 6 ms of a second, and a preempted try is outvoted.
-    return [] { return MeasureClockHz(); };
+    // One sample of about 2 ms a second; one that lost the processor is no
+    // sample, rather than the fastest of several tries (which reads high where
+    // the paused load's clock recovers during the tries).
+    return [] {
+        const ClockSample sample = MeasureClock();
+        return sample.lostProcessor ? 0.0 : sample.hz;
+    };
 }

@@ -428,6 +428,7 @@ StepFindings Sweeper::Account(const SweepStep& step, unsigned retest, StepOutcom
             for (const CycleNote& note : w.notes)
                 outcome.tally.AddCycle(step.regime, note.place, note.failed);
             for (double hz : w.sampler.SamplesHz()) outcome.tally.AddClock(step.regime, pin, hz);
+            outcome.tally.At(pin, step.regime).clocksDiscarded += w.sampler.Discarded();
             if (outcome.watch->bursts) {
                 const double covered = std::min(outcome.watch->slot, outcome.run.elapsedSeconds);
                 outcome.tally.At(pin, step.regime).bursts =

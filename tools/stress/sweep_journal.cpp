@@ -181,6 +181,8 @@ std::optional<std::string> TakeCell(JournalStep& step, const json& meta) {
     }
     cell.highestCelsius = *highest;
     cell.machineChecks = Whole(meta, "machine_checks");
+    cell.clocksDiscarded = static_cast<unsigned>(
+        std::min<std::uint64_t>(Whole(meta, "clock_samples_discarded").value_or(0), 1u << 30));
     if (const json* bursts = Field(meta, "bursts"); bursts && !bursts->is_null()) {
         if (!bursts->is_array()) return "a cell's bursts are not a list";
         for (const json& b : *bursts) {
@@ -539,6 +541,7 @@ void SweepJournal::StepEnd(const std::string& step, const SweepTally& cells,
                 {"machine_checks", c.machineChecks ? ordered_json(*c.machineChecks) : nullptr},
                 {"stalled", c.stalled},
                 {"clock_samples_hz", clocks},
+                {"clock_samples_discarded", c.clocksDiscarded},
                 {"highest_temperature_c", Nullable(c.highestCelsius)},
                 {"bursts", c.bursts.empty() ? ordered_json(nullptr) : BurstsJson(c.bursts)},
                 {"digest", digest == digests.end() ? ordered_json(nullptr)

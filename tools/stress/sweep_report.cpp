@@ -120,6 +120,7 @@ ordered_json CellJson(const SweepCell& cell) {
             {"clock_median_hz", clocks ? ordered_json(clocks->medianHz) : ordered_json(nullptr)},
             {"clock_p5_hz", clocks ? ordered_json(clocks->percentile5Hz) : ordered_json(nullptr)},
             {"clock_samples", cell.clocksHz.size()},
+            {"clock_samples_discarded", cell.clocksDiscarded},
             {"highest_temperature_c", Nullable(cell.highestCelsius)},
             {"failed_checks", cell.failedChecks},
             {"machine_checks",
