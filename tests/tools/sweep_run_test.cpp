@@ -5,6 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
+#include <mutex>
+#include <set>
 #include <sstream>
 #include <thread>
 
@@ -600,6 +603,69 @@ TEST(SweepRun, BurstsReportTheRateAndDutyEachStepAchieved) {
         EXPECT_EQ(kept->bursts[k].rateHz, cell->bursts[k].rateHz);
         EXPECT_EQ(kept->bursts[k].duty, cell->bursts[k].duty);
         EXPECT_EQ(kept->bursts[k].reached, cell->bursts[k].reached);
+    }
+}
+
+}  // namespace
+
+namespace {
+
+// A run's workers are pinned to the processors --cpus chose, and run nowhere
+// else: where each worker found itself before and after every cycle is kept.
+TEST(SweepRun, RunWorkersStayOnTheChosenProcessors) {
+    const std::vector<int> usable = UsableProcessors();
+    const int first = usable.front(), last = usable.back();
+    const struct {
+        const char* name;
+        std::vector<int> cpus;
+        Placement placement;
+        std::vector<std::string> loads;
+    } cases[] = {
+        {"the dialog's table on the last", {last}, Placement::Table, {}},
+        {"every chosen processor", {first, last}, Placement::AllCpus, {}},
+        {"a chosen load on the last", {last}, Placement::Table, {"int"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        RunSetup setup;
+        setup.options.seconds = 0;  // until every worker finished two cycles
+        setup.options.cpus = c.cpus;
+        setup.options.placement = c.placement;
+        setup.options.loads = c.loads;
+        setup.options.extraMatrix = 1;
+        const auto chosen = ChooseProcessors(usable, setup.options, Topology{});
+        ASSERT_TRUE(std::holds_alternative<std::vector<int>>(chosen));
+        setup.processors = std::get<std::vector<int>>(chosen);
+        const std::set<int> allowed(c.cpus.begin(), c.cpus.end());
+        auto seen = std::make_shared<std::map<std::size_t, std::set<int>>>();
+        auto guard = std::make_shared<std::mutex>();
+        RunSeams seams;
+        seams.tick = std::chrono::milliseconds(10);
+        seams.currentProcessor = [seen, guard](std::size_t worker) {
+            const int now = CurrentProcessor();
+            std::lock_guard<std::mutex> lock(*guard);
+            (*seen)[worker].insert(now);
+            return now;
+        };
+        seams.until = [](const RunResult& r) {
+            for (const auto& w : r.workers)
+                if (w->cycles < 2 && !w->finished) return false;
+            return true;
+        };
+        std::ostringstream out;
+        const std::atomic<bool> interrupt{false};
+        const RunResult r = RunStress(setup, out, false, interrupt, seams);
+        ASSERT_FALSE(r.workers.empty());
+        for (std::size_t i = 0; i < r.workers.size(); ++i) {
+            EXPECT_EQ(allowed.count(r.workers[i]->pinnedProcessor), 1u) << "worker " << i;
+            std::lock_guard<std::mutex> lock(*guard);
+            EXPECT_FALSE((*seen)[i].empty()) << "worker " << i;
+            for (int p : (*seen)[i]) {
+                if (p >= 0) {
+                    EXPECT_EQ(allowed.count(p), 1u) << "worker " << i << " ran on " << p;
+                }
+            }
+        }
     }
 }
 

@@ -355,8 +355,10 @@ StepOutcome Sweeper::RunStep(const SweepStep& step, const JournalKey& key) {
         const bool failed = errors > w.errorCyclesSeen;
         w.errorCyclesSeen = errors;
         const int pinned = state.pinnedProcessor.load();
-        // A failing cycle's clock is measured now, not taken from a sample up to a second old.
-        const double hz = failed ? w.measure() : w.sampler.LastHz();
+        // A failing cycle's clock is measured now, not taken from a sample up to
+        // a second old; a measurement that lost the processor is tried again.
+        double hz = failed ? 0 : w.sampler.LastHz();
+        for (int tries = 0; failed && hz <= 0 && tries < 3; ++tries) hz = w.measure();
         if (failed) AwaitFreshTemperature(*watch);
         w.notes.push_back({cycle,
                            {pinned, w.before, watch->seen(pinned, cycle, true)},
