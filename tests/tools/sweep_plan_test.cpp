@@ -146,6 +146,7 @@ TEST(BurstSchedule, EachRateStepReportsWhatItAchieved) {
         // The load: a 1000 Hz step that switches about 140 times a second.
         {"3.3 ms cycles", 10, 3.3, 10, "1111111100"},
         {"nothing ran", 10, -1, 10, "0000000000"},
+        {"short cycles, 3 s", 3, 0.2, 3, "11111111"},
         {"cut short after four steps", 10, 0, 4.5, "1111"},
     };
     for (const auto& c : cases) {
