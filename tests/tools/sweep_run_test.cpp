@@ -573,11 +573,8 @@ TEST(SweepRun, BurstsReportTheRateAndDutyEachStepAchieved) {
     ASSERT_NE(cell, nullptr);
     const auto first = static_cast<std::size_t>(FirstBurstStep(0.25));
     ASSERT_EQ(cell->bursts.size(), BurstRates().size() - first);
-    for (std::size_t k = 0; k < cell->bursts.size(); ++k) {
+    for (std::size_t k = 0; k < cell->bursts.size(); ++k)
         EXPECT_EQ(cell->bursts[k].plannedRateHz, BurstRates()[first + k]);
-        EXPECT_GE(cell->bursts[k].duty, 0);
-        EXPECT_LE(cell->bursts[k].duty, 1);
-    }
     ASSERT_EQ(r.errors.size(), 1u);
     ASSERT_TRUE(r.errors[0].burstRateHz.has_value());
     EXPECT_GE(*r.errors[0].burstRateHz, BurstRates()[first]);
@@ -589,7 +586,7 @@ TEST(SweepRun, BurstsReportTheRateAndDutyEachStepAchieved) {
         std::string::npos)
         << table.str();
     const nlohmann::ordered_json report = SweepReport(setup, options, r);
-    EXPECT_EQ(report["sweep"]["steps"][0]["bursts"].size(), cell->bursts.size());
+    EXPECT_EQ(report["sweep"]["steps"][0]["bursts"], BurstsJson(cell->bursts));
 
     std::istringstream stream(journal->text);
     const auto read = ReadSweepJournal(stream, "stream");
@@ -598,12 +595,7 @@ TEST(SweepRun, BurstsReportTheRateAndDutyEachStepAchieved) {
     ASSERT_EQ(contents.steps.size(), 1u);
     const SweepCell* kept = contents.steps[0].tally.Find(p, Regime::Bursts);
     ASSERT_NE(kept, nullptr);
-    ASSERT_EQ(kept->bursts.size(), cell->bursts.size());
-    for (std::size_t k = 0; k < kept->bursts.size(); ++k) {
-        EXPECT_EQ(kept->bursts[k].rateHz, cell->bursts[k].rateHz);
-        EXPECT_EQ(kept->bursts[k].duty, cell->bursts[k].duty);
-        EXPECT_EQ(kept->bursts[k].reached, cell->bursts[k].reached);
-    }
+    EXPECT_EQ(BurstsJson(kept->bursts), BurstsJson(cell->bursts));
 }
 
 }  // namespace
