@@ -92,7 +92,23 @@ struct StepWatch {
     std::map<int, std::optional<std::uint32_t>> apicIds;
     std::shared_ptr<SweepJournal> journal;  // may be null
     std::string stepId;
+    std::vector<double> journaledHz;  // each worker's last sample in the journal; sweep's thread
 };
+
+// Each worker's newest clock sample into the journal, from the sweep's thread:
+// a worker never waits for the disk between its cycles, so the load (and the
+// bursts' timing) is not held up by a sync. The last clock before a crash is
+// evidence, so each sample is on the disk within a tick.
+void JournalSamples(StepWatch& step) {
+    if (!step.journal) return;
+    step.journaledHz.resize(step.workers.size(), 0);
+    for (std::size_t i = 0; i < step.workers.size(); ++i) {
+        const double hz = step.workers[i]->sampler.LastHz();
+        if (hz <= 0 || hz == step.journaledHz[i]) continue;
+        step.journal->Sample(step.stepId, step.pins[i], hz, std::nullopt);
+        step.journaledHz[i] = hz;
+    }
+}
 
 // The temperature beside an error is to be no older than 100 ms: the sweep's
 // own thread reads it at its next tick (every 100 ms) when asked; the worker
@@ -335,9 +351,7 @@ StepOutcome Sweeper::RunStep(const SweepStep& step, const JournalKey& key) {
     seams.beforeCycle = [watch, pins, hook, regime, retest](std::size_t i, std::uint64_t cycle) {
         if (hook) hook(pins[i], regime, retest, cycle);
         WorkerWatch& w = *watch->workers[i];
-        // Each sample goes on the disk: the last clock before a crash is evidence.
-        if (w.sampler.Poll(Clock::now()) && watch->journal)
-            watch->journal->Sample(watch->stepId, pins[i], w.sampler.LastHz(), std::nullopt);
+        w.sampler.Poll(Clock::now());
         // The gate after the sample, so that the sample does not eat an on phase.
         if (watch->bursts) {
             const bool afterOff = WaitForBurst(*watch, w);
@@ -368,6 +382,7 @@ StepOutcome Sweeper::RunStep(const SweepStep& step, const JournalKey& key) {
         if (failed) TakeNewErrors(*watch, i, state);
     };
     seams.until = [&, watch](const RunResult&) {
+        JournalSamples(*watch);
         const Clock::time_point now = Clock::now();
         if (now >= nextTemperature_ || watch->wantTemperature.exchange(false)) {
             nextTemperature_ = now + std::chrono::seconds(1);
@@ -382,6 +397,7 @@ StepOutcome Sweeper::RunStep(const SweepStep& step, const JournalKey& key) {
     watch->start = Clock::now();
     std::ostringstream quiet;
     outcome.run = RunStress(setup, quiet, false, interrupt_, seams);
+    JournalSamples(*watch);
     outcome.checksAfter = seams_.machineChecks();
     outcome.watch = watch;
     return outcome;
