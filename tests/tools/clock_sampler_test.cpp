@@ -37,7 +37,11 @@ TEST(ClockSampler, SamplesAtMostOnceASecond) {
 TEST(ClockSampler, AFailedMeasurementIsNoSample) {
     ClockSampler sampler([] { return 0.0; }, 1000ms);
     EXPECT_FALSE(sampler.Poll(ClockSampler::Clock::time_point{}));
+    // The next try comes a tenth of the interval later, not a whole one.
+    EXPECT_FALSE(sampler.Poll(ClockSampler::Clock::time_point{} + 50ms));
+    EXPECT_FALSE(sampler.Poll(ClockSampler::Clock::time_point{} + 100ms));
     EXPECT_TRUE(sampler.SamplesHz().empty());
+    EXPECT_EQ(sampler.Discarded(), 2u);
     EXPECT_EQ(sampler.LastHz(), 0);
 }
 

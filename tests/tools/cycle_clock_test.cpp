@@ -45,4 +45,30 @@ TEST(CycleClock, ReadsNearTheTimeStampCounterRate) {
     EXPECT_LT(ratio, 1.9) << clock;
 }
 
+// A sample that lost the processor (moved, or held up far longer than a
+// chunk's work) is flagged for discarding; an even one is kept whole.
+TEST(CycleClock, ASampleThatLostTheProcessorIsFlagged) {
+    const struct {
+        const char* name;
+        std::vector<double> chunkMs;
+        int before, after;
+        bool lost;
+        double hz;  // of 1000000 steps a chunk
+    } cases[] = {
+        {"even", {0.25, 0.25, 0.25, 0.25}, 0, 0, false, 4e9},
+        {"a little uneven", {0.25, 0.25, 0.34, 0.16}, 3, 3, false, 4e9},
+        {"preempted in a chunk", {0.25, 0.25, 2.25, 0.25}, 0, 0, true, 4e9 / 3},
+        {"moved", {0.25, 0.25, 0.25, 0.25}, 0, 1, true, 4e9},
+        {"processor unknown", {0.25, 0.25, 0.25, 0.25}, -1, -1, false, 4e9},
+        {"nothing timed", {}, 0, 0, false, 0},
+    };
+    for (const auto& c : cases) {
+        std::vector<double> seconds;
+        for (double ms : c.chunkMs) seconds.push_back(ms / 1000);
+        const ClockSample sample = JudgeClockSample(1000000, seconds, c.before, c.after);
+        EXPECT_EQ(sample.lostProcessor, c.lost) << c.name;
+        EXPECT_NEAR(sample.hz, c.hz, c.hz * 1e-9) << c.name;
+    }
+}
+
 }  // namespace

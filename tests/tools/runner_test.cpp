@@ -176,6 +176,47 @@ TEST(StressRun, AWorkerThatFinishesNoCycleInTimeIsReportedStalled) {
     WaitForWorkers(r);
 }
 
+// An unpinned worker's error names the processor its failing cycle ended on,
+// and the one it began on when the system moved it during the cycle.
+TEST(StressRun, AnUnpinnedErrorNamesWhereItsCycleRan) {
+    const struct {
+        const char* name;
+        int before, after;  // where the complex-math worker is seen around cycle 3
+        int movedFrom;
+        const char* text;
+    } cases[] = {
+        {"stayed", 5, 5, -1, "(ComplexMathWorker, cpu 5) cycle 3"},
+        {"moved during the cycle", 4, 6, 4,
+         "(ComplexMathWorker, cpu 6, moved from cpu 4 during the cycle) cycle 3"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        RunSeams seams = Quick();
+        seams.faults = {{2, 3, {SpoilComplexY}}};
+        auto calls = std::make_shared<std::atomic<unsigned>>(0);
+        const int before = c.before, after = c.after;
+        seams.currentProcessor = [calls, before, after](std::size_t worker) {
+            if (worker != 2) return CurrentProcessor();
+            const unsigned k = (*calls)++;  // before and after each cycle in turn
+            const unsigned cycle = k / 2 + 1;
+            return cycle < 3 || (cycle == 3 && k % 2 == 0) ? before : after;
+        };
+        seams.until = [](const RunResult& r) { return r.workers[2]->cycles >= 3; };
+        std::ostringstream out;
+        const RunResult r = RunStress(MakeSetup(0), out, false, kNoInterrupt, seams);
+        const WorkerState& complex = *r.workers[2];
+        ASSERT_EQ(complex.pinnedProcessor.load(), -1);
+        ASSERT_EQ(complex.errors.size(), 1u);
+        EXPECT_EQ(complex.errors[0].processor, c.after);
+        EXPECT_EQ(complex.errors[0].movedFrom, c.movedFrom);
+        EXPECT_NE(ErrorText(r, 2, complex.errors[0]).find(c.text), std::string::npos)
+            << ErrorText(r, 2, complex.errors[0]);
+        const auto error = BuildReport(MakeSetup(0), r)["workers"][2]["errors"][0];
+        EXPECT_EQ(error["processor"], c.after);
+        EXPECT_EQ(error.contains("moved_from_processor"), c.movedFrom >= 0);
+    }
+}
+
 TEST(StressRun, AllCpusPinsOneMatrixWorkerToEachProcessor) {
     RunSetup setup = MakeSetup(1);
     setup.options.placement = Placement::AllCpus;

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 
 namespace {
 
@@ -107,6 +108,71 @@ TEST(BurstSchedule, StepsFromOneHertzToAThousandAtHalfDuty) {
             }
         }
         for (int s = 0; s < c.firstStep; ++s) EXPECT_EQ(onSwitches[static_cast<std::size_t>(s)], 0);
+    }
+}
+
+// Cycles as a gate that looks only before each cycle lets them run: a cycle of
+// `cycleMs` starts whenever the schedule is on as the last one ends, so a long
+// cycle runs on through the off phase. `cycleMs` 0: each on phase run whole;
+// below 0: nothing ran.
+std::vector<BurstCycle> Ran(double slot, double cycleMs) {
+    std::vector<BurstCycle> cycles;
+    bool waited = false;
+    for (double t = 0; t < slot && cycleMs >= 0;) {
+        const BurstPhase phase = BurstAt(t, slot);
+        if (!phase.on) {
+            t = phase.nextEdge;
+            waited = true;
+            continue;
+        }
+        const double end = cycleMs > 0 ? t + cycleMs / 1000 : phase.nextEdge;
+        cycles.push_back({t, end, waited});
+        waited = false;
+        t = end;
+    }
+    return cycles;
+}
+
+// Each rate step reports the rate and duty it achieved; a cycle too long for
+// the rate leaves it not reached.
+TEST(BurstSchedule, EachRateStepReportsWhatItAchieved) {
+    const struct {
+        const char* name;
+        double slot, cycleMs, covered;
+        const char* reached;  // per rate step from the first: 1 reached, 0 not
+    } cases[] = {
+        {"each on phase whole", 10, 0, 10, "1111111111"},
+        {"each on phase whole, partial periods", 5, 0, 5, "111111111"},
+        // The load: a 1000 Hz step that switches about 140 times a second.
+        {"3.3 ms cycles", 10, 3.3, 10, "1111111100"},
+        {"nothing ran", 10, -1, 10, "0000000000"},
+        {"short cycles, 3 s", 3, 0.2, 3, "11111111"},
+        {"cut short after four steps", 10, 0, 4.5, "1111"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::vector<BurstAchieved> achieved =
+            AchievedBursts(Ran(c.slot, c.cycleMs), c.slot, c.covered);
+        ASSERT_EQ(achieved.size(), std::strlen(c.reached));
+        const auto first = static_cast<std::size_t>(FirstBurstStep(c.slot));
+        for (std::size_t k = 0; k < achieved.size(); ++k) {
+            const BurstAchieved& a = achieved[k];
+            SCOPED_TRACE(a.plannedRateHz);
+            EXPECT_EQ(a.plannedRateHz, BurstRates()[first + k]);
+            EXPECT_EQ(a.reached, c.reached[k] == '1');
+            EXPECT_NEAR(a.plannedDuty, 0.5, 0.5 * c.slot / 10);  // a cut last period adds some
+            if (c.cycleMs == 0) {
+                EXPECT_DOUBLE_EQ(a.rateHz, a.plannedRateHz);
+                EXPECT_NEAR(a.duty, a.plannedDuty, 1e-9);
+            }
+            if (c.cycleMs < 0) {
+                EXPECT_EQ(a.rateHz + a.duty, 0);
+            }
+        }
+        if (c.cycleMs == 3.3) {
+            EXPECT_LT(achieved.back().rateHz, 200);
+            EXPECT_GT(achieved.back().duty, 0.9);
+        }
     }
 }
 

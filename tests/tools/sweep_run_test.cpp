@@ -5,6 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
+#include <mutex>
+#include <set>
 #include <sstream>
 #include <thread>
 
@@ -540,6 +543,121 @@ TEST(SweepRun, MachineCheckCountsRiseBesideTheirStep) {
         std::ostringstream table;
         PrintSweep(table, r);
         EXPECT_EQ(table.str().find("(mce): not available") != std::string::npos, !readable);
+    }
+}
+
+}  // namespace
+
+namespace {
+
+// The bursts regime: each rate step's achieved rate and duty in the cell, the
+// table, the JSON and the stream (read back as --resume reads it), and an
+// error in it carries its rate.
+TEST(SweepRun, BurstsReportTheRateAndDutyEachStepAchieved) {
+    RunSetup setup = Machine();
+    setup.processors.resize(1);
+    const int p = setup.processors.front();
+    SweepOptions options;
+    options.sweep = true;
+    options.regimes = {Regime::Bursts};
+    SweepSeams seams;
+    seams.slotSeconds = 0.25;
+    seams.temperatures = Warm;
+    seams.faults.push_back({p, Regime::Bursts, 0, 3, kOnePass});
+    std::ostringstream out;
+    const std::atomic<bool> interrupt{false};
+    const auto journal = std::make_shared<Captured>();
+    const SweepResult r = RunSweep(setup, options, out, interrupt, seams, Capture(journal));
+
+    const SweepCell* cell = r.tally.Find(p, Regime::Bursts);
+    ASSERT_NE(cell, nullptr);
+    const auto first = static_cast<std::size_t>(FirstBurstStep(0.25));
+    ASSERT_EQ(cell->bursts.size(), BurstRates().size() - first);
+    for (std::size_t k = 0; k < cell->bursts.size(); ++k)
+        EXPECT_EQ(cell->bursts[k].plannedRateHz, BurstRates()[first + k]);
+    ASSERT_EQ(r.errors.size(), 1u);
+    ASSERT_TRUE(r.errors[0].burstRateHz.has_value());
+    EXPECT_GE(*r.errors[0].burstRateHz, BurstRates()[first]);
+
+    std::ostringstream table;
+    PrintSweep(table, r);
+    EXPECT_NE(
+        table.str().find("Bursts cpu " + std::to_string(p) + ", rate and duty achieved: 50 Hz "),
+        std::string::npos)
+        << table.str();
+    const nlohmann::ordered_json report = SweepReport(setup, options, r);
+    EXPECT_EQ(report["sweep"]["steps"][0]["bursts"], BurstsJson(cell->bursts));
+
+    std::istringstream stream(journal->text);
+    const auto read = ReadSweepJournal(stream, "stream");
+    ASSERT_TRUE(std::holds_alternative<JournalContents>(read)) << std::get<std::string>(read);
+    const JournalContents& contents = std::get<JournalContents>(read);
+    ASSERT_EQ(contents.steps.size(), 1u);
+    const SweepCell* kept = contents.steps[0].tally.Find(p, Regime::Bursts);
+    ASSERT_NE(kept, nullptr);
+    EXPECT_EQ(BurstsJson(kept->bursts), BurstsJson(cell->bursts));
+}
+
+}  // namespace
+
+namespace {
+
+// A run's workers are pinned to the processors --cpus chose, and run nowhere
+// else: where each worker found itself before and after every cycle is kept.
+TEST(SweepRun, RunWorkersStayOnTheChosenProcessors) {
+    const std::vector<int> usable = UsableProcessors();
+    const int first = usable.front(), last = usable.back();
+    const struct {
+        const char* name;
+        std::vector<int> cpus;
+        Placement placement;
+        std::vector<std::string> loads;
+    } cases[] = {
+        {"the dialog's table on the last", {last}, Placement::Table, {}},
+        {"every chosen processor", {first, last}, Placement::AllCpus, {}},
+        {"a chosen load on the last", {last}, Placement::Table, {"int"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        RunSetup setup;
+        setup.options.seconds = 0;  // until every worker finished two cycles
+        setup.options.cpus = c.cpus;
+        setup.options.placement = c.placement;
+        setup.options.loads = c.loads;
+        setup.options.extraMatrix = 1;
+        const auto chosen = ChooseProcessors(usable, setup.options, Topology{});
+        ASSERT_TRUE(std::holds_alternative<std::vector<int>>(chosen));
+        setup.processors = std::get<std::vector<int>>(chosen);
+        const std::set<int> allowed(c.cpus.begin(), c.cpus.end());
+        auto seen = std::make_shared<std::map<std::size_t, std::set<int>>>();
+        auto guard = std::make_shared<std::mutex>();
+        RunSeams seams;
+        seams.tick = std::chrono::milliseconds(10);
+        seams.currentProcessor = [seen, guard](std::size_t worker) {
+            const int now = CurrentProcessor();
+            std::lock_guard<std::mutex> lock(*guard);
+            (*seen)[worker].insert(now);
+            return now;
+        };
+        seams.until = [](const RunResult& r) {
+            for (const auto& w : r.workers)
+                if (w->cycles < 2 && !w->finished) return false;
+            return true;
+        };
+        std::ostringstream out;
+        const std::atomic<bool> interrupt{false};
+        const RunResult r = RunStress(setup, out, false, interrupt, seams);
+        ASSERT_FALSE(r.workers.empty());
+        for (std::size_t i = 0; i < r.workers.size(); ++i) {
+            EXPECT_EQ(allowed.count(r.workers[i]->pinnedProcessor), 1u) << "worker " << i;
+            std::lock_guard<std::mutex> lock(*guard);
+            EXPECT_FALSE((*seen)[i].empty()) << "worker " << i;
+            for (int p : (*seen)[i]) {
+                if (p >= 0) {
+                    EXPECT_EQ(allowed.count(p), 1u) << "worker " << i << " ran on " << p;
+                }
+            }
+        }
     }
 }
 

@@ -33,6 +33,7 @@ void MergeCell(SweepCell& into, const SweepCell& from) {
     into.cycles += from.cycles;
     into.errorCycles += from.errorCycles;
     into.clocksHz.insert(into.clocksHz.end(), from.clocksHz.begin(), from.clocksHz.end());
+    into.clocksDiscarded += from.clocksDiscarded;
     if (from.highestCelsius &&
         (!into.highestCelsius || *from.highestCelsius > *into.highestCelsius))
         into.highestCelsius = from.highestCelsius;
@@ -41,6 +42,7 @@ void MergeCell(SweepCell& into, const SweepCell& from) {
     into.machineStopped = into.machineStopped || from.machineStopped;
     if (from.machineChecks)
         into.machineChecks = into.machineChecks.value_or(0) + *from.machineChecks;
+    if (!from.bursts.empty()) into.bursts = from.bursts;  // one bursts step per processor
 }
 
 }  // namespace

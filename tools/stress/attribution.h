@@ -31,12 +31,14 @@ struct SweepCell {
     std::uint64_t cycles = 0;
     std::uint64_t errorCycles = 0;
     std::vector<double> clocksHz;          // effective clock samples of its workers
+    unsigned clocksDiscarded = 0;          // samples left out: they lost the processor
     std::optional<double> highestCelsius;  // empty: no processor sensor readable
     unsigned failedChecks = 0;             // run-level checks that blame it: digests, disagreement
     bool stalled = false;                  // a worker stopped answering here
     bool machineStopped = false;           // the step began and the machine never ended it
     // How much the corrected-error counters rose during it; empty: not readable.
     std::optional<std::uint64_t> machineChecks;
+    std::vector<BurstAchieved> bursts;  // the bursts regime: each rate step as it ran
     // The table's word for it: PASS, FAIL, STALLED or MACHINE-STOPPED.
     const char* Verdict() const;
     bool Failed() const { return errorCycles > 0 || failedChecks > 0 || stalled || machineStopped; }

@@ -1,5 +1,6 @@
 // A worker's effective clock, sampled about once a second between its cycles
-// (never inside one), so a clock that falls during a run shows as throttling.
+// (never inside one), so a clock that falls during a run shows as throttling;
+// a sample that lost the processor is counted and left out.
 #pragma once
 
 #include <atomic>
@@ -20,6 +21,8 @@ public:
     bool Poll(Clock::time_point now);
 
     const std::vector<double>& SamplesHz() const { return samples_; }
+    // Measurements that gave no sample: they lost the processor, or failed.
+    unsigned Discarded() const { return discarded_; }
     // The latest sample, for the live line; readable from any thread. 0: none yet.
     double LastHz() const { return last_.load(std::memory_order_relaxed); }
 
@@ -31,5 +34,6 @@ private:
     bool sampled_ = false;
     Clock::time_point next_{};
     std::vector<double> samples_;
+    unsigned discarded_ = 0;
     std::atomic<double> last_{0};
 };

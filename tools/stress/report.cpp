@@ -119,8 +119,9 @@ std::string ErrorText(const RunResult& r, std::size_t worker, const ErrorRecord&
 std::string ErrorText(std::size_t worker, const WorkerState& w, const ErrorRecord& e) {
     std::ostringstream text;
     text << "Error: worker " << worker + 1 << " (" << WorkerLabel(w) << ", cpu "
-         << Processor(e.processor) << ") cycle " << e.cycle << ", " << ErrorKindName(e.kind)
-         << ": ";
+         << Processor(e.processor);
+    if (e.movedFrom >= 0) text << ", moved from cpu " << e.movedFrom << " during the cycle";
+    text << ") cycle " << e.cycle << ", " << ErrorKindName(e.kind) << ": ";
     if (e.kind == ErrorKind::ControlWord)
         return text.str() + ControlWordChange(UnpackedControlWords(e.digest));
     if (e.kind == ErrorKind::KnownAnswer) {
@@ -259,6 +260,7 @@ nlohmann::ordered_json ErrorJson(const WorkerState& w, const ErrorRecord& e) {
                                                            : "known";
     ordered_json error{
         {"kind", ErrorKindName(e.kind)}, {"cycle", e.cycle}, {"processor", OrNull(e.processor)}};
+    if (e.movedFrom >= 0) error["moved_from_processor"] = e.movedFrom;
     if (e.kind == ErrorKind::ControlWord)
         error["control_words"] = ControlWordChange(UnpackedControlWords(e.digest));
     if (e.kind == ErrorKind::KnownAnswer) {

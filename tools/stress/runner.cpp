@@ -31,13 +31,18 @@ struct SharedRun {
     std::vector<std::unique_ptr<RoutineVote>> votes;
 };
 
-void FollowTarget(WorkerState& w) {
+// Where worker `index` runs now: the system's answer, else its pin.
+int ProcessorNow(const RunSeams& seams, std::size_t index, const WorkerState& w) {
+    const int now = seams.currentProcessor ? seams.currentProcessor(index) : CurrentProcessor();
+    return now >= 0 ? now : w.pinnedProcessor.load();
+}
+
+void FollowTarget(WorkerState& w, const RunSeams& seams, std::size_t index) {
     const int target = w.targetProcessor.load(std::memory_order_relaxed);
     if (target >= 0 && target != w.pinnedProcessor) {
         if (PinCurrentThread(target)) w.pinnedProcessor = target;
     }
-    const int now = CurrentProcessor();
-    w.processor.store(now >= 0 ? now : w.pinnedProcessor.load(), std::memory_order_relaxed);
+    w.processor.store(ProcessorNow(seams, index, w), std::memory_order_relaxed);
 }
 
 // Records the verdict's first mismatch; answers whether there was one.
@@ -137,7 +142,7 @@ struct Accounts {
     WorkerState& w;
     const RunSeams& seams;
     void BeforeCycle(unsigned long number) {
-        FollowTarget(w);
+        FollowTarget(w, seams, index);
         if (seams.beforeCycle) seams.beforeCycle(index, number);
     }
     void AfterCycle(unsigned long number) {
@@ -172,11 +177,20 @@ void RunLoad(std::size_t index, WorkerState& w, SharedRun& run) {
         run.stop,
         [&] {
             const std::uint64_t number = w.cycles.load(std::memory_order_relaxed) + 1;
-            bool bad = Note(w, number, ErrorKind::Pass,
-                            instance->RunCycle(number, FaultFor(run.seams, index, number)),
-                            w.processor.load(std::memory_order_relaxed));
+            const int before = w.processor.load(std::memory_order_relaxed);
+            const CycleVerdict verdict =
+                instance->RunCycle(number, FaultFor(run.seams, index, number));
+            // An unpinned worker's error names where its cycle ended, and where
+            // it began when the system moved it during the cycle.
+            const int after = ProcessorNow(run.seams, index, w);
+            w.processor.store(after, std::memory_order_relaxed);
+            const std::size_t recorded = w.errors.size();
+            bool bad = Note(w, number, ErrorKind::Pass, verdict, after);
             if (w.vote) bad |= CrossCheck(w, run, number, instance->FirstPass());
-            bad |= CheckControlWords(w, number, w.processor.load(std::memory_order_relaxed));
+            bad |= CheckControlWords(w, number, after);
+            if (before >= 0 && after >= 0 && before != after)
+                for (std::size_t i = recorded; i < w.errors.size(); ++i)
+                    w.errors[i].movedFrom = before;
             if (bad) w.errorCycles.fetch_add(1, std::memory_order_relaxed);
         },
         Accounts{index, w, run.seams});

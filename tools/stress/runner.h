@@ -37,7 +37,7 @@ const char* ErrorKindName(ErrorKind kind);
 
 struct ErrorRecord {
     std::uint64_t cycle = 0;
-    int processor = -1;
+    int processor = -1;  // where the cycle ended
     ErrorKind kind = ErrorKind::Pass;
     // The first mismatching element; `second` is the reference for CrossCore and
     // KnownAnswer. A known-answer record without the known values at hand has
@@ -47,6 +47,7 @@ struct ErrorRecord {
     // KnownAnswer: the digest the worker computed. ControlWord: the words found
     // (PackedControlWords).
     std::uint64_t digest = 0;
+    int movedFrom = -1;  // where the cycle began, when that was another processor
 };
 
 // A worker as planned: which load, with which instruction set, pinned where.
@@ -107,6 +108,9 @@ struct RunSeams {
     std::function<bool(const RunResult&)> until;  // asked every tick: end the run now?
     std::chrono::milliseconds stallAfter{10000};
     std::chrono::milliseconds tick{100};
+    // On the worker's thread, before and after each cycle: where it runs now
+    // (-1: unknown). None: the system's answer.
+    std::function<int(std::size_t worker)> currentProcessor;
 };
 
 struct RunSetup {

@@ -66,6 +66,9 @@ struct WorkerWatch {
     std::vector<CycleNote> notes;
     std::vector<SweepError> errors;  // as the worker found them, each journaled at once
     std::size_t recordsSeen = 0;     // of its state's error records
+    // The bursts regime: each cycle as it ran, and the on phase the last began in.
+    std::vector<BurstCycle> bursts;
+    double burstOnStart = -1;
 };
 
 // One step's state, shared with its workers for as long as any of them runs
@@ -89,7 +92,23 @@ struct StepWatch {
     std::map<int, std::optional<std::uint32_t>> apicIds;
     std::shared_ptr<SweepJournal> journal;  // may be null
     std::string stepId;
+    std::vector<double> journaledHz;  // each worker's last sample in the journal; sweep's thread
 };
+
+// Each worker's newest clock sample into the journal, from the sweep's thread:
+// a worker never waits for the disk between its cycles, so the load (and the
+// bursts' timing) is not held up by a sync. The last clock before a crash is
+// evidence, so each sample is on the disk within a tick.
+void JournalSamples(StepWatch& step) {
+    if (!step.journal) return;
+    step.journaledHz.resize(step.workers.size(), 0);
+    for (std::size_t i = 0; i < step.workers.size(); ++i) {
+        const double hz = step.workers[i]->sampler.LastHz();
+        if (hz <= 0 || hz == step.journaledHz[i]) continue;
+        step.journal->Sample(step.stepId, step.pins[i], hz, std::nullopt);
+        step.journaledHz[i] = hz;
+    }
+}
 
 // The temperature beside an error is to be no older than 100 ms: the sweep's
 // own thread reads it at its next tick (every 100 ms) when asked; the worker
@@ -153,12 +172,21 @@ void TakeNewErrors(StepWatch& step, std::size_t i, const WorkerState& state) {
 }
 
 // The bursts regime's gate, before each cycle: an off phase passes asleep.
-void WaitForBurst(const StepWatch& step) {
+// Each on phase starts one cycle; another follows while it would end nearer
+// the phase's end than stopping does, so short cycles keep the duty.
+// Answers whether the load was off before this cycle.
+bool WaitForBurst(const StepWatch& step, WorkerWatch& w) {
+    const double lastCycle = w.bursts.empty() ? 0 : w.bursts.back().end - w.bursts.back().start;
+    bool waited = false;
     for (;;) {
         const double t = std::chrono::duration<double>(Clock::now() - step.start).count();
-        if (t >= step.slot) return;
+        if (t >= step.slot) return waited;
         const BurstPhase phase = BurstAt(t, step.slot);
-        if (phase.on) return;
+        if (phase.on && (phase.onStart != w.burstOnStart || t + lastCycle / 2 < phase.nextEdge)) {
+            w.burstOnStart = phase.onStart;
+            return waited;
+        }
+        waited = waited || !phase.on;
         std::this_thread::sleep_until(step.start +
                                       std::chrono::duration_cast<Clock::duration>(
                                           std::chrono::duration<double>(phase.nextEdge)));
@@ -322,21 +350,29 @@ StepOutcome Sweeper::RunStep(const SweepStep& step, const JournalKey& key) {
     const Regime regime = step.regime;
     seams.beforeCycle = [watch, pins, hook, regime, retest](std::size_t i, std::uint64_t cycle) {
         if (hook) hook(pins[i], regime, retest, cycle);
-        if (watch->bursts) WaitForBurst(*watch);
         WorkerWatch& w = *watch->workers[i];
-        // Each sample goes on the disk: the last clock before a crash is evidence.
-        if (w.sampler.Poll(Clock::now()) && watch->journal)
-            watch->journal->Sample(watch->stepId, pins[i], w.sampler.LastHz(), std::nullopt);
+        w.sampler.Poll(Clock::now());
+        // The gate after the sample, so that the sample does not eat an on phase.
+        if (watch->bursts) {
+            const bool afterOff = WaitForBurst(*watch, w);
+            const double t = std::chrono::duration<double>(Clock::now() - watch->start).count();
+            w.bursts.push_back({t, t, afterOff});
+        }
         w.before = watch->seen(pins[i], cycle, false);
     };
     seams.afterCycle = [watch](std::size_t i, std::uint64_t cycle, const WorkerState& state) {
         WorkerWatch& w = *watch->workers[i];
+        if (watch->bursts && !w.bursts.empty())
+            w.bursts.back().end =
+                std::chrono::duration<double>(Clock::now() - watch->start).count();
         const std::uint64_t errors = state.errorCycles.load(std::memory_order_relaxed);
         const bool failed = errors > w.errorCyclesSeen;
         w.errorCyclesSeen = errors;
         const int pinned = state.pinnedProcessor.load();
-        // A failing cycle's clock is measured now, not taken from a sample up to a second old.
-        const double hz = failed ? w.measure() : w.sampler.LastHz();
+        // A failing cycle's clock is measured now, not taken from a sample up to
+        // a second old; a measurement that lost the processor is tried again.
+        double hz = failed ? 0 : w.sampler.LastHz();
+        for (int tries = 0; failed && hz <= 0 && tries < 3; ++tries) hz = w.measure();
         if (failed) AwaitFreshTemperature(*watch);
         w.notes.push_back({cycle,
                            {pinned, w.before, watch->seen(pinned, cycle, true)},
@@ -346,6 +382,7 @@ StepOutcome Sweeper::RunStep(const SweepStep& step, const JournalKey& key) {
         if (failed) TakeNewErrors(*watch, i, state);
     };
     seams.until = [&, watch](const RunResult&) {
+        JournalSamples(*watch);
         const Clock::time_point now = Clock::now();
         if (now >= nextTemperature_ || watch->wantTemperature.exchange(false)) {
             nextTemperature_ = now + std::chrono::seconds(1);
@@ -360,6 +397,7 @@ StepOutcome Sweeper::RunStep(const SweepStep& step, const JournalKey& key) {
     watch->start = Clock::now();
     std::ostringstream quiet;
     outcome.run = RunStress(setup, quiet, false, interrupt_, seams);
+    JournalSamples(*watch);
     outcome.checksAfter = seams_.machineChecks();
     outcome.watch = watch;
     return outcome;
@@ -408,6 +446,12 @@ StepFindings Sweeper::Account(const SweepStep& step, unsigned retest, StepOutcom
             for (const CycleNote& note : w.notes)
                 outcome.tally.AddCycle(step.regime, note.place, note.failed);
             for (double hz : w.sampler.SamplesHz()) outcome.tally.AddClock(step.regime, pin, hz);
+            outcome.tally.At(pin, step.regime).clocksDiscarded += w.sampler.Discarded();
+            if (outcome.watch->bursts) {
+                const double covered = std::min(outcome.watch->slot, outcome.run.elapsedSeconds);
+                outcome.tally.At(pin, step.regime).bursts =
+                    AchievedBursts(w.bursts, outcome.watch->slot, covered);
+            }
         }
         result_.errors.insert(result_.errors.end(), w.errors.begin(), w.errors.end());
         // The first cycle's cross-core verdict can come after the cycle's end.

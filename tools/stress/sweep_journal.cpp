@@ -181,6 +181,19 @@ std::optional<std::string> TakeCell(JournalStep& step, const json& meta) {
     }
     cell.highestCelsius = *highest;
     cell.machineChecks = Whole(meta, "machine_checks");
+    cell.clocksDiscarded = static_cast<unsigned>(
+        std::min<std::uint64_t>(Whole(meta, "clock_samples_discarded").value_or(0), 1u << 30));
+    if (const json* bursts = Field(meta, "bursts"); bursts && !bursts->is_null()) {
+        if (!bursts->is_array()) return "a cell's bursts are not a list";
+        for (const json& b : *bursts) {
+            const auto planned = Number(b, "planned_rate_hz"), rate = Number(b, "rate_hz"),
+                       plannedDuty = Number(b, "planned_duty"), duty = Number(b, "duty");
+            const json* reached = Field(b, "reached");
+            if (!planned || !rate || !plannedDuty || !duty || !reached || !reached->is_boolean())
+                return "a burst rate step lacks its figures";
+            cell.bursts.push_back({*planned, *rate, *plannedDuty, *duty, reached->get<bool>()});
+        }
+    }
     if (const json* digest = Field(meta, "digest"); digest && !digest->is_null()) {
         const auto value = digest->is_string() ? Digest(digest->get<std::string>()) : std::nullopt;
         if (!value || *processor == kUnknownProcessor) return "a digest is not 0x and 16 digits";
@@ -417,6 +430,18 @@ std::optional<SweepError> SweepErrorFromJson(const json& j) {
     return e;
 }
 
+ordered_json BurstsJson(const std::vector<BurstAchieved>& bursts) {
+    ordered_json list = ordered_json::array();
+    for (const BurstAchieved& b : bursts) {
+        list.push_back({{"planned_rate_hz", b.plannedRateHz},
+                        {"rate_hz", b.rateHz},
+                        {"planned_duty", b.plannedDuty},
+                        {"duty", b.duty},
+                        {"reached", b.reached}});
+    }
+    return list;
+}
+
 void SweepJournal::ContinueAfter(const JournalContents& contents) {
     std::lock_guard<std::mutex> lock(mutex_);
     sequence_ = contents.nextSequence;
@@ -516,7 +541,9 @@ void SweepJournal::StepEnd(const std::string& step, const SweepTally& cells,
                 {"machine_checks", c.machineChecks ? ordered_json(*c.machineChecks) : nullptr},
                 {"stalled", c.stalled},
                 {"clock_samples_hz", clocks},
+                {"clock_samples_discarded", c.clocksDiscarded},
                 {"highest_temperature_c", Nullable(c.highestCelsius)},
+                {"bursts", c.bursts.empty() ? ordered_json(nullptr) : BurstsJson(c.bursts)},
                 {"digest", digest == digests.end() ? ordered_json(nullptr)
                                                    : ordered_json(Hex64(digest->second))}}}},
              false);

@@ -100,3 +100,5 @@ private:
 // The JSON of an error in the report and the stream, and back.
 nlohmann::ordered_json SweepErrorJson(const SweepError& error);
 std::optional<SweepError> SweepErrorFromJson(const nlohmann::json& json);
+// Each rate step of a bursts cell, planned and achieved, in the report and the stream.
+nlohmann::ordered_json BurstsJson(const std::vector<BurstAchieved>& bursts);

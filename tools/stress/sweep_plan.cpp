@@ -2,6 +2,7 @@
 // steps; every step gets an equal share of the slot.
 #include "tools/stress/sweep_plan.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -94,9 +95,65 @@ BurstPhase BurstAt(double t, double slotSeconds) {
     const double periodStart = stepStart + periods * period;
     const double onEnd = periodStart + phase.duty * period;
     phase.on = t < onEnd - kEdgeSlack;
+    phase.onStart = periodStart;
     phase.nextEdge = phase.on ? onEnd : periodStart + period;
     // A step's last period may be cut short by the next step, which starts on.
     const double stepEnd = stepStart + stepSeconds;
     if (phase.nextEdge > stepEnd) phase.nextEdge = stepEnd;
     return phase;
+}
+
+std::vector<BurstAchieved> AchievedBursts(const std::vector<BurstCycle>& cycles, double slotSeconds,
+                                          double coveredSeconds) {
+    const int first = FirstBurstStep(slotSeconds);
+    const std::size_t steps = BurstRates().size() - static_cast<std::size_t>(first);
+    const double stepSeconds = slotSeconds / static_cast<double>(steps);
+    std::vector<double> plannedOn(steps, 0), on(steps, 0);
+    std::vector<unsigned long> plannedSwitches(steps, 0), switches(steps, 0);
+    auto window = [&](double t) {
+        const auto k = static_cast<std::size_t>(BurstAt(t, slotSeconds).step - first);
+        return std::min(k, steps - 1);
+    };
+    // The schedule, edge to edge: a switch is an on phase after an off one (the
+    // next rate step starts on, and where it carries an on phase on, nothing switches).
+    bool wasOn = false;
+    for (double t = 0; t < slotSeconds;) {
+        const BurstPhase phase = BurstAt(t, slotSeconds);
+        const double end = std::min(phase.nextEdge, slotSeconds);
+        const std::size_t k = window(t);
+        if (phase.on && !wasOn) ++plannedSwitches[k];
+        if (phase.on) plannedOn[k] += end - t;
+        wasOn = phase.on;
+        t = end;
+    }
+    for (std::size_t i = 0; i < cycles.size(); ++i) {
+        const BurstCycle& c = cycles[i];
+        if (c.start >= slotSeconds) break;
+        if (c.afterOff || i == 0) ++switches[window(c.start)];
+        // A cycle that runs across a step's end counts in both.
+        for (std::size_t k = window(c.start); k < steps; ++k) {
+            const double from = std::max(c.start, static_cast<double>(k) * stepSeconds);
+            const double to = std::min(c.end, static_cast<double>(k + 1) * stepSeconds);
+            if (to <= from) break;
+            on[k] += to - from;
+        }
+    }
+    std::vector<BurstAchieved> achieved;
+    for (std::size_t k = 0; k < steps; ++k) {
+        if (static_cast<double>(k + 1) * stepSeconds > coveredSeconds + kEdgeSlack) break;
+        BurstAchieved a;
+        a.plannedRateHz = BurstRates()[k + static_cast<std::size_t>(first)];
+        // The planned rate in the share of its switches that happened, so that a
+        // step whose periods do not fit it whole still reads as its rate.
+        a.rateHz = plannedSwitches[k] ? a.plannedRateHz * static_cast<double>(switches[k]) /
+                                            static_cast<double>(plannedSwitches[k])
+                                      : 0;
+        a.plannedDuty = plannedOn[k] / stepSeconds;
+        a.duty = on[k] / stepSeconds;
+        a.reached = static_cast<double>(switches[k]) + 0.5 >=
+                        0.9 * static_cast<double>(plannedSwitches[k]) &&
+                    std::abs(a.duty - a.plannedDuty) <= 0.2;
+        achieved.push_back(a);
+    }
+    return achieved;
 }

@@ -43,6 +43,7 @@ struct BurstPhase {
     double rateHz = 0;  // on/off periods per second in this step
     double duty = 0;    // the share of each period the load is on
     bool on = false;
+    double onStart = 0;   // slot time this period's on phase began
     double nextEdge = 0;  // slot time of the next switch, on or off
 };
 
@@ -56,3 +57,27 @@ int FirstBurstStep(double slotSeconds);
 
 // The phase at time `t` (seconds from the slot's start, 0 <= t < slotSeconds).
 BurstPhase BurstAt(double t, double slotSeconds);
+
+// One cycle of a bursts step as it ran, in slot seconds; `afterOff`: the gate
+// held it for an off phase first, so the load switched on with it.
+struct BurstCycle {
+    double start = 0, end = 0;
+    bool afterOff = false;
+};
+
+// What one rate step of the bursts regime achieved beside what it planned: the
+// rate its switches on came to (the planned rate when every planned switch
+// happened) and the share of the step the load ran. A load whose
+// cycle is too long for the rate cannot switch that fast: it is not reached
+// (fewer than 90 % of the switches, or a duty off by more than 0.2).
+struct BurstAchieved {
+    double plannedRateHz = 0, rateHz = 0;
+    double plannedDuty = 0, duty = 0;
+    bool reached = false;
+};
+
+// Each rate step of a slot of `slotSeconds`, from the cycles one worker ran;
+// only the steps that ended by `coveredSeconds` (a step cut short leaves the
+// rest out).
+std::vector<BurstAchieved> AchievedBursts(const std::vector<BurstCycle>& cycles, double slotSeconds,
+                                          double coveredSeconds);

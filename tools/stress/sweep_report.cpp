@@ -120,11 +120,27 @@ ordered_json CellJson(const SweepCell& cell) {
             {"clock_median_hz", clocks ? ordered_json(clocks->medianHz) : ordered_json(nullptr)},
             {"clock_p5_hz", clocks ? ordered_json(clocks->percentile5Hz) : ordered_json(nullptr)},
             {"clock_samples", cell.clocksHz.size()},
+            {"clock_samples_discarded", cell.clocksDiscarded},
             {"highest_temperature_c", Nullable(cell.highestCelsius)},
             {"failed_checks", cell.failedChecks},
             {"machine_checks",
              cell.machineChecks ? ordered_json(*cell.machineChecks) : ordered_json(nullptr)},
+            {"bursts", cell.bursts.empty() ? ordered_json(nullptr) : BurstsJson(cell.bursts)},
             {"result", cell.Verdict()}};
+}
+
+// "Bursts cpu 0, rate and duty achieved: 1 Hz 1.0 0.50, ..., 1000 Hz 212 0.91
+// not reached": each rate step as it switched.
+std::string BurstsLine(int processor, const std::vector<BurstAchieved>& bursts) {
+    std::string line = "Bursts cpu " + std::to_string(processor) + ", rate and duty achieved:";
+    for (std::size_t i = 0; i < bursts.size(); ++i) {
+        const BurstAchieved& b = bursts[i];
+        char part[80];
+        std::snprintf(part, sizeof part, "%s %g Hz %.4g %.2f%s", i ? "," : "", b.plannedRateHz,
+                      b.rateHz, b.duty, b.reached ? "" : " not reached");
+        line += part;
+    }
+    return line;
 }
 
 const char* ResultWord(const SweepResult& r) {
@@ -184,6 +200,10 @@ void PrintSweep(std::ostream& out, const SweepResult& r) {
             Celsius(cell.highestCelsius).c_str(),
             cell.machineChecks ? std::to_string(*cell.machineChecks).c_str() : "-", cell.Verdict());
         out << line;
+    }
+    for (const auto& key : RowOrder(r)) {
+        const SweepCell& cell = r.tally.Cells().at(key);
+        if (!cell.bursts.empty()) out << BurstsLine(key.first, cell.bursts) << "\n";
     }
     if (!r.machineChecksReadable) {
         out << "Machine-check counters (mce): not available (no /proc/interrupts MCE, THR or "
