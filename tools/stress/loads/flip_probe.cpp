@@ -168,13 +168,13 @@ FlipTally ProbeInt(const TwinKernels& kernels, int copy) {
 
 }  // namespace
 
-FlipTally ProbeFmaKernel(FmaKernel kernel, std::size_t steps, int copy) {
+FlipTally ProbeFmaKernel(FmaKernel kernel, std::size_t steps, int copy, std::size_t block) {
     return Probe({kFmaValues, ChainInRows, RowOf,
                   [](double* f, double* s) {
                       SeedChains(f, kFmaChains, false);
                       SeedChains(s, kFmaChains, false);
                   },
-                  [=](double* f, double* s, bool) { kernel(f, s, kMap, kMap, steps / 2, 1); }},
+                  [=](double* f, double* s, bool) { kernel(f, s, kMap, kMap, steps / 2, block); }},
                  copy);
 }
 
@@ -182,18 +182,7 @@ FlipTally ProbeFlips(const LoadDescriptor& load, Isa isa, int copy) {
     const TwinKernels* kernels = KernelsFor(isa);
     if (!kernels || (&load != &kIntLoad && !kernels->fma)) return {};
     const ChainCounts& counts = ChainCountsFor(isa);
-    if (&load == &kFmaLoad) {
-        const FmaKernel fma = kernels->fma;
-        const std::size_t block = counts.fma;
-        return Probe(
-            {kFmaValues, ChainInRows, RowOf,
-             [](double* f, double* s) {
-                 SeedChains(f, kFmaChains, false);
-                 SeedChains(s, kFmaChains, false);
-             },
-             [=](double* f, double* s, bool) { fma(f, s, kMap, kMap, kFmaSteps / 2, block); }},
-            copy);
-    }
+    if (&load == &kFmaLoad) return ProbeFmaKernel(kernels->fma, kFmaSteps, copy, counts.fma);
     if (&load == &kFmaAddLoad) {
         const FmaKernel fmaAdd = kernels->fmaAdd;
         const std::size_t block = counts.fmaAdd;

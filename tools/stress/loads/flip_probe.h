@@ -27,9 +27,10 @@ struct FlipTally {
 FlipTally ProbeFlips(const LoadDescriptor& load, Isa isa, int copy);
 
 // The same over an fma-shaped kernel of the caller's: kFmaChains chains seeded
-// as the fma load's, `steps` steps in two halves. For tests of the probe itself.
+// as the fma load's, `steps` steps in two halves, `block` vectors of chains at
+// a time. The fma load's probe, and tests of the probe itself.
 using FmaKernel = void (*)(double* first, double* second, const MapConstants& k1,
                            const MapConstants& k2, std::size_t steps, std::size_t block);
-FlipTally ProbeFmaKernel(FmaKernel kernel, std::size_t steps, int copy);
+FlipTally ProbeFmaKernel(FmaKernel kernel, std::size_t steps, int copy, std::size_t block = 1);
 
 }  // namespace vload
