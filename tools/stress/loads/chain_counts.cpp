@@ -128,15 +128,17 @@ ChainCounts ChooseChainCounts(Isa isa, const std::optional<CoreFpu>& core) {
         const unsigned pipes = isa == Isa::Avx512 ? core->pipes512 : core->pipes256;
         // FMAs to keep in flight; each chain has one at a time, two copies
         // share the pipes. The fma load wants half as many again as in theory
-        // (the out-of-order window is not perfect). fma-add takes six wherever
+        // (the out-of-order window is not perfect). fma-add takes six where
         // they fit: a sum's four additions a step need a step of four adder
         // latencies (12 cycles on Zen 2 to 4), which twelve chains give at
-        // full FMA rate, and six fill 30 of AVX-512's 32 registers (with
-        // AVX2's 16 the compiler keeps some in memory operands; six still
-        // timed fastest on Zen 5).
+        // full FMA rate, and six fill 30 of AVX-512's 32 registers. AVX2's
+        // sixteen hold four vectors a copy of either load, written out with
+        // some chains' y in memory; more spill, and the spills cost more than
+        // the chains gain (Zen 5: fma 44 GFLOP/s at four against 38 at six,
+        // fma-add 54 against 41).
         const std::size_t inFlight = std::size_t{core->latency} * pipes;
-        counts.fma = BlockOf(inFlight * 3 / 4, most);
-        counts.fmaAdd = most >= 6 ? 6 : 1;
+        counts.fma = BlockOf(inFlight * 3 / 4, Registers(isa) == 16 ? 4 : most);
+        counts.fmaAdd = most < 6 ? 1 : Registers(isa) == 16 ? 4 : 6;
         return counts;
     }
     counts.fma = Fastest(kernels->fma, most, 1);
