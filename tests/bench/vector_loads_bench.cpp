@@ -22,6 +22,7 @@
 #include "tools/stress/isa.h"
 #include "tools/stress/loads/flip_probe.h"
 #include "tools/stress/loads/kernels.h"
+#include "tools/stress/loads/twin_buffers.h"
 #include "tools/stress/loads/vector_loads.h"
 
 namespace {
@@ -134,11 +135,14 @@ int main(int argc, char** argv) {
                            [&] { sink += mixed->RunCycle(1, {}).mismatches; }, 60, 0.03);
     PrintRatio("fma_add_vs_fma", Scaled(rates, kFmaAddLoad.flopsPerCycle / kFmaLoad.flopsPerCycle));
 
-    std::vector<double> first(kFmaLoad.layout.size()), second(first.size());
+    // Laid out as the load's own buffers are, each copy on its own cache lines.
+    vload::TwinBuffers buffers(kFmaLoad.layout);
+    double* const first = buffers.First();
+    double* const second = buffers.Second();
     auto bare = [&] {
-        vload::SeedChains(first.data(), vload::kFmaChains, false);
-        vload::SeedChains(second.data(), vload::kFmaChains, false);
-        kernels->fma(first.data(), second.data(), vload::kMap, vload::kMap, vload::kFmaSteps,
+        vload::SeedChains(first, vload::kFmaChains, false);
+        vload::SeedChains(second, vload::kFmaChains, false);
+        kernels->fma(first, second, vload::kMap, vload::kMap, vload::kFmaSteps,
                      vload::ChainCountsFor(*isa).fma);
         sink += first[0] != second[0];
     };
