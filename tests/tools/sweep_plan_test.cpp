@@ -115,8 +115,8 @@ TEST(BurstSchedule, StepsFromOneHertzToAThousandAtHalfDuty) {
 // `cycleMs` starts whenever the schedule is on as the last one ends, so a long
 // cycle runs on through the off phase. `cycleMs` 0: each on phase run whole;
 // below 0: nothing ran.
-std::vector<BurstCycle> Ran(double slot, double cycleMs) {
-    std::vector<BurstCycle> cycles;
+BurstTally Ran(double slot, double cycleMs) {
+    BurstTally cycles(slot);
     bool waited = false;
     for (double t = 0; t < slot && cycleMs >= 0;) {
         const BurstPhase phase = BurstAt(t, slot);
@@ -126,7 +126,8 @@ std::vector<BurstCycle> Ran(double slot, double cycleMs) {
             continue;
         }
         const double end = cycleMs > 0 ? t + cycleMs / 1000 : phase.nextEdge;
-        cycles.push_back({t, end, waited});
+        cycles.Begin(t, waited);
+        cycles.End(end);
         waited = false;
         t = end;
     }
@@ -151,8 +152,7 @@ TEST(BurstSchedule, EachRateStepReportsWhatItAchieved) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        const std::vector<BurstAchieved> achieved =
-            AchievedBursts(Ran(c.slot, c.cycleMs), c.slot, c.covered);
+        const std::vector<BurstAchieved> achieved = Ran(c.slot, c.cycleMs).Achieved(c.covered);
         ASSERT_EQ(achieved.size(), std::strlen(c.reached));
         const auto first = static_cast<std::size_t>(FirstBurstStep(c.slot));
         for (std::size_t k = 0; k < achieved.size(); ++k) {

@@ -58,7 +58,8 @@ struct CycleNote {
 };
 
 struct WorkerWatch {
-    explicit WorkerWatch(const ClockSampler::Measure& clock) : sampler(clock), measure(clock) {}
+    WorkerWatch(const ClockSampler::Measure& clock, double slotSeconds)
+        : sampler(clock), measure(clock), bursts(slotSeconds) {}
     ClockSampler sampler;
     ClockSampler::Measure measure;  // the clock now, at a failing cycle
     int before = kUnknownProcessor;
@@ -66,8 +67,9 @@ struct WorkerWatch {
     std::vector<CycleNote> notes;
     std::vector<SweepError> errors;  // as the worker found them, each journaled at once
     std::size_t recordsSeen = 0;     // of its state's error records
-    // The bursts regime: each cycle as it ran, and the on phase the last began in.
-    std::vector<BurstCycle> bursts;
+    // The bursts regime: its cycles folded as they end, and the on phase the
+    // last began in.
+    BurstTally bursts;
     double burstOnStart = -1;
 };
 
@@ -176,7 +178,7 @@ void TakeNewErrors(StepWatch& step, std::size_t i, const WorkerState& state) {
 // the phase's end than stopping does, so short cycles keep the duty.
 // Answers whether the load was off before this cycle.
 bool WaitForBurst(const StepWatch& step, WorkerWatch& w) {
-    const double lastCycle = w.bursts.empty() ? 0 : w.bursts.back().end - w.bursts.back().start;
+    const double lastCycle = w.bursts.LastCycleSeconds();
     bool waited = false;
     for (;;) {
         const double t = std::chrono::duration<double>(Clock::now() - step.start).count();
@@ -323,7 +325,8 @@ StepOutcome Sweeper::RunStep(const SweepStep& step, const JournalKey& key) {
 
     auto watch = std::make_shared<StepWatch>();
     for (std::size_t i = 0; i < outcome.processors.size(); ++i)
-        watch->workers.push_back(std::make_unique<WorkerWatch>(ClockSampler::DefaultMeasure()));
+        watch->workers.push_back(
+            std::make_unique<WorkerWatch>(ClockSampler::DefaultMeasure(), result_.slotSeconds));
     watch->slot = result_.slotSeconds;
     watch->bursts = step.regime == Regime::Bursts;
     watch->seen = seams_.processorSeen;
@@ -356,15 +359,14 @@ StepOutcome Sweeper::RunStep(const SweepStep& step, const JournalKey& key) {
         if (watch->bursts) {
             const bool afterOff = WaitForBurst(*watch, w);
             const double t = std::chrono::duration<double>(Clock::now() - watch->start).count();
-            w.bursts.push_back({t, t, afterOff});
+            w.bursts.Begin(t, afterOff);
         }
         w.before = watch->seen(pins[i], cycle, false);
     };
     seams.afterCycle = [watch](std::size_t i, std::uint64_t cycle, const WorkerState& state) {
         WorkerWatch& w = *watch->workers[i];
-        if (watch->bursts && !w.bursts.empty())
-            w.bursts.back().end =
-                std::chrono::duration<double>(Clock::now() - watch->start).count();
+        if (watch->bursts)
+            w.bursts.End(std::chrono::duration<double>(Clock::now() - watch->start).count());
         const std::uint64_t errors = state.errorCycles.load(std::memory_order_relaxed);
         const bool failed = errors > w.errorCyclesSeen;
         w.errorCyclesSeen = errors;
@@ -449,8 +451,7 @@ StepFindings Sweeper::Account(const SweepStep& step, unsigned retest, StepOutcom
             outcome.tally.At(pin, step.regime).clocksDiscarded += w.sampler.Discarded();
             if (outcome.watch->bursts) {
                 const double covered = std::min(outcome.watch->slot, outcome.run.elapsedSeconds);
-                outcome.tally.At(pin, step.regime).bursts =
-                    AchievedBursts(w.bursts, outcome.watch->slot, covered);
+                outcome.tally.At(pin, step.regime).bursts = w.bursts.Achieved(covered);
             }
         }
         result_.errors.insert(result_.errors.end(), w.errors.begin(), w.errors.end());

@@ -103,54 +103,69 @@ BurstPhase BurstAt(double t, double slotSeconds) {
     return phase;
 }
 
-std::vector<BurstAchieved> AchievedBursts(const std::vector<BurstCycle>& cycles, double slotSeconds,
-                                          double coveredSeconds) {
-    const int first = FirstBurstStep(slotSeconds);
-    const std::size_t steps = BurstRates().size() - static_cast<std::size_t>(first);
-    const double stepSeconds = slotSeconds / static_cast<double>(steps);
-    std::vector<double> plannedOn(steps, 0), on(steps, 0);
-    std::vector<unsigned long> plannedSwitches(steps, 0), switches(steps, 0);
-    auto window = [&](double t) {
-        const auto k = static_cast<std::size_t>(BurstAt(t, slotSeconds).step - first);
-        return std::min(k, steps - 1);
-    };
+BurstTally::BurstTally(double slotSeconds)
+    : slot_(slotSeconds), first_(FirstBurstStep(slotSeconds)) {
+    const std::size_t steps = BurstRates().size() - static_cast<std::size_t>(first_);
+    stepSeconds_ = slotSeconds / static_cast<double>(steps);
+    switches_.assign(steps, 0);
+    on_.assign(steps, 0);
+}
+
+std::size_t BurstTally::Window(double t) const {
+    const auto k = static_cast<std::size_t>(BurstAt(t, slot_).step - first_);
+    return std::min(k, on_.size() - 1);
+}
+
+void BurstTally::Begin(double start, bool afterOff) {
+    begun_ = start < slot_;  // a cycle the gate let start after the slot counts nowhere
+    if (!begun_) return;
+    if (afterOff || !anyBegun_) ++switches_[Window(start)];
+    anyBegun_ = true;
+    start_ = start;
+}
+
+void BurstTally::End(double end) {
+    if (!begun_) return;
+    begun_ = false;
+    lastSeconds_ = end - start_;
+    // A cycle that runs across a step's end counts in both.
+    for (std::size_t k = Window(start_); k < on_.size(); ++k) {
+        const double from = std::max(start_, static_cast<double>(k) * stepSeconds_);
+        const double to = std::min(end, static_cast<double>(k + 1) * stepSeconds_);
+        if (to <= from) break;
+        on_[k] += to - from;
+    }
+}
+
+std::vector<BurstAchieved> BurstTally::Achieved(double coveredSeconds) const {
+    const std::size_t steps = on_.size();
+    std::vector<double> plannedOn(steps, 0);
+    std::vector<unsigned long> plannedSwitches(steps, 0);
     // The schedule, edge to edge: a switch is an on phase after an off one (the
     // next rate step starts on, and where it carries an on phase on, nothing switches).
     bool wasOn = false;
-    for (double t = 0; t < slotSeconds;) {
-        const BurstPhase phase = BurstAt(t, slotSeconds);
-        const double end = std::min(phase.nextEdge, slotSeconds);
-        const std::size_t k = window(t);
+    for (double t = 0; t < slot_;) {
+        const BurstPhase phase = BurstAt(t, slot_);
+        const double end = std::min(phase.nextEdge, slot_);
+        const std::size_t k = Window(t);
         if (phase.on && !wasOn) ++plannedSwitches[k];
         if (phase.on) plannedOn[k] += end - t;
         wasOn = phase.on;
         t = end;
     }
-    for (std::size_t i = 0; i < cycles.size(); ++i) {
-        const BurstCycle& c = cycles[i];
-        if (c.start >= slotSeconds) break;
-        if (c.afterOff || i == 0) ++switches[window(c.start)];
-        // A cycle that runs across a step's end counts in both.
-        for (std::size_t k = window(c.start); k < steps; ++k) {
-            const double from = std::max(c.start, static_cast<double>(k) * stepSeconds);
-            const double to = std::min(c.end, static_cast<double>(k + 1) * stepSeconds);
-            if (to <= from) break;
-            on[k] += to - from;
-        }
-    }
     std::vector<BurstAchieved> achieved;
     for (std::size_t k = 0; k < steps; ++k) {
-        if (static_cast<double>(k + 1) * stepSeconds > coveredSeconds + kEdgeSlack) break;
+        if (static_cast<double>(k + 1) * stepSeconds_ > coveredSeconds + kEdgeSlack) break;
         BurstAchieved a;
-        a.plannedRateHz = BurstRates()[k + static_cast<std::size_t>(first)];
+        a.plannedRateHz = BurstRates()[k + static_cast<std::size_t>(first_)];
         // The planned rate in the share of its switches that happened, so that a
         // step whose periods do not fit it whole still reads as its rate.
-        a.rateHz = plannedSwitches[k] ? a.plannedRateHz * static_cast<double>(switches[k]) /
+        a.rateHz = plannedSwitches[k] ? a.plannedRateHz * static_cast<double>(switches_[k]) /
                                             static_cast<double>(plannedSwitches[k])
                                       : 0;
-        a.plannedDuty = plannedOn[k] / stepSeconds;
-        a.duty = on[k] / stepSeconds;
-        a.reached = static_cast<double>(switches[k]) + 0.5 >=
+        a.plannedDuty = plannedOn[k] / stepSeconds_;
+        a.duty = on_[k] / stepSeconds_;
+        a.reached = static_cast<double>(switches_[k]) + 0.5 >=
                         0.9 * static_cast<double>(plannedSwitches[k]) &&
                     std::abs(a.duty - a.plannedDuty) <= 0.2;
         achieved.push_back(a);

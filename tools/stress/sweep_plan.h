@@ -2,6 +2,7 @@
 // how long, and the on/off schedule of the bursts regime as a function of time.
 #pragma once
 
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <variant>
@@ -58,13 +59,6 @@ int FirstBurstStep(double slotSeconds);
 // The phase at time `t` (seconds from the slot's start, 0 <= t < slotSeconds).
 BurstPhase BurstAt(double t, double slotSeconds);
 
-// One cycle of a bursts step as it ran, in slot seconds; `afterOff`: the gate
-// held it for an off phase first, so the load switched on with it.
-struct BurstCycle {
-    double start = 0, end = 0;
-    bool afterOff = false;
-};
-
 // What one rate step of the bursts regime achieved beside what it planned: the
 // rate its switches on came to (the planned rate when every planned switch
 // happened) and the share of the step the load ran. A load whose
@@ -76,8 +70,29 @@ struct BurstAchieved {
     bool reached = false;
 };
 
-// Each rate step of a slot of `slotSeconds`, from the cycles one worker ran;
-// only the steps that ended by `coveredSeconds` (a step cut short leaves the
-// rest out).
-std::vector<BurstAchieved> AchievedBursts(const std::vector<BurstCycle>& cycles, double slotSeconds,
-                                          double coveredSeconds);
+// One worker's bursts step, folded cycle by cycle as it runs: per rate step
+// the switches on and the seconds the load ran, so a step of short cycles
+// keeps nothing per cycle.
+class BurstTally {
+public:
+    explicit BurstTally(double slotSeconds);
+    // A cycle starting at `start` (slot seconds); `afterOff`: the gate held it
+    // for an off phase first, so the load switched on with it.
+    void Begin(double start, bool afterOff);
+    // The cycle begun last ended at `end`.
+    void End(double end);
+    // The last ended cycle's length; 0 before any.
+    double LastCycleSeconds() const { return lastSeconds_; }
+    // Each rate step that ended by `coveredSeconds` (a step cut short leaves
+    // the rest out).
+    std::vector<BurstAchieved> Achieved(double coveredSeconds) const;
+
+private:
+    std::size_t Window(double t) const;
+    double slot_, stepSeconds_;
+    int first_;
+    std::vector<unsigned long> switches_;
+    std::vector<double> on_;
+    bool begun_ = false, anyBegun_ = false;
+    double start_ = 0, lastSeconds_ = 0;
+};
