@@ -50,26 +50,46 @@ struct V {
 // copy's likewise. Each copy's a (a whole vector) and b come from its own
 // memory. Same operations, same order per lane as every other variant.
 struct alignas(32) Avx2Map {
+    explicit Avx2Map(const MapConstants& k) : a{k.a, k.a, k.a, k.a}, b(k.b) {}
     double a[4], b;
 };
+
+// Inside an assembler macro with arguments x, t and c (an Avx2Map): t = a*x + b.
+#define LOADS_T_OF_X                \
+    "vbroadcastsd 32(\\c), \\t\n\t" \
+    "vfmadd231pd 0(\\c), \\x, \\t\n\t"
+
+// The end both written-out kernels share: the blocks' loop, then the
+// operands. Both name their step macros LOADS_STEP and LOADS_BUFFER_STEP.
+// clang-format off
+#define LOADS_AVX2_BLOCKS_END                                                                  \
+    "dec %[blocks]\n\t"                                                                        \
+    "jnz 3b\n\t"                                                                               \
+    ".purgem LOADS_STEP\n\t"                                                                   \
+    ".purgem LOADS_BUFFER_STEP\n\t"                                                            \
+    "vzeroupper\n\t"                                                                           \
+    : [p1] "+r"(first), [p2] "+r"(second), [blocks] "+r"(blocks), [n] "=&r"(n)                \
+    : [pairs] "r"(steps / 2), [c1] "r"(&c1), [c2] "r"(&c2)                                     \
+    : "cc", "memory", "xmm0", "xmm1", "xmm2", "xmm3", "xmm4", "xmm5", "xmm6", "xmm7", "xmm8",   \
+      "xmm9", "xmm10", "xmm11", "xmm12", "xmm13", "xmm14", "xmm15"
+// clang-format on
 
 LOADS_TARGET void FmaFour(double* first, double* second, const MapConstants& k1,
                           const MapConstants& k2, std::size_t steps) {
     static_assert(kFmaChains * 8 == 3840, "y row offset");
     static_assert(kFmaChains % 16 == 0, "whole blocks of four vectors");
-    const Avx2Map c1{{k1.a, k1.a, k1.a, k1.a}, k1.b}, c2{{k2.a, k2.a, k2.a, k2.a}, k2.b};
+    const Avx2Map c1(k1), c2(k2);
     std::size_t blocks = kFmaChains / 16, n = 0;
     // A register chain's step: t = a*x + b, y = x*t - y (the new x). The
     // buffer chain's: the new x into t, the old x stored as y, t back to x.
+    // clang-format off
     __asm__ volatile(
         ".macro LOADS_STEP x, y, t, c\n\t"
-        "vbroadcastsd 32(\\c), \\t\n\t"
-        "vfmadd231pd 0(\\c), \\x, \\t\n\t"
+        LOADS_T_OF_X
         "vfmsub231pd \\t, \\x, \\y\n\t"
         ".endm\n\t"
         ".macro LOADS_BUFFER_STEP x, t, c, y\n\t"
-        "vbroadcastsd 32(\\c), \\t\n\t"
-        "vfmadd231pd 0(\\c), \\x, \\t\n\t"
+        LOADS_T_OF_X
         "vfmsub213pd \\y, \\x, \\t\n\t"
         "vmovupd \\x, \\y\n\t"
         "vmovapd \\t, \\x\n\t"
@@ -128,15 +148,8 @@ LOADS_TARGET void FmaFour(double* first, double* second, const MapConstants& k1,
         "vmovupd %%ymm14, 3904(%[p2])\n\t"
         "add $128, %[p1]\n\t"
         "add $128, %[p2]\n\t"
-        "dec %[blocks]\n\t"
-        "jnz 3b\n\t"
-        ".purgem LOADS_STEP\n\t"
-        ".purgem LOADS_BUFFER_STEP\n\t"
-        "vzeroupper\n\t"
-        : [p1] "+r"(first), [p2] "+r"(second), [blocks] "+r"(blocks), [n] "=&r"(n)
-        : [pairs] "r"(steps / 2), [c1] "r"(&c1), [c2] "r"(&c2)
-        : "cc", "memory", "xmm0", "xmm1", "xmm2", "xmm3", "xmm4", "xmm5", "xmm6", "xmm7", "xmm8",
-          "xmm9", "xmm10", "xmm11", "xmm12", "xmm13", "xmm14", "xmm15");
+        LOADS_AVX2_BLOCKS_END);
+    // clang-format on
 }
 // fma-add's two pairs of vectors of chains a copy, their sums and each copy's t
 // want more than sixteen registers too: the first chain of the first pair keeps
@@ -151,19 +164,18 @@ LOADS_TARGET void FmaAddFour(double* first, double* second, const MapConstants& 
     static_assert(kMixSums * 8 == 1920 && kMixChains * 8 == 3840 && kMixChains * 16 == 7680,
                   "row offsets");
     static_assert(kMixSums % 8 == 0, "whole blocks of two pairs");
-    const Avx2Map c1{{k1.a, k1.a, k1.a, k1.a}, k1.b}, c2{{k2.a, k2.a, k2.a, k2.a}, k2.b};
+    const Avx2Map c1(k1), c2(k2);
     std::size_t blocks = kMixSums / 8, n = 0;
+    // clang-format off
     __asm__ volatile(
         ".macro LOADS_STEP x, y, s, t, c, into, out\n\t"
-        "vbroadcastsd 32(\\c), \\t\n\t"
-        "vfmadd231pd 0(\\c), \\x, \\t\n\t"
+        LOADS_T_OF_X
         "vfmsub231pd \\t, \\x, \\y\n\t"
         "\\into \\t, \\s, \\s\n\t"
         "\\out \\y, \\s, \\s\n\t"
         ".endm\n\t"
         ".macro LOADS_BUFFER_STEP x, y, s, t, c, into, out\n\t"
-        "vbroadcastsd 32(\\c), \\t\n\t"
-        "vfmadd231pd 0(\\c), \\x, \\t\n\t"
+        LOADS_T_OF_X
         "\\into \\t, \\s, \\s\n\t"
         "vfmsub213pd \\y, \\x, \\t\n\t"
         "\\out \\t, \\s, \\s\n\t"
@@ -225,15 +237,8 @@ LOADS_TARGET void FmaAddFour(double* first, double* second, const MapConstants& 
         "add $64, %[p1]\n\t"
         "add $64, %[p2]\n\t"
 
-        "dec %[blocks]\n\t"
-        "jnz 3b\n\t"
-        ".purgem LOADS_STEP\n\t"
-        ".purgem LOADS_BUFFER_STEP\n\t"
-        "vzeroupper\n\t"
-        : [p1] "+r"(first), [p2] "+r"(second), [blocks] "+r"(blocks), [n] "=&r"(n)
-        : [pairs] "r"(steps / 2), [c1] "r"(&c1), [c2] "r"(&c2)
-        : "cc", "memory", "xmm0", "xmm1", "xmm2", "xmm3", "xmm4", "xmm5", "xmm6", "xmm7", "xmm8",
-          "xmm9", "xmm10", "xmm11", "xmm12", "xmm13", "xmm14", "xmm15");
+        LOADS_AVX2_BLOCKS_END);
+    // clang-format on
 }
 #endif
 
