@@ -10,6 +10,7 @@
 #include <set>
 #include <sstream>
 #include <thread>
+#include <utility>
 
 #include "tests/tools/ocp_checks.h"
 #include "tests/tools/sweep_fixture.h"
@@ -25,6 +26,24 @@ constexpr CycleFault kOnePass{FlipLowestBit, false};
 // Injected readings: the k10temp layout at a fixed temperature.
 std::vector<TempReading> Warm() {
     return {{"k10temp", "Tctl", 61.5, false}, {"nvme", "Composite", 80, false}};
+}
+
+// A sweep of `regimes` (with `retests`) in slots of `slot` seconds under warm
+// readings, each of `faults` moved onto processor `p`.
+std::pair<SweepOptions, SweepSeams> Plan(std::vector<Regime> regimes, double slot,
+                                         unsigned retests = 0,
+                                         const std::vector<SweepFault>& faults = {}, int p = 0) {
+    std::pair<SweepOptions, SweepSeams> plan;
+    plan.first.sweep = true;
+    plan.first.regimes = std::move(regimes);
+    plan.first.retests = retests;
+    plan.second.slotSeconds = slot;
+    plan.second.temperatures = Warm;
+    for (SweepFault f : faults) {
+        f.processor = p;
+        plan.second.faults.push_back(f);
+    }
+    return plan;
 }
 
 struct Case {
@@ -65,17 +84,7 @@ TEST(SweepRun, ChargesFaultsAndRetestsThem) {
     for (const Case& c : cases) {
         const RunSetup setup = Machine();
         const int p = setup.processors.back();
-        SweepOptions options;
-        options.sweep = true;
-        options.regimes = {Regime::Light, Regime::Heavy};
-        options.retests = c.retests;
-        SweepSeams seams;
-        seams.slotSeconds = 0.25;
-        seams.temperatures = Warm;
-        for (SweepFault f : c.faults) {
-            f.processor = p;
-            seams.faults.push_back(f);
-        }
+        auto [options, seams] = Plan({Regime::Light, Regime::Heavy}, 0.25, c.retests, c.faults, p);
         const std::uint64_t migrate = c.migrateCycle;
         seams.processorSeen = [p, migrate](int pinned, std::uint64_t cycle, bool after) {
             // Only the light step of P runs the complex-math worker's short cycles
@@ -260,17 +269,7 @@ TEST(SweepRun, NoFailingProcessorPasses) {
         if (c.expectWrongDigest)
             setup.options.expectDigests = {
                 {RoutineName(*RegimeLoad(setup, Regime::Heavy)), 0x1234}};
-        SweepOptions options;
-        options.sweep = true;
-        options.regimes = c.regimes;
-        options.retests = c.retests;
-        SweepSeams seams;
-        seams.slotSeconds = 0.25;
-        seams.temperatures = Warm;
-        for (SweepFault f : c.faults) {
-            f.processor = mine;
-            seams.faults.push_back(f);
-        }
+        auto [options, seams] = Plan(c.regimes, 0.25, c.retests, c.faults, mine);
         // The hung worker waits for the test's end, long after the stall limit.
         const auto release = std::make_shared<std::atomic<bool>>(false);
         if (c.hang) {
@@ -521,12 +520,7 @@ TEST(SweepRun, MachineCheckCountsRiseBesideTheirStep) {
     for (bool readable : {true, false}) {
         const RunSetup setup = Machine();
         const int p = setup.processors.back();
-        SweepOptions options;
-        options.sweep = true;
-        options.regimes = {Regime::Light};
-        SweepSeams seams;
-        seams.slotSeconds = 0.1;
-        seams.temperatures = Warm;
+        auto [options, seams] = Plan({Regime::Light}, 0.1);
         // Each reading finds two more corrected errors on the last processor.
         auto readings = std::make_shared<std::uint64_t>(0);
         seams.machineChecks = [readable, readings, p] {
@@ -557,13 +551,8 @@ TEST(SweepRun, BurstsReportTheRateAndDutyEachStepAchieved) {
     RunSetup setup = Machine();
     setup.processors.resize(1);
     const int p = setup.processors.front();
-    SweepOptions options;
-    options.sweep = true;
-    options.regimes = {Regime::Bursts};
-    SweepSeams seams;
-    seams.slotSeconds = 0.25;
-    seams.temperatures = Warm;
-    seams.faults.push_back({p, Regime::Bursts, 0, 3, kOnePass});
+    auto [options, seams] =
+        Plan({Regime::Bursts}, 0.25, 0, {{0, Regime::Bursts, 0, 3, kOnePass}}, p);
     std::ostringstream out;
     const std::atomic<bool> interrupt{false};
     const auto journal = std::make_shared<Captured>();
