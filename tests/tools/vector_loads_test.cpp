@@ -221,14 +221,14 @@ TEST(VectorLoads, EachCopyStepsWithItsOwnConstants) {
         for (const bool sums : {false, true}) {
             const std::size_t values = sums ? kMixValues : kFmaValues;
             auto run = [&](const MapConstants& k1, const MapConstants& k2, std::size_t block) {
-                std::vector<double> pair[2];
+                std::array<std::vector<double>, 2> pair;
                 for (auto& copy : pair) {
                     copy.resize(values);
                     SeedChains(copy.data(), kMixChains, sums);
                 }
                 (sums ? kernels->fmaAdd : kernels->fma)(pair[0].data(), pair[1].data(), k1, k2, 64,
                                                         block);
-                return std::array<std::vector<double>, 2>{pair[0], pair[1]};
+                return pair;
             };
             const auto sound = run(kMap, kMap, 1)[0], spoilt = run(other, other, 1)[0];
             ASSERT_NE(sound, spoilt);

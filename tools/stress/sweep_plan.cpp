@@ -104,11 +104,11 @@ BurstPhase BurstAt(double t, double slotSeconds) {
 }
 
 BurstTally::BurstTally(double slotSeconds)
-    : slot_(slotSeconds), first_(FirstBurstStep(slotSeconds)) {
-    const std::size_t steps = BurstRates().size() - static_cast<std::size_t>(first_);
-    stepSeconds_ = slotSeconds / static_cast<double>(steps);
-    switches_.assign(steps, 0);
-    on_.assign(steps, 0);
+    : slot_(slotSeconds),
+      first_(FirstBurstStep(slotSeconds)),
+      switches_(BurstRates().size() - static_cast<std::size_t>(first_), 0),
+      on_(switches_.size(), 0) {
+    stepSeconds_ = slotSeconds / static_cast<double>(on_.size());
 }
 
 std::size_t BurstTally::Window(double t) const {

@@ -89,8 +89,9 @@ public:
 
 private:
     std::size_t Window(double t) const;
-    double slot_, stepSeconds_;
+    double slot_;
     int first_;
+    double stepSeconds_ = 0;
     std::vector<unsigned long> switches_;
     std::vector<double> on_;
     bool begun_ = false, anyBegun_ = false;
