@@ -151,6 +151,7 @@ LOADS_TARGET void FmaFour(double* first, double* second, const MapConstants& k1,
         LOADS_AVX2_BLOCKS_END);
     // clang-format on
 }
+
 // fma-add's two pairs of vectors of chains a copy, their sums and each copy's t
 // want more than sixteen registers too: the first chain of the first pair keeps
 // its y in a register, the other three chains theirs in the buffer (as in
@@ -240,6 +241,8 @@ LOADS_TARGET void FmaAddFour(double* first, double* second, const MapConstants& 
         LOADS_AVX2_BLOCKS_END);
     // clang-format on
 }
+#undef LOADS_T_OF_X
+#undef LOADS_AVX2_BLOCKS_END
 #endif
 
 LOADS_TARGET void Fma(double* first, double* second, const MapConstants& k1, const MapConstants& k2,
