@@ -237,10 +237,10 @@ LOADS_TARGET void FmaAddFour(double* first, double* second, const MapConstants& 
         "vmovupd %%ymm14, 7712(%[p2])\n\t"
         "add $64, %[p1]\n\t"
         "add $64, %[p2]\n\t"
-
         LOADS_AVX2_BLOCKS_END);
     // clang-format on
 }
+
 #undef LOADS_T_OF_X
 #undef LOADS_AVX2_BLOCKS_END
 #endif
