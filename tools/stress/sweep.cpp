@@ -64,6 +64,10 @@ struct WorkerWatch {
     ClockSampler::Measure measure;  // the clock now, at a failing cycle
     int before = kUnknownProcessor;
     std::uint64_t errorCyclesSeen = 0;
+    SweepTally cycles;  // each cycle counted where it ran, as it ends
+    // The failing cycles and the first (whose cross-core verdict can come after
+    // it): where they ran, their clock and their end, for the errors found in
+    // them. A cycle that passed leaves nothing here.
     std::vector<CycleNote> notes;
     std::vector<SweepError> errors;  // as the worker found them, each journaled at once
     std::size_t recordsSeen = 0;     // of its state's error records
@@ -141,11 +145,13 @@ SweepError MakeError(const StepWatch& step, std::size_t i, const WorkerState& st
     error.cycle = e.cycle;
     error.clockHz = w.sampler.LastHz();
     Clock::time_point at = Clock::now();
-    for (const CycleNote& note : w.notes) {
-        if (note.cycle != e.cycle) continue;
-        error.clockHz = note.clockHz;
-        error.processor = ChargedProcessor(note.place).value_or(kUnknownProcessor);
-        at = note.end;
+    // The error's cycle is the newest note but for a late verdict on the first.
+    for (auto note = w.notes.rbegin(); note != w.notes.rend(); ++note) {
+        if (note->cycle != e.cycle) continue;
+        error.clockHz = note->clockHz;
+        error.processor = ChargedProcessor(note->place).value_or(kUnknownProcessor);
+        at = note->end;
+        break;
     }
     error.secondsIntoStep = std::chrono::duration<double>(at - step.start).count();
     if (step.bursts) error.burstRateHz = BurstAt(error.secondsIntoStep, step.slot).rateHz;
@@ -363,7 +369,8 @@ StepOutcome Sweeper::RunStep(const SweepStep& step, const JournalKey& key) {
         }
         w.before = watch->seen(pins[i], cycle, false);
     };
-    seams.afterCycle = [watch](std::size_t i, std::uint64_t cycle, const WorkerState& state) {
+    seams.afterCycle = [watch, regime](std::size_t i, std::uint64_t cycle,
+                                       const WorkerState& state) {
         WorkerWatch& w = *watch->workers[i];
         if (watch->bursts)
             w.bursts.End(std::chrono::duration<double>(Clock::now() - watch->start).count());
@@ -376,11 +383,13 @@ StepOutcome Sweeper::RunStep(const SweepStep& step, const JournalKey& key) {
         double hz = failed ? 0 : w.sampler.LastHz();
         for (int tries = 0; failed && hz <= 0 && tries < 3; ++tries) hz = w.measure();
         if (failed) AwaitFreshTemperature(*watch);
-        w.notes.push_back({cycle,
-                           {pinned, w.before, watch->seen(pinned, cycle, true)},
-                           failed,
-                           hz > 0 ? hz : w.sampler.LastHz(),
-                           Clock::now()});
+        const CycleNote note{cycle,
+                             {pinned, w.before, watch->seen(pinned, cycle, true)},
+                             failed,
+                             hz > 0 ? hz : w.sampler.LastHz(),
+                             Clock::now()};
+        w.cycles.AddCycle(regime, note.place, failed);
+        if (failed || cycle == 1) w.notes.push_back(note);
         if (failed) TakeNewErrors(*watch, i, state);
     };
     seams.until = [&, watch](const RunResult&) {
@@ -445,8 +454,7 @@ StepFindings Sweeper::Account(const SweepStep& step, unsigned retest, StepOutcom
         TakeNewErrors(*outcome.watch, i, state);
         const WorkerWatch& w = *outcome.watch->workers[i];
         if (retest == 0) {
-            for (const CycleNote& note : w.notes)
-                outcome.tally.AddCycle(step.regime, note.place, note.failed);
+            outcome.tally.Merge(w.cycles);
             for (double hz : w.sampler.SamplesHz()) outcome.tally.AddClock(step.regime, pin, hz);
             outcome.tally.At(pin, step.regime).clocksDiscarded += w.sampler.Discarded();
             if (outcome.watch->bursts) {
